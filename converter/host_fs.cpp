@@ -1,0 +1,137 @@
+// Host services behind the portable layer, on POSIX and std::filesystem.
+// Nothing here writes to standard error: every message goes to standard output.
+#include "converter/host_fs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "converter/messages.h"
+
+namespace fs = std::filesystem;
+
+namespace vorel::host {
+
+std::string ProcessCommandLine(int argc, const char* const* argv) {
+  std::string line;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i] ? argv[i] : "";
+    if (i > 0) line += ' ';
+    if (arg.find(' ') == std::string::npos) {
+      line += arg;
+      continue;
+    }
+    const std::size_t colon = arg.find(':');
+    const bool isOption = i > 0 && !arg.empty() && (arg[0] == '-' || arg[0] == '/');
+    if (isOption && colon != std::string::npos && arg.find(' ') > colon) {
+      line += arg.substr(0, colon + 1) + '"' + arg.substr(colon + 1) + '"';
+    } else {
+      line += '"' + arg + '"';
+    }
+  }
+  return line;
+}
+
+std::optional<std::string> MakeAbsolute(const std::string& path) {
+  std::error_code ec;
+  fs::path abs = path.empty() ? fs::path() : fs::absolute(path, ec);
+  if (path.empty() || ec) {
+    std::printf("%s", msg::kErrorPrefix);
+    std::printf(msg::kNoAbsolutePath, path.c_str());
+    return std::nullopt;
+  }
+  std::string text = abs.lexically_normal().string();
+  while (text.size() > 1 && text.back() == kSeparator) text.pop_back();
+  return text;
+}
+
+bool IsDirectory(const std::string& path) {
+  if (::chdir(path.c_str()) != 0) return false;
+  if (::chdir("..") != 0) { /* the answer stands: path was a directory */ }
+  return true;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+  std::FILE* f = std::fopen(path.c_str(), "r");
+  if (!f) return false;
+  if (std::fclose(f) != 0) std::printf("%s", msg::kFileNotClosed);
+  return true;
+}
+
+bool DeleteIfExists(const std::string& path) {
+  if (!FileExists(path)) return true;
+  return std::remove(path.c_str()) == 0;
+}
+
+CreateDirResult CreateDirectoryLevel(const std::string& path) {
+  errno = 0;
+  if (::mkdir(path.c_str(), 0777) == 0) return CreateDirResult::Created;
+  return errno == EEXIST ? CreateDirResult::AlreadyExists : CreateDirResult::Failed;
+}
+
+int ZeroDataCheck(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return kCannotOpen;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return kCannotOpen;
+  std::vector<unsigned char> block(1 << 16);
+  bool nonZero = false;
+  for (std::size_t n; !nonZero && (n = std::fread(block.data(), 1, block.size(), f)) > 0;) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (block[i] != 0) {
+        nonZero = true;
+        break;
+      }
+    }
+  }
+  std::fclose(f);
+  if (nonZero) return kHasData;
+  std::printf("%s", msg::kErrorPrefix);
+  std::printf(msg::kOnlyZeroData, path.c_str());
+  return kOnlyZeroData;
+}
+
+std::optional<unsigned long long> FileSize(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return std::nullopt;
+  std::optional<unsigned long long> size;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long pos = std::ftell(f);
+    if (pos >= 0) size = static_cast<unsigned long long>(pos);
+  }
+  std::fclose(f);
+  return size;
+}
+
+std::optional<std::string> TempDirectory() {
+  for (const char* name : {"TEMP", "TMP"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return std::string(value);
+  }
+  std::error_code ec;
+  const fs::path cwd = fs::current_path(ec);
+  if (ec) return std::nullopt;
+  return cwd.string();
+}
+
+std::string ProgramDirectory() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return fs::current_path(ec).string();
+  return exe.parent_path().string();
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (!dir.empty() && dir.back() == kSeparator) return dir + name;
+  return dir + kSeparator + name;
+}
+
+}  // namespace vorel::host

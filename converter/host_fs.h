@@ -1,0 +1,60 @@
+// The portable host layer of vorel: the process command line, paths,
+// directory tests, file existence, deletion, directory creation and the
+// zero-data check, with the behaviour the run flow expects of the host.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorel::host {
+
+// The scratch file in the temp directory that every run deletes first.
+inline constexpr char kDiskImageName[] = "Disk2.dat";
+inline constexpr char kSeparator = '/';
+
+// Rebuilds the process command line as one text: the program path, then each
+// argument separated by one blank. An argument holding a blank is quoted so
+// that the option scanner reads the same value back: "-key:value with blanks"
+// becomes -key:"value with blanks"; one without a colon is quoted whole.
+std::string ProcessCommandLine(int argc, const char* const* argv);
+
+// Absolute, lexically normal form of path (no trailing separator).
+// Prints the "could not build absolute path" error on failure.
+std::optional<std::string> MakeAbsolute(const std::string& path);
+
+// Changes into path; on success changes to ".." (the working directory is
+// left at the parent of the tested directory) and answers true.
+bool IsDirectory(const std::string& path);
+
+// True when path is a file that can be opened for reading. A directory is
+// not a file, although the host lets it be opened.
+bool FileExists(const std::string& path);
+
+// Removes path when it is an existing file; false only when removal fails.
+bool DeleteIfExists(const std::string& path);
+
+enum class CreateDirResult { Created, AlreadyExists, Failed };
+// Creates one directory level.
+CreateDirResult CreateDirectoryLevel(const std::string& path);
+
+// Result codes of the zero-data check (they are run result codes too).
+inline constexpr int kHasData = 0;
+inline constexpr int kOnlyZeroData = 3;
+inline constexpr int kCannotOpen = 4;
+// 0 when the file holds a non-zero byte; 3 (message printed) when it holds
+// only zeros or nothing; 4 (no message) when it cannot be opened.
+int ZeroDataCheck(const std::string& path);
+
+// Size of the file in bytes, or nullopt when it cannot be opened.
+std::optional<unsigned long long> FileSize(const std::string& path);
+
+// "TEMP", else "TMP", else the working directory.
+std::optional<std::string> TempDirectory();
+
+// Directory holding the running program, for resolving relative image paths.
+std::string ProgramDirectory();
+
+std::string JoinPath(const std::string& dir, const std::string& name);
+
+}  // namespace vorel::host

@@ -1,0 +1,59 @@
+// Every text vorel prints, named once. Error lines are printed as
+// kErrorPrefix followed by one of the texts here.
+#pragma once
+
+namespace vorel::msg {
+
+inline constexpr char kErrorPrefix[] = "Error: ";
+inline constexpr char kBuildNumber[] = "46479";
+
+// Command-line validation.
+inline constexpr char kNoParameter[] = "  no parameter found";
+inline constexpr char kNoDirection[] = "  direction parameter (dir:ptf, ftp) not found !";
+inline constexpr char kBadDirection[] = "  direction parameter not correct !";
+inline constexpr char kNoFlashType[] = "  flash type (flashType:MX29LV640B, M29W256G) not specified!";
+inline constexpr char kBadFlashType[] = "  flashtype parameter does not exist!";
+inline constexpr char kNoSource[] = "  source parameter (src:) not entered !";
+inline constexpr char kEmptySource[] = "  source parameter is empty !";
+inline constexpr char kNoTarget[] = "  target parameter (dst:) not entered !";
+inline constexpr char kEmptyTarget[] = "  target parameter is empty !";
+inline constexpr char kNoSize[] = "  VolumeSize parameter (size:) not found !";
+inline constexpr char kNoTempPath[] = "  Vorel: Could not build temp path\n";
+inline constexpr char kCannotDeleteDiskImage[] = "  Vorel: Could not delete DiskImage file\n";
+
+// Path functions.
+inline constexpr char kNoAbsolutePath[] = "  Could not build absolute path for: %s\n";
+inline constexpr char kFileNotClosed[] = "VOREL ERROR: The file was not closed\n";
+inline constexpr char kOnlyZeroData[] = "  The file %s contains only zero data (000)\n";
+
+// Run flow.
+inline constexpr char kSourceNotValid[] = "  Source path not valid !\n";
+inline constexpr char kDestinationIsDirectory[] =
+    "destination path has to be a file name (not a path name)!";
+inline constexpr char kCannotDeleteDestination[] =
+    "  Vorel: (Tracing Destination File) FlashVolumes::SetVolumeFileName\n"
+    "          Could not delete destination file \n";
+inline constexpr char kSourceNameNotValid[] = "  Source path name not valid!\n";
+inline constexpr char kCannotCreateDestinationFolder[] = "Cannot create destination folder!\n";
+inline constexpr char kDestinationExistsBefore[] =
+    "  Vorel: (Tracing Destination File) before FlashVolumes::SetVolumeVolatileFlag\n"
+    "          Destination file should not exist\n";
+inline constexpr char kDestinationExistsAfter[] =
+    "  Vorel: (Tracing Destination File) nach FlashVolumes::SetVolumeVolatileFlag\n"
+    "          Destination file should not exist\n";
+inline constexpr char kCouldNotMount[] = "Could not mount volume\n";
+inline constexpr char kDestinationCorrupt[] =
+    "  Vorel: after CreateFlashVolumes\n         Destination file is corrupt \n";
+inline constexpr char kDestinationMissing[] =
+    "  Vorel: after CreateFlashVolumes\n         Destination path not existing\n";
+
+// Final messages by result code.
+inline constexpr char kSuccess[] = "-- VoRel -- Task executed successfully\n\n";
+inline constexpr char kDataTooLarge[] = "-- VoRel -- ERROR: Data too largely \n\n";
+inline constexpr char kCopyErrors[] = "-- VoRel -- ERROR: Copy errors \n\n";
+inline constexpr char kTargetMissing[] = "-- VoRel -- ERROR: A target file is missing\n\n";
+inline constexpr char kImageEmpty[] =
+    "-- VoRel -- ERROR: The input image is empty or you have selected the wrong flash type!\n\n";
+inline constexpr char kUnspecified[] = "-- VoRel -- ERROR: unspecified error\n\n";
+
+}  // namespace vorel::msg

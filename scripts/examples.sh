@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Runs the built tools on the bundled examples. Argument: the build directory.
+set -uo pipefail
+build=$(cd "${1:-build/release}" && pwd)
+cd "$(dirname "$0")/.."
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+echo "== vorel ptf: examples/tree -> $work/example.img"
+"$build/converter/vorel" -dir:ptf -src:examples/tree "-dst:$work/example.img" -size:4194304 -flashType:MX29LV640B
+echo "vorel exit code: $?"
