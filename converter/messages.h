@@ -47,6 +47,10 @@ inline constexpr char kDestinationCorrupt[] =
 inline constexpr char kDestinationMissing[] =
     "  Vorel: after CreateFlashVolumes\n         Destination path not existing\n";
 
+// Volume set-up (FlashVolumes).
+inline constexpr char kFormatVolume[] = "Format Volume %s \n";
+inline constexpr char kMountVolume[] = "Mount Volume %s \n";
+
 // Final messages by result code.
 inline constexpr char kSuccess[] = "-- VoRel -- Task executed successfully\n\n";
 inline constexpr char kDataTooLarge[] = "-- VoRel -- ERROR: Data too largely \n\n";
