@@ -8,6 +8,9 @@
 
 struct FileControlBlock;
 struct VolumeRecord;
+namespace nor {
+class Volume;
+}
 
 // The file system's semaphores are opaque handles (see ffs/semaphore.h).
 using FfsSem = void*;
@@ -97,6 +100,7 @@ struct VolumeRecord {
   std::uint8_t version;               // low byte of the descriptor's version
 
   // The sector manager's own state follows (RAM tables, counters).
+  nor::Volume* nor;  // the mounted volume's RAM state; null while not mounted
 };
 
 // The volume layer: the all-volumes list and its semaphore "FFS_SEM", set up

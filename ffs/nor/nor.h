@@ -1,5 +1,7 @@
 // The sector manager as the file layer sees it: the volume-control entry of
-// the module table and the completion of a freshly registered volume record.
+// the module table, the completion of a freshly registered volume record and
+// unmount. The RAM tables of a mounted volume hang from VolumeRecord::nor
+// (ffs/nor/volume.h: cluster map, sector table, node table, name pool).
 #pragma once
 
 #include <cstdint>
@@ -16,3 +18,8 @@ std::intptr_t nor_volume_control(int command, const char* name, void* result, in
 // Completes a volume record from its descriptor at registration (medium
 // callbacks and the sector manager's own fields).
 int nor_complete_volume(VolumeRecord* volume, const VolumeDescriptor* descriptor);
+
+// The sector manager's side of unmount: with commit set, the cache is
+// flushed and a final checkpoint written; the RAM tables are freed in any
+// case. 0, or -1 with the error number set when the final commit failed.
+int nor_unmount(VolumeRecord* volume, int commit);

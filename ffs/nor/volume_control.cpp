@@ -1,9 +1,12 @@
 // Volume control of the sector manager: starts the volume layer, answers the
-// name check and looks volumes up by name. Until the on-flash format is in
-// place, mount and format of a registered volume fail with EINVAL.
+// name check, and mounts, formats, erases and syncs volumes found by name.
+// Invariant: a volume is marked busy for exactly the span of one command.
 #include <cstring>
+#include <memory>
+#include <optional>
 
 #include "ffs/ffs.h"
+#include "ffs/nor/mount.h"
 #include "ffs/nor/nor.h"
 #include "ffs/semaphore.h"
 
@@ -24,16 +27,106 @@ std::intptr_t StartVolumeLayer() {
   return 0;
 }
 
+bool Busy(const VolumeRecord* v) { return (v->flags & FFS_VF_BUSY) != 0; }
+
 // A registered volume of that name that is not busy in another command.
 VolumeRecord* FindIdle(const char* name) {
   VolumeRecord* v = ffs_find_volume(name);
-  return (v != nullptr && (v->flags & FFS_VF_BUSY) == 0) ? v : nullptr;
+  return (v != nullptr && !Busy(v)) ? v : nullptr;
+}
+
+// The first registered volume that is neither mounted nor busy.
+VolumeRecord* FirstUnmounted() {
+  VolumeLayer& layer = ffs_volume_layer();
+  if (layer.head.all_next == nullptr) return nullptr;
+  for (VolumeRecord* v = layer.head.all_next; v != &layer.head; v = v->all_next) {
+    if (v->nor == nullptr && !Busy(v)) return v;
+  }
+  return nullptr;
+}
+
+// Marks a volume busy for the lifetime of the guard.
+class BusyGuard {
+ public:
+  explicit BusyGuard(VolumeRecord* v) : v_(v) { v_->flags |= FFS_VF_BUSY; }
+  ~BusyGuard() { v_->flags &= ~FFS_VF_BUSY; }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+
+ private:
+  VolumeRecord* v_;
+};
+
+// Holds the volume's write and read semaphores when asked to.
+class VolumeLocks {
+ public:
+  VolumeLocks(VolumeRecord* v, bool take) : v_(take ? v : nullptr) {
+    if (v_) {
+      ffs_sem_wait(v_->write_sem);
+      ffs_sem_wait(v_->read_sem);
+    }
+  }
+  ~VolumeLocks() {
+    if (v_) {
+      ffs_sem_release(v_->read_sem);
+      ffs_sem_release(v_->write_sem);
+    }
+  }
+  VolumeLocks(const VolumeLocks&) = delete;
+  VolumeLocks& operator=(const VolumeLocks&) = delete;
+
+ private:
+  VolumeRecord* v_;
+};
+
+std::intptr_t MountVolume(const char* name, void* result, int mode, int lock) {
+  VolumeRecord* v = name != nullptr ? FindIdle(name) : FirstUnmounted();
+  if (v == nullptr || v->nor != nullptr) return 0;  // not ours, busy, or already mounted
+  BusyGuard busy(v);
+  VolumeLocks locks(v, lock == 1);
+  std::unique_ptr<nor::Volume> state = nor::Mount(v, mode);
+  if (!state) return -1;
+  v->nor = state.release();
+  if (result != nullptr) *static_cast<void**>(result) = v;
+  return reinterpret_cast<std::intptr_t>(v);
+}
+
+// Reads the newest checkpoint's erase counts, then erases every usable
+// sector so that the counts carry on.
+std::intptr_t EraseAll(const char* name) {
+  VolumeRecord* v = FindIdle(name);
+  if (v == nullptr) return 0;
+  if (v->flags & FFS_VF_READ_ONLY) return ffs_set_errno(FFS_EROFS), -1;
+  if (v->nor != nullptr) return ffs_set_errno(FFS_EINVAL), -1;
+  BusyGuard busy(v);
+  nor::Geometry g;
+  if (!nor::Volume::GeometryOf(v, g)) return ffs_set_errno(FFS_EINVAL), -1;
+  nor::Volume state(v, g);
+  std::optional<uint32_t> first = nor::FindNewestCheckpoint(state);
+  if (!first) {
+    if (ffs_errno() != FFS_EIO) ffs_set_errno(FFS_EINVAL);
+    return -1;
+  }
+  nor::StreamReader in(g, state, *first);
+  nor::CheckpointPrelude prelude;
+  if (nor::ReadPrelude(in, g, prelude) != nor::DecodeStatus::Ok) {
+    if (ffs_errno() != FFS_EIO) ffs_set_errno(FFS_ENXIO);
+    return -1;
+  }
+  state.max_erase = prelude.header.max_erase;
+  for (uint32_t s = 0; s < g.sector_count; ++s) {
+    state.sectors[s].erase_count = prelude.erase_counts[s];
+  }
+  for (uint32_t s = 0; s < g.sector_count; ++s) {
+    if (state.SectorUsable(s) && !state.EraseSector(s)) return -1;
+  }
+  return 1;
 }
 
 }  // namespace
 
-std::intptr_t nor_volume_control(int command, const char* name, void* /*result*/, int /*mode*/,
-                                 int /*lock*/) {
+std::intptr_t nor_volume_control(int command, const char* name, void* result, int mode,
+                                 int lock) {
   switch (command) {
     case FFS_MOD_INIT:
       return StartVolumeLayer();
@@ -43,8 +136,11 @@ std::intptr_t nor_volume_control(int command, const char* name, void* /*result*/
         return -1;
       }
       return 0;
-    case FFS_MOD_FORMAT:
     case FFS_MOD_MOUNT:
+      return MountVolume(name, result, mode, lock);
+    case FFS_MOD_ERASE_ALL:
+      return name != nullptr ? EraseAll(name) : 0;
+    case FFS_MOD_FORMAT:
       if (name == nullptr || FindIdle(name) == nullptr) return 0;
       ffs_set_errno(FFS_EINVAL);
       return -1;
@@ -55,5 +151,12 @@ std::intptr_t nor_volume_control(int command, const char* name, void* /*result*/
 
 int nor_complete_volume(VolumeRecord* volume, const VolumeDescriptor* descriptor) {
   volume->medium = descriptor->callbacks;
+  volume->nor = nullptr;
+  return 0;
+}
+
+int nor_unmount(VolumeRecord* volume, int /*commit*/) {
+  delete volume->nor;
+  volume->nor = nullptr;
   return 0;
 }
