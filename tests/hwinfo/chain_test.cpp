@@ -36,6 +36,40 @@ TEST(Crc32, AgreesWithTheBitwiseReference) {
   EXPECT_EQ(hwinfo::Crc32(bytes.data(), bytes.size()), hwinfo_test::ReferenceCrc(bytes.data(), bytes.size()));
 }
 
+template <class Record>
+int SizeOf() {
+  return std::make_shared<Record>(nullptr)->OwnSize();
+}
+
+TEST(Chain, EveryRecordKindHasItsDocumentedSize) {
+  EXPECT_EQ(std::make_shared<HwInfoStart>()->OwnSize(), 0);
+  EXPECT_EQ(SizeOf<HwInfoBase>(), 6);
+  EXPECT_EQ(SizeOf<HwInfo_Common>(), 65);
+  EXPECT_EQ(SizeOf<HwInfo_Common_V2>(), 77);
+  EXPECT_EQ(SizeOf<HwInfo_Common_V3>(), 74);
+  EXPECT_EQ(SizeOf<HwInfoDetail_FADC>(), 196);
+  EXPECT_EQ(SizeOf<HwInfoDetail_Cpu>(), 63);
+  EXPECT_EQ(SizeOf<HwInfoDetail_Cpu_V2>(), 420);
+  EXPECT_EQ(SizeOf<HwInfoDetail_Cpu_V3>(), 424);
+  EXPECT_EQ(SizeOf<HwInfoDetail_Cpu_V4>(), 408);
+  EXPECT_EQ(SizeOf<HwInfoDetail_Netzteil>(), 88);
+  EXPECT_EQ(SizeOf<HwInfoDetail_Netzteil_V2>(), 64);
+  EXPECT_EQ(SizeOf<HwInfoDetail_HMI>(), 2);
+  EXPECT_EQ(SizeOf<HwInfoDetail_HMI_V2>(), 2);
+  EXPECT_EQ(SizeOf<HwInfoDetail_MKAIR>(), 260);
+}
+
+TEST(Chain, RecordWithoutPreviousRecordHasNoData) {
+  auto record = std::make_shared<HwInfo_Common>(nullptr);
+  EXPECT_EQ(record->GetData(), nullptr);
+  EXPECT_EQ(record->GetCommonID(), 0);
+  EXPECT_TRUE(record->IsDetailID(0, 0));  // detail ID 0 until a detail record stamps one
+  EXPECT_FALSE(record->IsDetailID(2, 1));
+  EXPECT_TRUE(record->ReadChain());
+  EXPECT_FALSE(record->Read(nullptr));  // no image, checksum 0
+  EXPECT_EQ(record->UsedBytes(), 65);
+}
+
 // root + base + common V3 + HMI V1, nothing set.
 struct HmiChain {
   IHwInfoRoot root;
