@@ -8,3 +8,7 @@ trap 'rm -rf "$work"' EXIT
 echo "== vorel ptf: examples/tree -> $work/example.img"
 "$build/converter/vorel" -dir:ptf -src:examples/tree "-dst:$work/example.img" -size:4194304 -flashType:MX29LV640B
 echo "vorel exit code: $?"
+python=$(sed -n 's/^RELAY_PYTHON_EXECUTABLE:INTERNAL=//p' "$build/CMakeCache.txt")
+echo "== _TORVANE: a CPU board image field by field -> $work/cpu_v4.eeprom"
+PYTHONPATH="$build/python" "$python" examples/torvane/cpu_v4_image.py "$work/cpu_v4.eeprom"
+echo "_TORVANE example exit code: $?"
