@@ -24,6 +24,7 @@ class Parser {
   char* ParseMarkup(char* lt);
   char* ParseElement(char* lt);
   char* ParseProcessingInstruction(char* lt);
+  char* ParseNamed(char* lt, char* name, XmlNodeType type);
   char* ParseBang(char* lt);
   char* ParseSection(char* lt, char* body, XmlNodeType type, uint32_t keepFlag);
   char* ParseComment(char* lt);
@@ -105,28 +106,25 @@ char* Parser::ParseMarkup(char* lt) {
   return Stop(lt);  // a '<' that starts nothing: the text is not well formed
 }
 
-char* Parser::ParseElement(char* lt) {
-  char* name = lt + 1;
-  char* p = name;
-  while (XmlIsNameChar(*p)) ++p;
-  XmlNodeRecord* node = AddNode(parent_, XmlNodeType::Element);
-  if (!node) return Stop(lt);
-  node->name = name;
-  return ParseAttributes(node, p, false);
-}
+char* Parser::ParseElement(char* lt) { return ParseNamed(lt, lt + 1, XmlNodeType::Element); }
 
 char* Parser::ParseProcessingInstruction(char* lt) {
   char* name = lt + 2;
-  if ((flags_ & xmlflags::kProcessingInstructions) && XmlIsNameChar(*name)) {
-    char* p = name;
-    while (XmlIsNameChar(*p)) ++p;
-    XmlNodeRecord* node = AddNode(parent_, XmlNodeType::ProcessingInstruction);
-    if (!node) return Stop(lt);
-    node->name = name;
-    return ParseAttributes(node, p, true);
-  }
+  if ((flags_ & xmlflags::kProcessingInstructions) && XmlIsNameChar(*name))
+    return ParseNamed(lt, name, XmlNodeType::ProcessingInstruction);
   char* close = Find(name, '>');
   return close ? close + 1 : Stop(lt);
+}
+
+// An element or processing instruction: the name is the run of name
+// characters at name, attributes follow.
+char* Parser::ParseNamed(char* lt, char* name, XmlNodeType type) {
+  char* p = name;
+  while (XmlIsNameChar(*p)) ++p;
+  XmlNodeRecord* node = AddNode(parent_, type);
+  if (!node) return Stop(lt);
+  node->name = name;
+  return ParseAttributes(node, p, type == XmlNodeType::ProcessingInstruction);
 }
 
 // Reads attributes after a name ending at nameEnd, terminates the name and
