@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "devicemodel/implausible_values.h"
 #include "devicemodel/model_queries.h"
@@ -27,6 +28,14 @@ enum LoadCode : int {
   kLoadNoMenuTree = 4,
   kLoadNoMenuRoot = 5,
   kLoadParseError = 6,
+};
+
+// One value of the parameter document: the path of the node holding it (a
+// text node's path ends with "/"), its text and the nearest set number.
+struct ValueEntry {
+  std::string path;
+  std::string value;
+  std::string setNumber;
 };
 
 struct ModelHeader {
@@ -83,6 +92,12 @@ class CDataModelToHMI {
   // and answers it as text.
   std::string WriteCustomerAllParameter(const char* changedby, const char* changed);
   XmlDocument& ParameterDocument() { return parameters_; }
+
+  // The values under the parameter node a mapping key names, of installed
+  // modules only; the type code and the signatures built from them.
+  std::vector<ValueEntry> CollectValues(const char* key) const;
+  std::string GetTypecode() const;
+  std::vector<std::pair<std::string, std::string>> SwComponentSignatures() const;
 
  private:
   int LoadSteps(char* text, LoadResult& result);

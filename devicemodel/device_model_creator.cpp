@@ -39,7 +39,11 @@ bool DeviceModelCreator::SetTypecode(const char* typecode) {
 
 std::string DeviceModelCreator::GetTypecode() {
   if (!loaded_) return std::string();
-  return core_->Header().device;
+  try {
+    return core_->GetTypecode();
+  } catch (...) {
+    return std::string();
+  }
 }
 
 std::string DeviceModelCreator::WriteCustomerAllParameter(const char* changedby, const char* changed) {
@@ -51,4 +55,13 @@ std::string DeviceModelCreator::WriteCustomerAllParameter(const char* changedby,
   }
 }
 
-std::vector<std::string> DeviceModelCreator::GetSwComponentSignatureVector() { return {}; }
+std::vector<std::string> DeviceModelCreator::GetSwComponentSignatureVector() {
+  std::vector<std::string> joined;
+  if (!loaded_) return joined;
+  try {
+    for (const auto& pair : core_->SwComponentSignatures()) joined.push_back(pair.first + " " + pair.second);
+  } catch (...) {
+    joined.clear();
+  }
+  return joined;
+}

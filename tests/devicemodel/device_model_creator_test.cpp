@@ -88,3 +88,71 @@ TEST(DeviceModelCreator, KeepsItsOwnCopyOfTheText) {
 }
 
 }  // namespace
+
+namespace {
+
+// The parameter document is filled by hand here: the mirrored values are
+// what the type code and the signatures are read from.
+const char kTypeCodeInside[] =
+    "\t<Params type=\"sectionMDM\">\n"
+    "\t\t<Prot type=\"mdm\" installed=\"true\">\n"
+    "\t\t\t<Set based=\"paraSet\">\n"
+    "\t\t\t\t<Codes><Voltage ref=\"Lists/Volt\"/><Freq ref=\"Lists/Freq\"/><Bare/></Codes>\n"
+    "\t\t\t\t<Sw><Fw/><Boot/></Sw>\n"
+    "\t\t\t</Set>\n"
+    "\t\t</Prot>\n"
+    "\t\t<Opt type=\"mdm\" installed=\"false\"><Set based=\"paraSet\"><Sw><Extra/></Sw></Set></Opt>\n"
+    "\t</Params>\n"
+    "\t<Lists><Volt><V100 code=\"A\"/><V200 code=\"BX\"/></Volt><Freq><F50/></Freq></Lists>\n"
+    "\t<Hmi mode=\"menuTree\"><Top type=\"root\"/></Hmi>\n"
+    "\t<Maps><M type=\"mapping\" ref=\"Params/Prot/Set/Codes\" with=\"pathTypeCode\"/>\n"
+    "\t<N ref=\"Params/Prot/Set/Sw\" with=\"pathSignatureSW\"/><O ref=\"Params/Opt/Set/Sw\" with=\"x\"/></Maps>\n";
+
+XmlNode Element(XmlNode parent, const char* name, const char* text = nullptr) {
+  XmlNode element = parent.AppendChild(XmlNodeType::Element);
+  element.SetName(name);
+  if (text) element.AppendChild(XmlNodeType::Text).SetValue(text);
+  return element;
+}
+
+TEST(TypeCodeReading, CodesAndSignaturesFromTheParameterDocument) {
+  const std::string model = modeltest::WithTrailer(
+      modeltest::Body("device=\"REL\" versionContent=\"1\" multiSets=\"1\" versionSyntax=\"12\"", kTypeCodeInside));
+  std::vector<char> text(model.begin(), model.end());
+  text.push_back('\0');
+  CDataModelToHMI engine;
+  LoadResult result;
+  ASSERT_TRUE(engine.Load(text.data(), result)) << result.message;
+  EXPECT_EQ(engine.GetTypecode(), "REL");  // nothing mirrored yet
+  ASSERT_TRUE(engine.CreateParameterDocument("g", "c"));
+  XmlNode root = engine.ParameterDocument().Root().Child(1);
+  XmlNode set = Element(Element(Element(root, "Params"), "Prot"), "Set");
+  set.AddAttribute("setNo", "0");
+  XmlNode codes = Element(set, "Codes");
+  Element(codes, "Voltage", "V200");
+  Element(codes, "Freq", "F50");
+  Element(codes, "Bare", "x");
+  XmlNode sw = Element(set, "Sw");
+  Element(sw, "Fw", "1.2.3");
+  Element(sw, "Boot");
+  XmlNode optSw = Element(Element(Element(root.FindByPath("Params"), "Opt"), "Set"), "Sw");
+  Element(optSw, "Extra", "9");
+
+  // A whole multi-character code; "?" for an item without code and for a
+  // parameter without ref.
+  EXPECT_EQ(engine.GetTypecode(), "RELBX??");
+  const std::vector<ValueEntry> values = engine.CollectValues("pathTypeCode");
+  ASSERT_EQ(values.size(), 3u);
+  EXPECT_EQ(values[0].path, "/root/Params/Prot/Set/Codes/Voltage/");
+  EXPECT_EQ(values[0].value, "V200");
+  EXPECT_EQ(values[0].setNumber, "0");
+  const auto signatures = engine.SwComponentSignatures();
+  ASSERT_EQ(signatures.size(), 2u);
+  EXPECT_EQ(signatures[0], (std::pair<std::string, std::string>{"Fw", "1.2.3"}));
+  EXPECT_EQ(signatures[1], (std::pair<std::string, std::string>{"Boot", ""}));
+  // Values of a module that is not installed are left out.
+  EXPECT_TRUE(engine.CollectValues("x").empty());
+  EXPECT_TRUE(engine.CollectValues("pathAnsiDeviceNumbers").empty());
+}
+
+}  // namespace
