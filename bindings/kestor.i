@@ -1,0 +1,24 @@
+/* _Kestor: the device-model module. DeviceModelCreator is declared here with
+   the argument types scripts see in messages ('char *'); the class itself
+   takes const char *. StringVector and IntVector are plain sequences. */
+%module Kestor
+
+%include "conventions.i"
+
+%{
+#include "devicemodel/device_model_creator.h"
+%}
+
+%template(StringVector) std::vector<std::string>;
+%template(IntVector) std::vector<int>;
+
+class DeviceModelCreator {
+ public:
+  DeviceModelCreator(char *model);
+  ~DeviceModelCreator();
+  bool CreateCustomerDeviceParameter(char *generator, char *created);
+  bool SetTypecode(char *typecode);
+  std::string GetTypecode();
+  std::string WriteCustomerAllParameter(char *changedby, char *changed);
+  std::vector<std::string> GetSwComponentSignatureVector();
+};
