@@ -4,6 +4,7 @@
 %module Kestor
 
 %include "conventions.i"
+%include <std_vector.i>
 
 %{
 #include "devicemodel/device_model_creator.h"
