@@ -10,6 +10,14 @@
 #include "devicemodel/device_model_creator.h"
 %}
 
+/* None converts to a null pointer; as the creator itself it would be
+   dereferenced, so it is refused with the usual argument error. */
+%typemap(check) DeviceModelCreator * {
+  if (!$1) {
+    SWIG_exception_fail(SWIG_TypeError, "in method '" "$symname" "', argument " "$argnum" " of type '" "$1_type" "'");
+  }
+}
+
 %template(StringVector) std::vector<std::string>;
 %template(IntVector) std::vector<int>;
 
