@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "devicemodel/vocabulary.h"
+#include "xml/xml_walker.h"
 
 namespace model {
 
@@ -54,23 +55,13 @@ std::string SectionOf(XmlNode node) {
 }
 
 XmlNode FirstElement(XmlNode top, const std::function<bool(XmlNode)>& predicate) {
-  struct Frame {
-    XmlNode node;
-    size_t next;
-  };
-  std::vector<Frame> stack{{top, 0}};
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
-    if (frame.next >= frame.node.ChildCount()) {
-      stack.pop_back();
-      continue;
-    }
-    XmlNode child = frame.node.Child(frame.next++);
-    if (child.Type() != XmlNodeType::Element) continue;
-    if (predicate(child)) return child;
-    stack.push_back({child, 0});
-  }
-  return XmlNode();
+  XmlNode found;
+  XmlVisitDescendants(top, [&](XmlNode node, int) {
+    if (node.Type() != XmlNodeType::Element || !predicate(node)) return true;
+    found = node;
+    return false;
+  });
+  return found;
 }
 
 XmlNode ModuleNodeOf(XmlNode node) {
@@ -83,30 +74,28 @@ ModelQueries::ModelQueries(XmlNode rootElement, XmlNode textDocument)
     : root_(rootElement), textDocument_(textDocument), rootPath_(rootElement.Path()) {
   if (root_.IsNull()) return;
   // Pre-order walk of the whole document: the first node met for a path is
-  // the one the path search answers.
+  // the one the path search answers. lengths[d] is the length of the path of
+  // the node entered at depth d; -1 marks a subtree below a nameless node,
+  // which no path reaches.
   XmlNode top = root_;
   top.MoveToRoot();
-  struct Frame {
-    XmlNodeRecord* node;
-    size_t pathLength;
-    unsigned next;
-  };
   std::string path;
-  std::vector<Frame> stack{{top.Record(), 0, 0}};
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
-    if (frame.next >= frame.node->childCount) {
-      stack.pop_back();
-      continue;
+  std::vector<long> lengths{0};
+  XmlVisitDescendants(top, [&](XmlNode node, int depth) {
+    lengths.resize(static_cast<size_t>(depth));
+    long parent = lengths.back();
+    if (parent < 0 || !node.NameChars()) {
+      lengths.push_back(-1);
+      return true;
     }
-    XmlNodeRecord* child = frame.node->children[frame.next++];
-    if (!child->name) continue;
-    path.resize(frame.pathLength);
+    path.resize(static_cast<size_t>(parent));
     path += '/';
-    path += child->name;
-    byPath_.emplace(path, child);
-    if (child->childCount > 0) stack.push_back({child, path.size(), 0});
-  }
+    path += node.NameChars();
+    byPath_.emplace(path, node.Record());
+    lengths.push_back(static_cast<long>(path.size()));
+    return true;
+  });
+  firstMapping_ = FirstElement(top, [](XmlNode node) { return HasType(node, vocab::kMapping); });
 }
 
 namespace {
@@ -114,7 +103,7 @@ namespace {
 // A path the index answers: "/" followed by non-empty names without
 // wildcard characters, none of them starting with '.'.
 bool IsPlainPath(const std::string& path) {
-  if (path.size() < 2 || path[0] != '/' || path.back() == '/') return false;
+  if (path.size() < 2 || path[0] != '/') return false;
   if (path.find_first_of("?*[") != std::string::npos) return false;
   if (path.find("//") != std::string::npos || path.find("/.") != std::string::npos) return false;
   return true;
@@ -124,8 +113,11 @@ bool IsPlainPath(const std::string& path) {
 
 XmlNode ModelQueries::Find(const std::string& path) const {
   if (root_.IsNull()) return XmlNode();
-  if (IsPlainPath(path)) {
-    auto found = byPath_.find(path);
+  // A trailing delimiter (the path of a text node) names the element before it.
+  size_t end = path.find_last_not_of('/');
+  const std::string trimmed = end == std::string::npos ? path : path.substr(0, end + 1);
+  if (IsPlainPath(trimmed)) {
+    auto found = byPath_.find(trimmed);
     return found == byPath_.end() ? XmlNode() : XmlNode(found->second);
   }
   return root_.FindByPath(path.c_str(), "/");
@@ -170,8 +162,7 @@ bool ModelQueries::ViewInUse(const std::string& viewPath) const {
 }
 
 std::string ModelQueries::MappedPath(const char* key) const {
-  XmlNode entry = FirstElement(root_.Parent().IsNull() ? root_ : root_.Parent(),
-                               [](XmlNode node) { return HasType(node, vocab::kMapping); });
+  XmlNode entry = firstMapping_;
   for (bool more = !entry.IsNull(); more; more = entry.MoveToNextSibling()) {
     if (!IsPresent(entry, vocab::kRef) || !IsPresent(entry, vocab::kWith)) continue;
     if (AttributeEquals(entry, vocab::kWith, key)) return ResolveReference(AttributeValue(entry, vocab::kRef));

@@ -59,6 +59,7 @@ class ModelQueries {
   XmlNode textDocument_;
   std::string rootPath_;
   std::unordered_map<std::string, XmlNodeRecord*> byPath_;
+  XmlNode firstMapping_;  // the first element of type "mapping"; its siblings follow
 };
 
 }  // namespace model

@@ -6,6 +6,7 @@
 
 #include "devicemodel/data_model_to_hmi.h"
 #include "devicemodel/vocabulary.h"
+#include "xml/xml_walker.h"
 
 namespace {
 
@@ -29,23 +30,14 @@ std::vector<ValueEntry> CDataModelToHMI::CollectValues(const char* key) const {
   XmlNode top = parameters_.Root().FindByPath(mapped.c_str(), "/");
   if (top.IsNull()) return entries;
   // Every node without children below the mapped node, in document order.
-  std::vector<std::pair<XmlNode, size_t>> stack{{top, 0}};
-  while (!stack.empty()) {
-    auto& frame = stack.back();
-    if (frame.second >= frame.first.ChildCount()) {
-      stack.pop_back();
-      continue;
-    }
-    XmlNode node = frame.first.Child(frame.second++);
-    if (node.ChildCount() > 0) {
-      stack.push_back({node, 0});
-      continue;
-    }
+  XmlVisitDescendants(top, [&](XmlNode node, int) {
+    if (node.ChildCount() > 0) return true;
     const std::string path = node.Path();
     XmlNode module = model::ModuleNodeOf(queries_->Find(path));
-    if (!module.IsNull() && !queries_->InUseFlag(module, vocab::kInstalled)) continue;
-    entries.push_back({path, node.Value(), SetNumberOf(node)});
-  }
+    if (module.IsNull() || queries_->InUseFlag(module, vocab::kInstalled))
+      entries.push_back({path, node.Value(), SetNumberOf(node)});
+    return true;
+  });
   return entries;
 }
 

@@ -10,6 +10,7 @@
 
 #include "xml/wildcard.h"
 #include "xml/xml_node.h"
+#include "xml/xml_walker.h"
 
 namespace {
 
@@ -59,23 +60,14 @@ XmlNode XmlNode::FindElement(const char* pattern, XmlNodeType filter) const {
   if (!record_ || !pattern) return XmlNode();
   // Depth-first in document order; the type filter applies to the direct
   // children only, deeper levels are searched with no filter.
-  struct Frame {
-    const XmlNodeRecord* node;
-    unsigned next;
-  };
-  std::vector<Frame> stack{{record_, 0}};
-  while (!stack.empty()) {
-    Frame& frame = stack.back();
-    if (frame.next >= frame.node->childCount) {
-      stack.pop_back();
-      continue;
-    }
-    XmlNodeRecord* child = frame.node->children[frame.next++];
-    bool typeOk = stack.size() > 1 || filter == XmlNodeType::None || child->type == filter;
-    if (NameMatches(pattern, child->name) && typeOk) return XmlNode(child);
-    if (child->childCount > 0) stack.push_back({child, 0});
-  }
-  return XmlNode();
+  XmlNode found;
+  XmlVisitDescendants(*this, [&](XmlNode node, int depth) {
+    bool typeOk = depth > 1 || filter == XmlNodeType::None || node.Type() == filter;
+    if (!typeOk || !NameMatches(pattern, node.NameChars())) return true;
+    found = node;
+    return false;
+  });
+  return found;
 }
 
 XmlNode XmlNode::FindByPath(const char* path, const char* delimiters) const {

@@ -26,3 +26,20 @@ class XmlWalker {
  private:
   int depth_ = 0;
 };
+
+// Visits every node below top in document order through Traverse:
+// visit(node, depth) with depth 1 for top's children; answering false stops
+// the walk. Answers false when the walk was stopped.
+template <typename Visit>
+bool XmlVisitDescendants(XmlNode top, Visit&& visit) {
+  class Visitor : public XmlWalker {
+   public:
+    explicit Visitor(Visit& visit) : visit_(visit) {}
+    bool for_each(XmlNode node, bool&) override { return visit_(node, depth()); }
+
+   private:
+    Visit& visit_;
+  };
+  Visitor visitor(visit);
+  return top.Traverse(visitor);
+}

@@ -57,6 +57,9 @@ TEST_F(ModelQueriesTest, IndexAgreesWithThePathSearch) {
   EXPECT_EQ(q.Find("/root/Dup/S/../S/T"), At("/root/Dup/S/T"));
   EXPECT_EQ(q.Find("/root/M?ds/On"), At("/root/Mods/On"));
   EXPECT_EQ(q.Find("/root//Mods"), At("/root/Mods"));
+  // A text node's path ends with the delimiter and names its element.
+  EXPECT_EQ(q.Find("/root/Mods/On/"), At("/root/Mods/On"));
+  EXPECT_TRUE(q.Find("/").IsNull());
 }
 
 TEST_F(ModelQueriesTest, Predicates) {
