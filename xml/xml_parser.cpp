@@ -161,8 +161,7 @@ char* Parser::ParseAttributes(XmlNodeRecord* node, char* nameEnd, bool pi) {
     }
     if (pi) {
       if (c == '?' && p[1] == '>') return p + 2;
-      if (c == '>') return p + 1;
-      // Free-form content: the instruction ends at "?>".
+      // Free-form content (a lone '>' included): the instruction ends at "?>".
       char* close = FindText(p + 1, "?>", end_);
       return close ? close + 2 : Stop(p);
     }

@@ -172,11 +172,12 @@ TEST(XmlParser, TextAfterChildrenIsKept) {
 }
 
 TEST(XmlParser, ProcessingInstructionWithFreeContent) {
-  Parsed p("<r><?php echo 1; ?><x/></r>");
+  Parsed p("<r><?php echo 1; ?><?pi a>b?><x/></r>");
   XmlNode r = p.Top();
-  ASSERT_EQ(r.ChildCount(), 2u);
+  ASSERT_EQ(r.ChildCount(), 3u);
   EXPECT_EQ(r.Child(0).Name(), "php");
-  EXPECT_EQ(r.Child(1).Name(), "x");
+  EXPECT_EQ(r.Child(1).Name(), "pi");  // only "?>" ends an instruction
+  EXPECT_EQ(r.Child(2).Name(), "x");
   EXPECT_TRUE(p.doc.ParsedWhole());
 }
 
