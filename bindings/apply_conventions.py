@@ -42,6 +42,13 @@ def rewrite_argument_parsing(text):
     return text, count[0]
 
 
+def unqualified(prototype):
+    """Drops the scope before the function name, templates included:
+    "std::vector< int >::resize(int)" -> "resize(int)"."""
+    head, paren, rest = prototype.partition("(")
+    return head[head.rfind("::") + 2:] + paren + rest if "::" in head else prototype
+
+
 def rewrite_overload_errors(text):
     """The dispatchers' TypeError with qualified prototypes -> NotImplementedError."""
     pattern = re.compile(
@@ -51,12 +58,19 @@ def rewrite_overload_errors(text):
     def replace(match):
         name = match.group(1)
         prototypes = re.findall(r'"    ([^"]*)\\n"', match.group(2))
-        lines = "".join("    %s\\n" % re.sub(r"^(?:\w+::)+", "", p) for p in prototypes)
+        lines = "".join("    %s\\n" % unqualified(p) for p in prototypes)
         return ('SWIG_SetErrorMsg(PyExc_NotImplementedError, "Wrong number of arguments for overloaded '
                 "function '%s'.\\n  Possible C/C++ prototypes are:\\n%s\");" % (name, lines))
 
     text, count = pattern.subn(replace, text)
-    dispatchers = len(set(re.findall(r"_wrap_(\w+)__SWIG_0\(", text)))
+    # Operator dispatchers (such as an iterator's __sub__) answer NotImplemented
+    # instead of raising, so they have no message to rewrite.
+    dispatchers = 0
+    for name in set(re.findall(r"_wrap_(\w+)__SWIG_0\(", text)):
+        start = text.find("SWIGINTERN PyObject *_wrap_%s(PyObject *self, PyObject *args) {" % name)
+        body = text[start:text.find("\n}\n", start)] if start >= 0 else ""
+        if "return Py_NotImplemented;" not in body:
+            dispatchers += 1
     if count != dispatchers:
         raise ConventionError("%d overload dispatchers but %d overload messages rewritten" % (dispatchers, count))
     return text, count
