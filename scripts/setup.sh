@@ -6,6 +6,8 @@ need=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev swig "$@")
 # The XML fuzz target: clang with its libFuzzer runtime; the real-document
 # test reads files with python3.
 need+=(clang libclang-rt-14-dev python3)
+# The Python 3 builds of the modules: Debian's python3 with its headers.
+need+=(python3-dev)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,8 +20,15 @@ def body(attributes=ATTRIBUTES, inside=INSIDE):
     return ('<?xml version="1.0" encoding="UTF-8"?>\n<root %s>\n%s</root>\n' % (attributes, inside))
 
 
+def engine_bytes(text):
+    """The bytes the engine sees for a text: Python 2.7 and bytes objects as they
+    are, Python 3 str encoded as UTF-8 (lone escapes back to their bytes)."""
+    return text if isinstance(text, bytes) else text.encode('utf-8', 'surrogateescape')
+
+
 def trailer(text, digest=None):
-    return '<!--CHECKSUM:%s LENGTH:%08x-->\n' % (digest or hashlib.md5(text).hexdigest(), len(text))
+    data = engine_bytes(text)
+    return '<!--CHECKSUM:%s LENGTH:%08x-->\n' % (digest or hashlib.md5(data).hexdigest(), len(data))
 
 
 def model(attributes=ATTRIBUTES, inside=INSIDE):

@@ -50,7 +50,8 @@ class ApplyConventions(unittest.TestCase):
     def run_on(self, text):
         with open(self.path, 'w') as f:
             f.write(text)
-        child = subprocess.Popen([sys.executable, SCRIPT, self.path], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        child = subprocess.Popen([sys.executable, SCRIPT, self.path], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                 universal_newlines=True)
         out, err = child.communicate()
         with open(self.path) as f:
             return child.returncode, f.read(), err

@@ -35,7 +35,7 @@ def le32(value):
 
 
 def f32(value):
-    return [ord(c) for c in struct.pack('<f', value)]
+    return list(bytearray(struct.pack('<f', value)))
 
 
 class Expected(object):
@@ -82,6 +82,6 @@ def run_child(code):
     """Runs `code` in a fresh interpreter with the same environment; answers
     (exit status, standard output, standard error)."""
     child = subprocess.Popen([sys.executable, '-c', code], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                             env=dict(os.environ))
+                             env=dict(os.environ), universal_newlines=True)
     out, err = child.communicate()
     return child.returncode, out, err
