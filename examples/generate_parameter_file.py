@@ -1,10 +1,12 @@
-#!/usr/bin/env python2.7
+#!/usr/bin/env python3
 """Generates the customer parameter file of a relay's device model with the
 _Kestor module: loads and checks the model, shows the type code and the
 software component signatures, and writes the stamped parameter file.
 
 usage: generate_parameter_file.py MODEL.xml [PARAMETER_FILE.xml]
-Without a second argument the parameter file goes to standard output."""
+Without a second argument the parameter file goes to standard output.
+Runs under Python 2.7 and Python 3; the file is written byte for byte as the
+module produced it, so its checksum holds."""
 import getpass
 import sys
 import time
@@ -27,12 +29,15 @@ def main(argv):
     for signature in creator.GetSwComponentSignatureVector():
         sys.stderr.write('software component: %s\n' % signature)
     text = creator.WriteCustomerAllParameter(getpass.getuser(), now)
+    # Python 3 answers str decoded with surrogateescape: encoding it the same
+    # way gives back the exact bytes.
+    data = text if isinstance(text, bytes) else text.encode('utf-8', 'surrogateescape')
     if len(argv) == 3:
         with open(argv[2], 'wb') as out:
-            out.write(text)
-        sys.stderr.write('parameter file written to %s (%d bytes)\n' % (argv[2], len(text)))
+            out.write(data)
+        sys.stderr.write('parameter file written to %s (%d bytes)\n' % (argv[2], len(data)))
     else:
-        sys.stdout.write(text)
+        getattr(sys.stdout, 'buffer', sys.stdout).write(data)
     return 0
 
 
