@@ -34,7 +34,7 @@ set(Python2_ROOT_DIR "${RELAY_PYTHON27_PREFIX}")
 set(Python2_FIND_STRATEGY LOCATION)
 set(Python2_FIND_REGISTRY NEVER)
 set(Python2_FIND_VIRTUALENV STANDARD)
-find_package(Python2 2.7 EXACT REQUIRED COMPONENTS Interpreter Development)
+find_package(Python2 2.7 EXACT REQUIRED COMPONENTS Interpreter Development.Module)
 
 # --- Python 3: Debian's interpreter with its python3-dev headers.
 set(RELAY_PYTHON3_EXECUTABLE "/usr/bin/python3" CACHE FILEPATH
@@ -92,7 +92,7 @@ function(relay_add_python_module name)
     OUTPUT_DIR "${RELAY_PYTHON_py2_MODULE_DIR}"
     OUTFILE_DIR "${CMAKE_CURRENT_BINARY_DIR}/${name}_wrap"
     SOURCES ${M_INTERFACE} ${M_SOURCES})
-  target_link_libraries(${name} PRIVATE Python2::Python)
+  target_link_libraries(${name} PRIVATE Python2::Module)
 
   # The rewrite runs as part of the wrapper's own generation step.
   get_filename_component(stem ${M_INTERFACE} NAME_WE)
