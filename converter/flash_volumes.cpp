@@ -1,14 +1,98 @@
-// FlashVolumes set-up. The image mapping, the device and the volume table are
-// not wired in yet: creating the volumes answers failure.
+// FlashVolumes set-up and the device registration module. The eight medium
+// callbacks of the volume call the device operations with the device as object.
 #include "converter/flash_volumes.h"
+
+#include <cstdio>
+
+#include "converter/messages.h"
+#include "ffs/ffs.h"
+#include "ffs/module_table.h"
+#include "ffs/volume_table.h"
 
 namespace vorel {
 
-FlashVolumes::~FlashVolumes() = default;
+namespace {
 
-bool FlashVolumes::CreateFlashVolumes(bool /*isPtf*/) {
+RamNorDevice* g_currentDevice = nullptr;
+
+constexpr std::uint32_t kDescriptorOptions = FFS_OPT_HOLD_ALLOWED;
+
+NorDevice* Dev(void* device) { return static_cast<NorDevice*>(device); }
+
+int ReadByte(void* d, std::uint32_t a) { return Dev(d)->read_byte(a); }
+int ProgramByte(void* d, std::uint32_t a, std::uint8_t v) { return Dev(d)->program_byte(a, v); }
+int WriteBlock(void* d, const void* s, std::uint32_t a) { return Dev(d)->write_block(s, a); }
+int BlockErased(void* d, std::uint32_t a) { return Dev(d)->block_erased(a); }
+int ReadBlock(void* d, void* dst, std::uint32_t a) { return Dev(d)->read_block(dst, a); }
+int Copy(void* d, std::uint32_t a, std::uint32_t b, std::uint32_t c) { return Dev(d)->copy(a, b, c); }
+int EraseSector(void* d, std::uint32_t a) { return Dev(d)->erase_sector(a); }
+void Idle(void* d) { Dev(d)->idle(); }
+
+void RegisterCurrentDevice() {
+  if (g_currentDevice == nullptr) return;
+  DeviceInfo info{};
+  g_currentDevice->init(&info);
+  VolumeDescriptor d{};
+  d.name = info.name;
+  d.version = FFS_DESCRIPTOR_VERSION;
+  d.sector_size = info.sectorSize;
+  d.block_size = info.blockSize;
+  d.sector_count = info.sectorCount;
+  d.start_offset = info.startOffset;
+  d.device = static_cast<NorDevice*>(g_currentDevice);
+  d.options = kDescriptorOptions;
+  d.callbacks = {ReadByte, ProgramByte, WriteBlock, BlockErased, ReadBlock, Copy, EraseSector, Idle};
+  ffs_add_volume(&d);  // a refused volume shows when it is mounted
+}
+
+}  // namespace
+
+std::uint32_t SectorSizeOfFlashType(std::uint32_t code) {
+  if (code == static_cast<std::uint32_t>(FlashTypeCode::Old)) return kOldSectorSize;
+  if (code == static_cast<std::uint32_t>(FlashTypeCode::New)) return kNewSectorSize;
+  return 0;
+}
+
+std::intptr_t DeviceRegistrationModule(int command, const char*, void*, int, int) {
+  if (command == FFS_MOD_INIT) RegisterCurrentDevice();
+  return 0;
+}
+
+void SetCurrentDevice(RamNorDevice* device) { g_currentDevice = device; }
+RamNorDevice* CurrentDevice() { return g_currentDevice; }
+
+FlashVolumes::~FlashVolumes() {
+  if (volumeName_.empty() || !device_) return;
+  const bool removed = ffs_remove_volume(volumeName_.c_str()) == 0 || ffs_errno() == FFS_ENOENT;
+  if (g_currentDevice == device_.get()) g_currentDevice = nullptr;
+  if (!removed || ffs_find_volume(volumeName_.c_str()) != nullptr) {
+    // A volume still refers to the device: it must live until the process ends.
+    device_.release();
+    image_.release();
+  }
+}
+
+bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
   mounted_ = false;
-  return mounted_;
+  image_ = std::make_unique<MappedImageFile>(imageFileName_, volumeName_.c_str(), imageSize_);
+  const std::uint32_t sectorSize = SectorSizeOfFlashType(flashType_);
+  // Over a view the device never reaches beyond the mapped bytes.
+  const std::uint32_t deviceSize = image_->View() ? image_->Size() : imageSize_;
+  device_ = std::make_unique<RamNorDevice>(volumeName_, sectorSize, deviceSize, image_->View(), 0,
+                                           volatile_);
+  SetCurrentDevice(device_.get());
+  ffs_add_module(DeviceRegistrationModule);
+  ffs_start();
+  const char* name = volumeName_.c_str();
+  if (ffs_mount(name) != 0) {
+    if (!formatIfNeeded) return false;
+    std::printf(msg::kFormatVolume, name);
+    if (ffs_format(name) != 0) return false;
+    std::printf(msg::kMountVolume, name);
+    if (ffs_mount(name) != 0) return false;
+  }
+  mounted_ = true;
+  return true;
 }
 
 }  // namespace vorel

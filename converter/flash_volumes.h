@@ -3,15 +3,36 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "converter/command_line.h"
+#include "converter/mapped_image_file.h"
+#include "converter/ram_nor_device.h"
 
 namespace vorel {
 
 inline constexpr char kVolumeName[] = "TmpDisc";
 
+// Sector sizes of the flash types (FlashTypeCode); 0 for no type.
+inline constexpr std::uint32_t kOldSectorSize = 0x10000;
+inline constexpr std::uint32_t kNewSectorSize = 0x20000;
+std::uint32_t SectorSizeOfFlashType(std::uint32_t code);
+
+// The device registration module of the file system's module table: on
+// command 0 it registers the current device as a volume.
+std::intptr_t DeviceRegistrationModule(int command, const char* name, void* result, int mode,
+                                       int lock);
+
+// The device the registration module registers (process-wide; may be null).
+void SetCurrentDevice(RamNorDevice* device);
+RamNorDevice* CurrentDevice();
+
 class FlashVolumes {
  public:
   FlashVolumes() = default;
+  // Removes the volume by name (which unmounts it). Image and device are
+  // released only once no volume refers to them any more.
   ~FlashVolumes();
   FlashVolumes(const FlashVolumes&) = delete;
   FlashVolumes& operator=(const FlashVolumes&) = delete;
@@ -22,8 +43,8 @@ class FlashVolumes {
   void SetVolumeVolatileFlag(bool isVolatile) { volatile_ = isVolatile; }
 
   // Maps the image, builds the device, starts the file system and mounts the
-  // volume (formatting first when isPtf and the image does not mount).
-  bool CreateFlashVolumes(bool isPtf);
+  // volume (formatting first when formatIfNeeded and the image does not mount).
+  bool CreateFlashVolumes(bool formatIfNeeded);
 
   const std::string& VolumeName() const { return volumeName_; }
   const std::string& VolumeFileName() const { return imageFileName_; }
@@ -31,13 +52,17 @@ class FlashVolumes {
   std::uint32_t FlashType() const { return flashType_; }
   bool VolatileFlag() const { return volatile_; }
   bool Mounted() const { return mounted_; }
+  RamNorDevice* Device() const { return device_.get(); }
+  MappedImageFile* Image() const { return image_.get(); }
 
  private:
   std::string volumeName_ = kVolumeName;
   std::string imageFileName_;
-  std::uint32_t flashType_ = 0;
+  std::uint32_t flashType_ = static_cast<std::uint32_t>(FlashTypeCode::None);
   std::uint32_t imageSize_ = 0;
   bool volatile_ = true;
+  std::unique_ptr<RamNorDevice> device_;
+  std::unique_ptr<MappedImageFile> image_;
   bool mounted_ = false;
 };
 

@@ -2,9 +2,12 @@
 // Nothing here writes to standard error: every message goes to standard output.
 #include "converter/host_fs.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <climits>
@@ -132,6 +135,57 @@ std::string ProgramDirectory() {
 std::string JoinPath(const std::string& dir, const std::string& name) {
   if (!dir.empty() && dir.back() == kSeparator) return dir + name;
   return dir + kSeparator + name;
+}
+
+namespace {
+
+EntryKind ClassifyEntry(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return EntryKind::Other;
+  if (S_ISDIR(st.st_mode)) return EntryKind::Directory;
+  if (S_ISREG(st.st_mode)) return EntryKind::RegularFile;
+  if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    return EntryKind::RegularFile;
+  return EntryKind::Other;
+}
+
+}  // namespace
+
+std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) {
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) return std::nullopt;
+  std::vector<DirectoryEntry> entries;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    entries.push_back({name, ClassifyEntry(JoinPath(path, name))});
+  }
+  ::closedir(dir);
+  std::sort(entries.begin(), entries.end(),
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
+int CreateFileNoFollow(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool IsRealDirectory(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string WorkingDirectory() {
+  std::error_code ec;
+  const fs::path cwd = fs::current_path(ec);
+  return ec ? std::string() : cwd.string();
 }
 
 }  // namespace vorel::host

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorel::host {
 
@@ -56,5 +57,32 @@ std::optional<std::string> TempDirectory();
 std::string ProgramDirectory();
 
 std::string JoinPath(const std::string& dir, const std::string& name);
+
+// What a directory entry is, seen without following a link to a directory.
+enum class EntryKind {
+  Directory,    // a real directory (never a link)
+  RegularFile,  // a regular file, or a link to one
+  Other,        // link to a directory, dangling link, socket, FIFO, device
+};
+
+struct DirectoryEntry {
+  std::string name;
+  EntryKind kind;
+};
+
+// The entries of a directory, "." and ".." left out, in byte-wise order of
+// their names so that the same tree is always copied in the same order.
+// nullopt when the directory cannot be listed.
+std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path);
+
+// Creates (or truncates) a file for writing without following a link in its
+// last component and without blocking on a FIFO; -1 on failure.
+int CreateFileNoFollow(const std::string& path);
+
+// True when path is a directory itself, not a link to one.
+bool IsRealDirectory(const std::string& path);
+
+// Current working directory, or the empty text when it cannot be read.
+std::string WorkingDirectory();
 
 }  // namespace vorel::host

@@ -47,6 +47,27 @@ inline constexpr char kDestinationCorrupt[] =
 inline constexpr char kDestinationMissing[] =
     "  Vorel: after CreateFlashVolumes\n         Destination path not existing\n";
 
+// Volume set-up (FlashVolumes).
+inline constexpr char kFormatVolume[] = "Format Volume %s \n";
+inline constexpr char kMountVolume[] = "Mount Volume %s \n";
+
+// Tree copies.
+inline constexpr char kTraceBeforeCopy[] =
+    "  Vorel: (Tracing Destination File) before CopyToMurvexDir\n"
+    "          Destination file is corrupt \n";
+inline constexpr char kTraceAfterCopy[] =
+    "  Vorel: (Tracing Destination File) after CopyToMurvexDir\n"
+    "          Destination file is corrupt \n";
+inline constexpr char kCopyErrorTop[] = "-----------------VoRel ERROR --------------------\n";
+inline constexpr char kCopyErrorBottom[] = "-------------------------------------------------\n";
+inline constexpr char kCopyToTitle[] = "MakeStructureFilesOnFFs -- CopyToMurvexDir\n";
+inline constexpr char kCopyFromTitle[] = "MakeStructureFilesOnPC -- CopyFromMurvexDir\n";
+inline constexpr char kWorkingDirLabel[] = "working Dir: ";
+inline constexpr char kSourceLabel[] = "source:      ";
+inline constexpr char kDestinationLabel[] = "destination: ";
+inline constexpr char kSkippedHostEntry[] = "  Skipped (not a regular file or directory): ";
+inline constexpr char kUnsafeVolumeName[] = "  Unsafe name in image skipped: ";
+
 // Final messages by result code.
 inline constexpr char kSuccess[] = "-- VoRel -- Task executed successfully\n\n";
 inline constexpr char kDataTooLarge[] = "-- VoRel -- ERROR: Data too largely \n\n";

@@ -25,8 +25,7 @@ HwInfoDetail_Cpu_V4::HwInfoDetail_Cpu_V4(std::shared_ptr<HwInfo> previous)
 }
 
 hwinfo::AssemblyGroup* HwInfoDetail_Cpu_V4::Module(const char* module) {
-  if (module == nullptr) return nullptr;
-  return &modules[hwinfo::SelectorIndex(module, hwinfo::kCpuV4Modules)];
+  return hwinfo::SelectGroup(modules, module, hwinfo::kCpuV4Modules);
 }
 
 void HwInfoDetail_Cpu_V4::ClearFields() {

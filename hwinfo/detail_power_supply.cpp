@@ -7,8 +7,7 @@ HwInfoDetail_Netzteil::HwInfoDetail_Netzteil(std::shared_ptr<HwInfo> previous)
 }
 
 hwinfo::NetzteilV1Group* HwInfoDetail_Netzteil::Component(const char* component) {
-  if (component == nullptr) return nullptr;
-  return &groups[hwinfo::SelectorIndex(component, hwinfo::kNetzteilV1Components)];
+  return hwinfo::SelectGroup(groups, component, hwinfo::kNetzteilV1Components);
 }
 
 void HwInfoDetail_Netzteil::ClearFields() {
@@ -21,8 +20,7 @@ HwInfoDetail_Netzteil_V2::HwInfoDetail_Netzteil_V2(std::shared_ptr<HwInfo> previ
 }
 
 hwinfo::ThAssemblyGroup* HwInfoDetail_Netzteil_V2::Component(const char* component) {
-  if (component == nullptr) return nullptr;
-  return &groups[hwinfo::SelectorIndex(component, hwinfo::kNetzteilV2Components)];
+  return hwinfo::SelectGroup(groups, component, hwinfo::kNetzteilV2Components);
 }
 
 void HwInfoDetail_Netzteil_V2::ClearFields() {

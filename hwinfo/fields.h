@@ -63,6 +63,12 @@ std::size_t SelectorIndex(const char* text, const char* const (&names)[N]) {
   return 0;
 }
 
+// The group `selector` names (any other text: group 0); null for a null selector.
+template <class Group, std::size_t N>
+Group* SelectGroup(Group (&groups)[N], const char* selector, const char* const (&names)[N]) {
+  return selector ? &groups[SelectorIndex(selector, names)] : nullptr;
+}
+
 // A check date kept as numbers, each the low 8 bits of a two-digit decimal read
 // at a fixed character position of the date text.
 template <std::size_t N>

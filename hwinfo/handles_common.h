@@ -9,20 +9,36 @@
 #include "hwinfo/common_records.h"
 #include "hwinfo/handles.h"
 
+// The version-1 identity accessors of the common V1 and Cpu V1 handles, over
+// their `f()` group. Each handle class declares the methods itself, because
+// scripts reach them by class name.
+#define HWINFO_IDENTITY_V1_GETTERS \
+  std::string GetFaNumber() { return f().faNumber.Get(); } \
+  std::string GetModuleName() { return f().moduleName.Get(); } \
+  std::string GetModuleIndex() { return f().moduleIndex.Get(); } \
+  unsigned char GetModuleSubIndex() { return f().moduleSubIndex; } \
+  unsigned long GetReserve() { return f().reserve; } \
+  std::string GetCheckDate() { return f().checkDate.Get(); } \
+  std::string GetHwComponentName() { return f().hwComponentName.Get(); } \
+  unsigned short GetHwComponentRevision() { return f().hwComponentRevision; }
+
+#define HWINFO_IDENTITY_V1_SETTERS \
+  int SetFaNumber(char const* text) { return f().faNumber.Set(text); } \
+  int SetModuleName(char const* text) { return f().moduleName.Set(text); } \
+  int SetModuleIndex(char const* text) { return f().moduleIndex.Set(text); } \
+  int SetModuleSubIndex(unsigned short value) { return hwinfo::StoreNumber(f().moduleSubIndex, value); } \
+  int SetReserve(unsigned long value) { return hwinfo::StoreNumber(f().reserve, value); } \
+  int SetCheckDate(char const* text) { return f().checkDate.Set(text); } \
+  int SetHwComponentName(char const* text) { return f().hwComponentName.Set(text); } \
+  int SetHwComponentRevision(unsigned short value) { return hwinfo::StoreNumber(f().hwComponentRevision, value); }
+
 class IHwInfoDev_Common : public IHwInfo {
  public:
   explicit IHwInfoDev_Common(IHwInfo& previous);
   bool Read(void const* source) { return ReadChain(source); }
   bool Read() { return ReadChain(nullptr); }
   unsigned short GetDetailID() { return Own<HwInfo_Common>().GetDetailID(); }
-  std::string GetFaNumber() { return f().faNumber.Get(); }
-  std::string GetModuleName() { return f().moduleName.Get(); }
-  std::string GetModuleIndex() { return f().moduleIndex.Get(); }
-  unsigned char GetModuleSubIndex() { return f().moduleSubIndex; }
-  unsigned long GetReserve() { return f().reserve; }
-  std::string GetCheckDate() { return f().checkDate.Get(); }
-  std::string GetHwComponentName() { return f().hwComponentName.Get(); }
-  unsigned short GetHwComponentRevision() { return f().hwComponentRevision; }
+  HWINFO_IDENTITY_V1_GETTERS
 
  protected:
   hwinfo::IdentityV1Group& f() { return Own<HwInfo_Common>().fields; }
@@ -32,14 +48,7 @@ class IHwInfoTest_Common : public IHwInfoDev_Common {
  public:
   explicit IHwInfoTest_Common(IHwInfo& previous) : IHwInfoDev_Common(previous) {}
   void Write(void* destination) { WriteChain(destination); }
-  int SetFaNumber(char const* text) { return f().faNumber.Set(text); }
-  int SetModuleName(char const* text) { return f().moduleName.Set(text); }
-  int SetModuleIndex(char const* text) { return f().moduleIndex.Set(text); }
-  int SetModuleSubIndex(unsigned short value) { return hwinfo::StoreNumber(f().moduleSubIndex, value); }
-  int SetReserve(unsigned long value) { return hwinfo::StoreNumber(f().reserve, value); }
-  int SetCheckDate(char const* text) { return f().checkDate.Set(text); }
-  int SetHwComponentName(char const* text) { return f().hwComponentName.Set(text); }
-  int SetHwComponentRevision(unsigned short value) { return hwinfo::StoreNumber(f().hwComponentRevision, value); }
+  HWINFO_IDENTITY_V1_SETTERS
 };
 
 class IHwInfoDev_Common_V2 : public IHwInfo {

@@ -9,6 +9,7 @@
 #include "hwinfo/detail_cpu.h"
 #include "hwinfo/detail_cpu_v4.h"
 #include "hwinfo/handles.h"
+#include "hwinfo/handles_common.h"
 
 // The six MAC bytes of a Cpu version 4 record.
 typedef unsigned char (*t_mac)[6];
@@ -18,14 +19,7 @@ class IHwInfoDevDetail_Cpu : public IHwInfo {
   explicit IHwInfoDevDetail_Cpu(IHwInfo& previous);
   bool Read(void const* source) { return ReadChain(source); }
   bool Read() { return ReadChain(nullptr); }
-  std::string GetFaNumber() { return f().faNumber.Get(); }
-  std::string GetModuleName() { return f().moduleName.Get(); }
-  std::string GetModuleIndex() { return f().moduleIndex.Get(); }
-  unsigned char GetModuleSubIndex() { return f().moduleSubIndex; }
-  unsigned long GetReserve() { return f().reserve; }
-  std::string GetCheckDate() { return f().checkDate.Get(); }
-  std::string GetHwComponentName() { return f().hwComponentName.Get(); }
-  unsigned short GetHwComponentRevision() { return f().hwComponentRevision; }
+  HWINFO_IDENTITY_V1_GETTERS
 
  protected:
   hwinfo::IdentityV1Group& f() { return Own<HwInfoDetail_Cpu>().fields; }
@@ -35,27 +29,39 @@ class IHwInfoTestDetail_Cpu : public IHwInfoDevDetail_Cpu {
  public:
   explicit IHwInfoTestDetail_Cpu(IHwInfo& previous) : IHwInfoDevDetail_Cpu(previous) {}
   void Write(void* destination) { WriteChain(destination); }
-  int SetFaNumber(char const* text) { return f().faNumber.Set(text); }
-  int SetModuleName(char const* text) { return f().moduleName.Set(text); }
-  int SetModuleIndex(char const* text) { return f().moduleIndex.Set(text); }
-  int SetModuleSubIndex(unsigned short value) { return hwinfo::StoreNumber(f().moduleSubIndex, value); }
-  int SetReserve(unsigned long value) { return hwinfo::StoreNumber(f().reserve, value); }
-  int SetCheckDate(char const* text) { return f().checkDate.Set(text); }
-  int SetHwComponentName(char const* text) { return f().hwComponentName.Set(text); }
-  int SetHwComponentRevision(unsigned short value) { return hwinfo::StoreNumber(f().hwComponentRevision, value); }
+  HWINFO_IDENTITY_V1_SETTERS
 };
+
+// The module-group accessors of the Cpu V2 and V3 handles, over their `r()`
+// record (V3 extends V2); declared by each class for the same reason.
+#define HWINFO_CPU_MODULE_GETTERS \
+  std::string GetFaNumber(char const* module, char const* key) { return r().GetFaNumber(module, key); } \
+  std::string GetModuleName(char const* module, char const* key) { return r().GetModuleName(module, key); } \
+  unsigned char GetModuleSubIndex(char const* module, char const* key) { return r().GetModuleSubIndex(module, key); } \
+  std::string GetCheckDate(char const* module) { return r().GetCheckDate(module); } \
+  std::string GetHwComponentName(char const* module) { return r().GetHwComponentName(module); } \
+  unsigned short GetHwComponentRevision(char const* module) { return r().GetHwComponentRevision(module); }
+
+#define HWINFO_CPU_MODULE_SETTERS \
+  int SetFaNumber(char const* module, char const* key, char const* text) { return r().SetFaNumber(module, key, text); } \
+  int SetModuleName(char const* module, char const* key, char const* text) { \
+    return r().SetModuleName(module, key, text); \
+  } \
+  int SetModuleSubIndex(char const* module, char const* key, unsigned short value) { \
+    return r().SetModuleSubIndex(module, key, value); \
+  } \
+  int SetCheckDate(char const* module, char const* text) { return r().SetCheckDate(module, text); } \
+  int SetHwComponentName(char const* module, char const* text) { return r().SetHwComponentName(module, text); } \
+  int SetHwComponentRevision(char const* module, unsigned short value) { \
+    return r().SetHwComponentRevision(module, value); \
+  }
 
 class IHwInfoDevDetail_Cpu_V2 : public IHwInfo {
  public:
   explicit IHwInfoDevDetail_Cpu_V2(IHwInfo& previous);
   bool Read(void const* source) { return ReadChain(source); }
   bool Read() { return ReadChain(nullptr); }
-  std::string GetFaNumber(char const* module, char const* key) { return r().GetFaNumber(module, key); }
-  std::string GetModuleName(char const* module, char const* key) { return r().GetModuleName(module, key); }
-  unsigned char GetModuleSubIndex(char const* module, char const* key) { return r().GetModuleSubIndex(module, key); }
-  std::string GetCheckDate(char const* module) { return r().GetCheckDate(module); }
-  std::string GetHwComponentName(char const* module) { return r().GetHwComponentName(module); }
-  unsigned short GetHwComponentRevision(char const* module) { return r().GetHwComponentRevision(module); }
+  HWINFO_CPU_MODULE_GETTERS
 
  protected:
   HwInfoDetail_Cpu_V2& r() { return Own<HwInfoDetail_Cpu_V2>(); }
@@ -65,18 +71,7 @@ class IHwInfoTestDetail_Cpu_V2 : public IHwInfoDevDetail_Cpu_V2 {
  public:
   explicit IHwInfoTestDetail_Cpu_V2(IHwInfo& previous) : IHwInfoDevDetail_Cpu_V2(previous) {}
   void Write(void* destination) { WriteChain(destination); }
-  int SetFaNumber(char const* module, char const* key, char const* text) { return r().SetFaNumber(module, key, text); }
-  int SetModuleName(char const* module, char const* key, char const* text) {
-    return r().SetModuleName(module, key, text);
-  }
-  int SetModuleSubIndex(char const* module, char const* key, unsigned short value) {
-    return r().SetModuleSubIndex(module, key, value);
-  }
-  int SetCheckDate(char const* module, char const* text) { return r().SetCheckDate(module, text); }
-  int SetHwComponentName(char const* module, char const* text) { return r().SetHwComponentName(module, text); }
-  int SetHwComponentRevision(char const* module, unsigned short value) {
-    return r().SetHwComponentRevision(module, value);
-  }
+  HWINFO_CPU_MODULE_SETTERS
 };
 
 class IHwInfoDevDetail_Cpu_V3 : public IHwInfo {
@@ -84,12 +79,7 @@ class IHwInfoDevDetail_Cpu_V3 : public IHwInfo {
   explicit IHwInfoDevDetail_Cpu_V3(IHwInfo& previous);
   bool Read(void const* source) { return ReadChain(source); }
   bool Read() { return ReadChain(nullptr); }
-  std::string GetFaNumber(char const* module, char const* key) { return r().GetFaNumber(module, key); }
-  std::string GetModuleName(char const* module, char const* key) { return r().GetModuleName(module, key); }
-  unsigned char GetModuleSubIndex(char const* module, char const* key) { return r().GetModuleSubIndex(module, key); }
-  std::string GetCheckDate(char const* module) { return r().GetCheckDate(module); }
-  std::string GetHwComponentName(char const* module) { return r().GetHwComponentName(module); }
-  unsigned short GetHwComponentRevision(char const* module) { return r().GetHwComponentRevision(module); }
+  HWINFO_CPU_MODULE_GETTERS
   unsigned long GetSystemFrequency() { return r().systemFrequency; }
 
  protected:
@@ -100,18 +90,7 @@ class IHwInfoTestDetail_Cpu_V3 : public IHwInfoDevDetail_Cpu_V3 {
  public:
   explicit IHwInfoTestDetail_Cpu_V3(IHwInfo& previous) : IHwInfoDevDetail_Cpu_V3(previous) {}
   void Write(void* destination) { WriteChain(destination); }
-  int SetFaNumber(char const* module, char const* key, char const* text) { return r().SetFaNumber(module, key, text); }
-  int SetModuleName(char const* module, char const* key, char const* text) {
-    return r().SetModuleName(module, key, text);
-  }
-  int SetModuleSubIndex(char const* module, char const* key, unsigned short value) {
-    return r().SetModuleSubIndex(module, key, value);
-  }
-  int SetCheckDate(char const* module, char const* text) { return r().SetCheckDate(module, text); }
-  int SetHwComponentName(char const* module, char const* text) { return r().SetHwComponentName(module, text); }
-  int SetHwComponentRevision(char const* module, unsigned short value) {
-    return r().SetHwComponentRevision(module, value);
-  }
+  HWINFO_CPU_MODULE_SETTERS
   int SetSystemFrequency(unsigned long value) { return hwinfo::StoreNumber(r().systemFrequency, value); }
 };
 

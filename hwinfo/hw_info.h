@@ -52,7 +52,6 @@ class HwInfo : public std::enable_shared_from_this<HwInfo> {
 
   // Sum of OwnSize from this record back to the root.
   int UsedBytes() const;
-  HwInfo* Previous() const { return previous_.get(); }
 
  protected:
   // This record's image bytes when the whole record lies inside the image, else null.

@@ -30,8 +30,7 @@ constexpr std::uint16_t DetailId(int type, int version) {
   return static_cast<std::uint16_t>(type * 256 + version);
 }
 
-// Variant keys: "0+" and "Dev" select slot 0, "0<" slot 1, anything else slot 0.
-constexpr const char* kVariantSlot0Keys[] = {"0+", "Dev"};
+// Variant keys: "0<" selects slot 1; "0+", "Dev" and any other text slot 0.
 constexpr const char* kVariantSlot1Key = "0<";
 constexpr std::size_t kVariantSlots = 2;
 // The key prefix the power supply answers in front of its stored module names.

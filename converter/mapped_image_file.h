@@ -1,0 +1,38 @@
+// The image file mapped into memory, shared with the file: every write of the
+// view reaches the file. An existing file keeps its size; a new one is
+// zero-extended to the requested size. A failed open leaves no view, size 0.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vorel {
+
+class MappedImageFile {
+ public:
+  // mappingNameBase may be null (no mapping name).
+  MappedImageFile(const std::string& path, const char* mappingNameBase, std::uint32_t size);
+  ~MappedImageFile();  // flushes the view to the file and unmaps it
+  MappedImageFile(const MappedImageFile&) = delete;
+  MappedImageFile& operator=(const MappedImageFile&) = delete;
+
+  std::uint8_t* View() const { return view_; }
+  std::uint32_t Size() const { return size_; }
+  const std::string& MappingName() const { return mappingName_; }
+  const std::string& Path() const { return path_; }
+
+  // Writes the view back to the file now.
+  bool Flush() const;
+
+ private:
+  bool Open(const std::string& path);
+
+  std::uint8_t* view_ = nullptr;
+  std::uint32_t size_;
+  int file_ = -1;
+  int mapping_ = -1;  // the mapping is the view itself on this host; kept for its state
+  std::string mappingName_;
+  std::string path_;
+};
+
+}  // namespace vorel

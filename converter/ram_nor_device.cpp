@@ -1,0 +1,135 @@
+// The simulated NOR flash. Programming ANDs the new value into the byte (bits
+// only go from 1 to 0); an erase sets a whole sector to 0xFF. The tail of an
+// image after its last whole sector is never touched.
+#include "converter/ram_nor_device.h"
+
+#include <cstring>
+#include <new>
+
+namespace vorel {
+
+namespace {
+constexpr std::uint32_t kErasedWord = 0xFFFFFFFFu;
+}
+
+RamNorDevice::RamNorDevice(const std::string& name, std::uint32_t sectorSize,
+                           std::uint32_t totalSize, std::uint8_t* mappedBase,
+                           std::uint32_t startOffset, bool isVolatile)
+    : sectorSize_(sectorSize),
+      sectorCount_(sectorSize ? totalSize / sectorSize : 0),
+      name_(name),
+      mappedBase_(mappedBase),
+      startOffset_(startOffset),
+      volatile_(isVolatile ? 1 : 0) {}
+
+RamNorDevice::~RamNorDevice() {
+  if (ownsMemory_) delete[] memory_;
+}
+
+std::uint8_t* RamNorDevice::At(std::uint32_t address, std::uint32_t count) const {
+  if (memory_ == nullptr || address < startOffset_) return nullptr;
+  const std::uint64_t offset = address - startOffset_;
+  if (offset + count > Size()) return nullptr;
+  return memory_ + offset;
+}
+
+bool RamNorDevice::WordsErased(const std::uint8_t* p, std::uint32_t bytes) const {
+  for (std::uint32_t i = 0; i + 4 <= bytes; i += 4) {
+    std::uint32_t word;
+    std::memcpy(&word, p + i, 4);
+    if (word != kErasedWord) return false;
+  }
+  return true;
+}
+
+DeviceInfo* RamNorDevice::init(DeviceInfo* out) {
+  if (memory_ == nullptr) {
+    memory_ = mappedBase_;
+    if (memory_ == nullptr) {
+      memory_ = new (std::nothrow) std::uint8_t[Size()]();  // zeroed: erased below
+      ownsMemory_ = memory_ != nullptr;
+      if (memory_ == nullptr) sectorCount_ = 0;  // no memory: a device of no sectors
+    }
+  }
+  bool allZero = true;
+  for (std::uint32_t i = 0; allZero && i + 4 <= Size(); i += 4) {
+    std::uint32_t word;
+    std::memcpy(&word, memory_ + i, 4);
+    allZero = word == 0;
+  }
+  if (volatile_ || allZero)
+    for (std::uint32_t s = 0; s < sectorCount_; ++s) erase_sector(startOffset_ + s * sectorSize_);
+  return info(out);
+}
+
+int RamNorDevice::program_byte(std::uint32_t address, std::uint8_t value) {
+  std::uint8_t* p = At(address, 1);
+  if (p == nullptr) return -1;
+  *p &= value;
+  return 0;
+}
+
+int RamNorDevice::write_block(const void* source, std::uint32_t address) {
+  std::uint8_t* p = At(address, kDeviceBlockSize);
+  if (p == nullptr) return -1;
+  std::memcpy(p, source, kDeviceBlockSize);
+  return 0;
+}
+
+int RamNorDevice::read_block(void* destination, std::uint32_t address) {
+  return read(destination, address, kDeviceBlockSize);
+}
+
+int RamNorDevice::read(void* destination, std::uint32_t address, std::uint32_t count) {
+  const std::uint8_t* p = At(address, count);
+  if (p == nullptr) return -1;
+  std::memcpy(destination, p, count);
+  return 0;
+}
+
+int RamNorDevice::block_erased(std::uint32_t address) {
+  const std::uint8_t* p = At(address, kDeviceBlockSize);
+  return (p != nullptr && WordsErased(p, kDeviceBlockSize)) ? 1 : 0;
+}
+
+int RamNorDevice::sector_erased(std::uint32_t address) {
+  const std::uint8_t* p = At(address, sectorSize_);
+  return (p != nullptr && WordsErased(p, sectorSize_)) ? 1 : 0;
+}
+
+int RamNorDevice::erase_sector(std::uint32_t address) {
+  std::uint8_t* p = At(address, sectorSize_);
+  if (p == nullptr) return -1;
+  std::memset(p, kErasedByte, sectorSize_);
+  return 0;
+}
+
+int RamNorDevice::read_byte(std::uint32_t address) {
+  const std::uint8_t* p = At(address, 1);
+  if (p == nullptr) return -1;
+  return static_cast<std::int8_t>(*p);
+}
+
+std::uint32_t RamNorDevice::range(std::uint8_t** start, std::uint32_t* size) {
+  if (start) *start = memory_;
+  if (size) *size = Size();
+  return Size();
+}
+
+bool RamNorDevice::all_erased() {
+  for (std::uint32_t s = 0; s < sectorCount_; ++s)
+    if (sector_erased(startOffset_ + s * sectorSize_) != 1) return false;
+  return true;
+}
+
+DeviceInfo* RamNorDevice::info(DeviceInfo* out) {
+  if (out == nullptr) return out;
+  out->name = name_.c_str();
+  out->sectorSize = sectorSize_;
+  out->blockSize = kDeviceBlockSize;
+  out->sectorCount = sectorCount_;
+  out->startOffset = startOffset_;
+  return out;
+}
+
+}  // namespace vorel

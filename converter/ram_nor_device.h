@@ -1,0 +1,57 @@
+// A NOR flash simulated in memory: over a mapped image view, or over memory of
+// its own when it has no view. Programming only clears bits; blank checks and
+// erases work on 32-bit words. Addresses outside the device are refused.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "converter/nor_device.h"
+
+namespace vorel {
+
+class RamNorDevice : public NorDevice {
+ public:
+  RamNorDevice(const std::string& name, std::uint32_t sectorSize, std::uint32_t totalSize,
+               std::uint8_t* mappedBase, std::uint32_t startOffset, bool isVolatile);
+  ~RamNorDevice() override;
+  RamNorDevice(const RamNorDevice&) = delete;
+  RamNorDevice& operator=(const RamNorDevice&) = delete;
+
+  DeviceInfo* init(DeviceInfo* out) override;
+  int program_byte(std::uint32_t address, std::uint8_t value) override;
+  int write_block(const void* source, std::uint32_t address) override;
+  int read_block(void* destination, std::uint32_t address) override;
+  int read(void* destination, std::uint32_t address, std::uint32_t count) override;
+  int block_erased(std::uint32_t address) override;
+  int sector_erased(std::uint32_t address) override;
+  int erase_sector(std::uint32_t address) override;
+  int read_byte(std::uint32_t address) override;
+  int copy(std::uint32_t, std::uint32_t, std::uint32_t) override { return -1; }
+  void idle() override {}
+  std::uint32_t range(std::uint8_t** start, std::uint32_t* size) override;
+  virtual bool all_erased();               // slot 13
+  virtual DeviceInfo* info(DeviceInfo* out);  // slot 14
+
+  std::uint32_t SectorSize() const { return sectorSize_; }
+  std::uint32_t SectorCount() const { return sectorCount_; }
+  std::uint8_t* Memory() const { return memory_; }
+
+ private:
+  // The memory byte of a flash address range, or null when [address,
+  // address + count) does not lie inside the device.
+  std::uint8_t* At(std::uint32_t address, std::uint32_t count) const;
+  bool WordsErased(const std::uint8_t* p, std::uint32_t bytes) const;
+  std::uint32_t Size() const { return sectorSize_ * sectorCount_; }
+
+  std::uint32_t sectorSize_;
+  std::uint32_t sectorCount_;
+  std::string name_;
+  std::uint8_t* memory_ = nullptr;
+  std::uint8_t* mappedBase_;
+  std::uint32_t startOffset_;
+  std::uint8_t volatile_;
+  bool ownsMemory_ = false;
+};
+
+}  // namespace vorel

@@ -1,0 +1,229 @@
+// The flash file system's public face: error numbers, open flags, command
+// codes of the module table and of the volume request handler, the stat and
+// directory records and the ffs_* calls. Failures answer -1 (or null) with the
+// file system's own error number set (ffs_errno), never the host's errno.
+#pragma once
+
+#include <cstdint>
+
+#include "ffs/volume_record.h"
+
+// --- Error numbers (the file system's own numbering) ---
+inline constexpr int FFS_EPERM = 1;
+inline constexpr int FFS_ENOENT = 2;
+inline constexpr int FFS_EIO = 5;
+inline constexpr int FFS_ENXIO = 6;
+inline constexpr int FFS_EBADF = 9;
+inline constexpr int FFS_ENOMEM = 12;
+inline constexpr int FFS_EACCES = 13;
+inline constexpr int FFS_EBUSY = 16;
+inline constexpr int FFS_EEXIST = 17;
+inline constexpr int FFS_ENOTDIR = 20;
+inline constexpr int FFS_EISDIR = 21;
+inline constexpr int FFS_EINVAL = 22;
+inline constexpr int FFS_EMFILE = 24;
+inline constexpr int FFS_ENOSPC = 28;
+inline constexpr int FFS_EROFS = 30;
+inline constexpr int FFS_ERANGE = 34;
+inline constexpr int FFS_ENAMETOOLONG = 91;
+
+// The process-wide error number of the file system.
+int ffs_errno();
+void ffs_set_errno(int error);
+
+// --- Open flags ---
+inline constexpr int FFS_O_RDONLY = 0;
+inline constexpr int FFS_O_WRONLY = 1;
+inline constexpr int FFS_O_RDWR = 2;
+inline constexpr int FFS_O_APPEND = 4;
+inline constexpr int FFS_O_CREAT = 8;
+inline constexpr int FFS_O_EXCL = 16;
+inline constexpr int FFS_O_TRUNC = 32;
+
+// Access bits of a control block.
+inline constexpr std::uint32_t FFS_ACC_WRITE = 1;
+inline constexpr std::uint32_t FFS_ACC_READ = 2;
+inline constexpr std::uint32_t FFS_ACC_APPEND = 8;
+inline constexpr std::uint32_t FFS_ACC_FLAG16 = 16;
+inline constexpr std::uint32_t FFS_ACC_FLAG32 = 32;
+inline constexpr std::uint32_t FFS_KIND_DIRECTORY = 64;
+inline constexpr std::uint32_t FFS_KIND_FILE = 128;
+
+// --- Module table commands (module handlers and the sector manager's volume control) ---
+inline constexpr int FFS_MOD_INIT = 0;
+inline constexpr int FFS_MOD_START = 2;
+inline constexpr int FFS_MOD_FORMAT = 13;
+inline constexpr int FFS_MOD_ERASE_ALL = 14;
+inline constexpr int FFS_MOD_MOUNT = 15;
+inline constexpr int FFS_MOD_SYNC_ALL = 16;
+inline constexpr int FFS_MOD_NAME_CHECK = 17;
+
+// --- Volume request handler commands ---
+// Without a control block (volume requests).
+inline constexpr int FFS_REQ_HOLD_COMMITS = 11;
+inline constexpr int FFS_REQ_RELEASE_COMMITS = 13;
+inline constexpr int FFS_REQ_GETCWD = 26;
+inline constexpr int FFS_REQ_FILE_ID_NAME = 29;
+inline constexpr int FFS_REQ_NAME_IN_USE = 58;
+inline constexpr int FFS_REQ_UNMOUNT = 61;
+inline constexpr int FFS_REQ_SPACE_CHECK = 63;
+inline constexpr int FFS_REQ_COMPACT_NAMES = 64;
+inline constexpr int FFS_REQ_VOLUME_STATS = 65;
+inline constexpr int FFS_REQ_SYNC_NOW = 66;
+// With a control block.
+inline constexpr int FFS_REQ_ACCESS = 4;
+inline constexpr int FFS_REQ_ATTRIBUTES = 6;
+inline constexpr int FFS_REQ_CHDIR = 7;
+inline constexpr int FFS_REQ_CHMOD = 8;
+inline constexpr int FFS_REQ_CHOWN = 9;
+inline constexpr int FFS_REQ_CLOSEDIR = 10;
+inline constexpr int FFS_REQ_DUP = 12;
+inline constexpr int FFS_REQ_CLOSE = 14;
+inline constexpr int FFS_REQ_EOF = 15;
+inline constexpr int FFS_REQ_FLUSH = 16;
+inline constexpr int FFS_REQ_RESOLVE = 18;
+inline constexpr int FFS_REQ_SEEK = 19;
+inline constexpr int FFS_REQ_RESTORE_POSITION = 20;
+inline constexpr int FFS_REQ_FSTAT_SIZE = 21;
+inline constexpr int FFS_REQ_FSTAT = 22;
+inline constexpr int FFS_REQ_SET_MODE_TIMES = 23;
+inline constexpr int FFS_REQ_TELL = 24;
+inline constexpr int FFS_REQ_FTRUNCATE = 25;
+inline constexpr int FFS_REQ_GET_FLAGS = 27;
+inline constexpr int FFS_REQ_FILE_ID = 28;
+inline constexpr int FFS_REQ_LINK = 32;
+inline constexpr int FFS_REQ_MKDIR = 33;
+inline constexpr int FFS_REQ_OPEN = 35;
+inline constexpr int FFS_REQ_OPENDIR = 36;
+inline constexpr int FFS_REQ_READDIR = 41;
+inline constexpr int FFS_REQ_READDIR_OPEN = 42;
+inline constexpr int FFS_REQ_READDIR_STAT = 43;
+inline constexpr int FFS_REQ_REMOVE = 44;
+inline constexpr int FFS_REQ_RENAME = 45;
+inline constexpr int FFS_REQ_RMDIR = 47;
+inline constexpr int FFS_REQ_STAT_SIZE = 48;
+inline constexpr int FFS_REQ_SET_FLAGS = 52;
+inline constexpr int FFS_REQ_SORT_DIR = 54;
+inline constexpr int FFS_REQ_STAT = 55;
+inline constexpr int FFS_REQ_SET_MODE_TIMES2 = 56;
+inline constexpr int FFS_REQ_NOT_OFFERED = 57;
+inline constexpr int FFS_REQ_TRUNCATE = 59;
+inline constexpr int FFS_REQ_EMPTY_TREE = 60;
+inline constexpr int FFS_REQ_SET_TIMES = 62;
+
+// Path resolution targets (command 18).
+inline constexpr int FFS_RESOLVE_PARENT = 2;
+inline constexpr int FFS_RESOLVE_DIRECTORY = 3;
+inline constexpr int FFS_RESOLVE_OBJECT = 4;
+
+// Lock modes of a control block's lock and unlock operations.
+inline constexpr int FFS_LOCK_WRITE = 1;
+inline constexpr int FFS_LOCK_READ = 2;
+inline constexpr int FFS_LOCK_OPEN = 3;
+inline constexpr int FFS_LOCK_CLOSE = 0x800;  // added on close
+
+// --- Volume flag word bits ---
+inline constexpr std::uint32_t FFS_VF_IO_ERROR = 0x1;
+inline constexpr std::uint32_t FFS_VF_READ_ONLY = 0x2;
+inline constexpr std::uint32_t FFS_VF_LOW_READ_LIMIT = 0x8;
+inline constexpr std::uint32_t FFS_VF_BUSY = 0x20;
+inline constexpr std::uint32_t FFS_VF_COMMIT_ON_CLOSE = 0x80;
+inline constexpr std::uint32_t FFS_VF_CHANGED = 0x100;
+inline constexpr std::uint32_t FFS_VF_COMMIT_PENDING = 0x200;
+inline constexpr std::uint32_t FFS_VF_UNMOUNTING = 0x400;
+inline constexpr std::uint32_t FFS_VF_COMMITTED = 0x1000;
+inline constexpr std::uint32_t FFS_VF_HOLD_ALLOWED = 0x2000;
+inline constexpr std::uint32_t FFS_VF_OPTION_400 = 0x8000;
+
+// --- Registration descriptor: version and option bits ---
+inline constexpr std::uint32_t FFS_DESCRIPTOR_VERSION = 4;
+inline constexpr std::uint32_t FFS_OPT_READ_ONLY = 0x2;
+inline constexpr std::uint32_t FFS_OPT_MOUNT = 0x4;
+inline constexpr std::uint32_t FFS_OPT_LOW_READ_LIMIT = 0x8;
+inline constexpr std::uint32_t FFS_OPT_ERASE_HOOK = 0x10;
+inline constexpr std::uint32_t FFS_OPT_CACHE_SIZE = 0x20;
+inline constexpr std::uint32_t FFS_OPT_HOLD_ALLOWED = 0x100;
+inline constexpr std::uint32_t FFS_OPT_400 = 0x400;
+inline constexpr std::uint32_t FFS_OPT_ALL = 0xFFF;
+
+// --- Records returned to callers ---
+struct FfsStat {
+  std::uint32_t dev;       // always 0
+  std::uint32_t ino;       // serial number
+  std::uint16_t mode;      // permission bits, +0x4000 for a directory
+  std::uint32_t nlink;
+  std::uint16_t uid;
+  std::uint16_t gid;
+  std::uint32_t reserved;  // 0
+  std::uint32_t size;
+  std::uint32_t atime;     // second time stamp
+  std::uint32_t mtime;     // first time stamp
+  std::uint32_t ctime;     // first time stamp
+};
+inline constexpr std::uint16_t FFS_S_IFDIR = 0x4000;
+
+inline constexpr std::uint32_t FFS_NAME_MAX = 64;
+struct FfsDirent {
+  std::uint32_t unused;  // not filled by a listing
+  char name[FFS_NAME_MAX + 1];
+};
+
+// Volume statistics (request 65), 32-bit fields in order.
+struct FfsVolumeStats {
+  std::uint32_t one;
+  std::uint32_t cluster_size;
+  std::uint32_t usable_clusters;
+  std::uint32_t reserved1;
+  std::uint32_t free_clusters;
+  std::uint32_t reserved2;
+  std::uint32_t free_bytes;
+  std::uint32_t version;
+  std::uint32_t name_pool_fill;
+  std::uint32_t name_pool_size;
+  std::uint32_t sector_size;
+  std::uint32_t sector_count;
+  std::uint32_t reserved_sectors;
+  std::uint32_t manager_count;
+  std::uint32_t name_pool_chunks;
+  std::uint32_t name_pool_used;
+  std::uint32_t open_file_limit;
+  std::uint32_t open_files;
+  std::uint32_t free_percent;
+};
+
+// --- Module table and start-up ---
+// The module table: handlers in calling order, ended by a null entry.
+inline constexpr int FFS_MODULE_TABLE_MAX = 40;
+extern FsModuleHandler FsModuleTable[FFS_MODULE_TABLE_MAX];
+
+// Runs every module with command 0, then with command 2; clears the current
+// directory and sets the owner and group stamped on new files to 0.
+int ffs_start();
+
+// Owner and group identifiers of the caller, stamped on new inode records.
+std::uint16_t ffs_owner_uid();
+std::uint16_t ffs_owner_gid();
+void ffs_set_owner(std::uint16_t uid, std::uint16_t gid);
+
+// Clock source of new time stamps.
+std::uint32_t ffs_clock();
+
+// --- Volumes ---
+int ffs_add_volume(const VolumeDescriptor* descriptor);
+int ffs_format(const char* name);
+int ffs_mount(const char* name);
+int ffs_remove_volume(const char* name);
+
+// Head of the mounted list (null when nothing is mounted).
+VolumeRecord* ffs_mounted_head();
+
+// --- Files and directories ---
+int ffs_open(const char* path, int flags, int mode);
+int ffs_close(int fd);
+int ffs_read(int fd, void* buffer, std::uint32_t count);
+int ffs_write(int fd, const void* buffer, std::uint32_t count);
+int ffs_mkdir(const char* path, int mode);
+FileControlBlock* ffs_opendir(const char* path);
+FfsDirent* ffs_readdir(FileControlBlock* dir);
+int ffs_closedir(FileControlBlock* dir);
+int ffs_stat(const char* path, FfsStat* out);

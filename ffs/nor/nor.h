@@ -1,0 +1,25 @@
+// The sector manager as the file layer sees it: the volume-control entry of
+// the module table, the completion of a freshly registered volume record and
+// unmount. The RAM tables of a mounted volume hang from VolumeRecord::nor
+// (ffs/nor/volume.h: cluster map, sector table, node table, name pool).
+#pragma once
+
+#include <cstdint>
+
+#include "ffs/volume_record.h"
+
+// Volume control of the sector manager, one entry of the module table.
+// Commands: 0 init (creates "FFS_SEM" and the empty volume list), 13 format,
+// 14 erase all, 15 mount (result receives the volume record), 16 sync all,
+// 17 name check. Answers 0 when the command is not for it, 1 or the volume
+// record for success, -1 with the error number set for failure.
+std::intptr_t nor_volume_control(int command, const char* name, void* result, int mode, int lock);
+
+// Completes a volume record from its descriptor at registration (medium
+// callbacks and the sector manager's own fields).
+int nor_complete_volume(VolumeRecord* volume, const VolumeDescriptor* descriptor);
+
+// The sector manager's side of unmount: with commit set, the cache is
+// flushed and a final checkpoint written; the RAM tables are freed in any
+// case. 0, or -1 with the error number set when the final commit failed.
+int nor_unmount(VolumeRecord* volume, int commit);

@@ -1,0 +1,206 @@
+// Cluster operations of a NOR volume over the medium callbacks. Invariant:
+// every program, write and erase lets go of "FFS_SEM" for the device call,
+// and every device failure leaves EIO as the error number.
+#include "ffs/nor/volume.h"
+
+#include <cstring>
+
+#include "ffs/nor/sector_header.h"
+#include "ffs/semaphore.h"
+
+namespace nor {
+
+namespace {
+
+// Other volumes may proceed while the flash is busy.
+class FlashBusy {
+ public:
+  FlashBusy() : sem_(ffs_volume_layer().sem) {
+    if (sem_) ffs_sem_release(sem_);
+  }
+  ~FlashBusy() {
+    if (sem_) ffs_sem_wait(sem_);
+  }
+  FlashBusy(const FlashBusy&) = delete;
+  FlashBusy& operator=(const FlashBusy&) = delete;
+
+ private:
+  FfsSem sem_;
+};
+
+constexpr uint32_t kEraseAttempts = 1u << 20;  // a device that stays busy has failed
+constexpr int kDeviceBusy = 1;
+
+}  // namespace
+
+Volume::Volume(VolumeRecord* r, const Geometry& g)
+    : record(r), geo(g), clusters(g.cluster_count), sectors(g.sector_count),
+      recycle_queue(r->reserve_count ? r->reserve_count : 1, kNone32), block_(g.block_size) {}
+
+Volume::~Volume() { nodes.Clear(names); }
+
+bool Volume::GeometryOf(const VolumeRecord* r, Geometry& out) {
+  return Geometry::Derive(r->sector_size, r->block_size, r->sector_count, r->start_offset, out) &&
+         out.cluster_size == r->cluster_size && out.cluster_count == r->cluster_count;
+}
+
+bool Volume::DeviceFailed(int result, bool minus_one_spares_flag) {
+  if (!(minus_one_spares_flag && result == -1)) record->flags |= FFS_VF_IO_ERROR;
+  ffs_set_errno(FFS_EIO);
+  return false;
+}
+
+bool Volume::ReadCluster(uint32_t cluster, uint8_t* dst) {
+  const uint32_t base = geo.ClusterAddress(cluster);
+  for (uint32_t b = 0; b < geo.BlocksPerCluster(); ++b) {
+    int rc = record->medium.read_block(record->device, dst + b * geo.block_size,
+                                       base + b * geo.block_size);
+    if (rc != 0) return DeviceFailed(rc, false);
+  }
+  return true;
+}
+
+bool Volume::WriteCluster(uint32_t cluster, const uint8_t* src) {
+  const uint32_t base = geo.ClusterAddress(cluster);
+  for (uint32_t b = 0; b < geo.BlocksPerCluster(); ++b) {
+    int rc;
+    {
+      FlashBusy busy;
+      rc = record->medium.write_block(record->device, src + b * geo.block_size,
+                                      base + b * geo.block_size);
+    }
+    if (rc != 0) return DeviceFailed(rc, true);
+  }
+  return true;
+}
+
+bool Volume::ReadDataCluster(uint32_t cluster, uint8_t* dst) {
+  if (!ReadCluster(cluster, dst)) return false;
+  sectors[geo.SectorOf(cluster)].read_count += geo.BlocksPerCluster();
+  return true;
+}
+
+bool Volume::WriteDataCluster(uint32_t cluster, const uint8_t* src) {
+  if (clean && !SetCleanMark()) return false;
+  return WriteCluster(cluster, src);
+}
+
+bool Volume::ReadBytes(uint32_t address, uint8_t* dst, uint32_t count) {
+  const uint32_t bs = geo.block_size;
+  while (count > 0) {
+    const uint32_t block = address - (address - geo.start_offset) % bs;
+    int rc = record->medium.read_block(record->device, block_.data(), block);
+    if (rc != 0) return DeviceFailed(rc, false);
+    const uint32_t at = address - block;
+    const uint32_t n = count < bs - at ? count : bs - at;
+    std::memcpy(dst, block_.data() + at, n);
+    dst += n;
+    address += n;
+    count -= n;
+  }
+  return true;
+}
+
+bool Volume::ProgramByte(uint32_t address, uint8_t value) {
+  int rc;
+  {
+    FlashBusy busy;
+    rc = record->medium.program_byte(record->device, address, value);
+  }
+  return rc == 0 || DeviceFailed(rc, true);
+}
+
+bool Volume::IsClusterErased(uint32_t cluster, bool& erased) {
+  const uint32_t base = geo.ClusterAddress(cluster);
+  erased = true;
+  for (uint32_t b = 0; b < geo.BlocksPerCluster() && erased; ++b) {
+    erased = record->medium.block_erased(record->device, base + b * geo.block_size) == 1;
+  }
+  return true;
+}
+
+bool Volume::WriteSignature(uint32_t sector, bool valid) {
+  const uint32_t at = geo.SectorAddress(sector) + SignatureOffset(geo);
+  for (uint32_t i = 0; i < kSignatureSize; ++i) {
+    if (!ProgramByte(at + i, valid ? kSignature[i] : kSignatureZeroed)) return false;
+  }
+  return true;
+}
+
+bool Volume::EraseSector(uint32_t sector) {
+  SectorEntry& s = sectors[sector];
+  s.read_count = 0;
+  // A zeroed signature makes an erase cut short visible to the next mount.
+  if (!WriteSignature(sector, false)) return false;
+  int rc = kDeviceBusy;
+  for (uint32_t attempt = 0; attempt < kEraseAttempts && rc == kDeviceBusy; ++attempt) {
+    FlashBusy busy;
+    rc = record->medium.erase_sector(record->device, geo.SectorAddress(sector));
+  }
+  if (rc != 0) return DeviceFailed(rc, false);
+  ++s.erase_count;
+  if (s.erase_count > max_erase) max_erase = s.erase_count;
+  if (!WriteSignature(sector, true)) {
+    record->flags |= FFS_VF_IO_ERROR;
+    return false;
+  }
+  return true;
+}
+
+bool Volume::MarkCheckpointStart(uint32_t cluster) {
+  BitmapByte b = CheckpointStartByte(cluster % geo.clusters_per_sector, kErased);
+  return ProgramByte(geo.SectorAddress(geo.SectorOf(cluster)) + b.offset, b.value);
+}
+
+bool Volume::SetCleanMark() {
+  if (checkpoint_last == kNone32) return true;
+  if (!ProgramByte(geo.ClusterAddress(checkpoint_last) + geo.cluster_size - 1, kCleanMarkSet)) {
+    return false;
+  }
+  clean = false;
+  return true;
+}
+
+void Volume::ReleaseChain(uint32_t first) {
+  if (first >= geo.cluster_count || clusters[first].state != kStateChainStart) return;
+  uint32_t c = first;
+  for (uint32_t steps = 0; steps < geo.cluster_count && c < geo.cluster_count; ++steps) {
+    ClusterEntry& e = clusters[c];
+    if (e.state >= kStateUnusable) break;  // not a chain member any more
+    const uint32_t next = e.link;
+    e.state = kStateDirty;
+    e.link = kChainEnd;
+    SectorEntry& s = sectors[geo.SectorOf(c)];
+    if (s.used > 0) --s.used;
+    if (used_clusters > 0) --used_clusters;
+    s.flags |= kSectorStale;
+    if (next == kChainEnd) break;
+    c = next;
+  }
+}
+
+std::vector<uint16_t> Volume::FreeList() const {
+  std::vector<uint16_t> list;
+  uint32_t c = free_head;
+  while (c < geo.cluster_count && list.size() < geo.cluster_count &&
+         clusters[c].state == kStateFree) {
+    list.push_back(uint16_t(c));
+    c = clusters[c].link;
+  }
+  return list;
+}
+
+void Volume::RecountNodeBytes() {
+  const uint32_t inode = geo.cluster_size >= kBigClusterSize ? kInodeBytesBig : kInodeBytes;
+  node_bytes = 0;
+  for (auto& page : nodes.pages) {
+    for (const NodeSlot& s : page->slots) {
+      const uint32_t name = s.name ? uint32_t(std::strlen(s.name)) : 0;
+      if (s.kind == SlotKind::Directory) node_bytes += name + kDirectoryFixedBytes + 1;
+      if (s.kind == SlotKind::File) node_bytes += name + kFileFixedBytes + 1;
+      if (s.kind == SlotKind::Inode) node_bytes += inode;
+    }
+  }
+}
+
+}  // namespace nor

@@ -1,0 +1,118 @@
+// Records shared by the volume table, the file layer and the sector manager:
+// the medium callbacks, the registration descriptor, the per-volume record and
+// the module-table handler shape. Every field keeps its documented meaning;
+// the sector manager appends its own state at the end of VolumeRecord.
+#pragma once
+
+#include <cstdint>
+
+struct FileControlBlock;
+struct VolumeRecord;
+namespace nor {
+class Volume;
+}
+
+// The file system's semaphores are opaque handles (see ffs/semaphore.h).
+using FfsSem = void*;
+
+// The eight medium callbacks of a volume, in descriptor order. Every callback
+// receives the device object of the descriptor; addresses are flash addresses.
+struct MediumCallbacks {
+  int (*read_byte)(void* device, std::uint32_t address);  // byte value, 0xFF reads -1
+  int (*program_byte)(void* device, std::uint32_t address, std::uint8_t value);
+  int (*write_block)(void* device, const void* source, std::uint32_t address);
+  int (*block_erased)(void* device, std::uint32_t address);  // 1 erased, 0 not
+  int (*read_block)(void* device, void* destination, std::uint32_t address);
+  int (*copy)(void* device, std::uint32_t destination, std::uint32_t source, std::uint32_t count);
+  int (*erase_sector)(void* device, std::uint32_t address);
+  void (*idle)(void* device);
+};
+
+// Input of volume registration (ffs_add_volume).
+struct VolumeDescriptor {
+  const char* name;
+  std::uint32_t version;        // must be 4; bit 1 of the low byte: lower read limit
+  std::uint32_t sector_size;    // a multiple of the block size
+  std::uint32_t block_size;     // device transfer unit, 512
+  std::uint32_t sector_count;   // at least 4
+  std::uint32_t start_offset;   // flash address of the first sector
+  std::uint32_t erase_hook_arg; // used with option 0x10
+  std::uint32_t cache_size;     // used with option 0x20
+  void* device;                 // handed back to every callback
+  std::uint32_t options;        // no bit above 0xFFF
+  MediumCallbacks callbacks;
+};
+
+// The per-volume request handler (the dispatcher): a control block or none, a
+// command code and up to five arguments; -1 with the error number on failure.
+using RequestHandler = std::intptr_t (*)(FileControlBlock* block, int command, std::intptr_t a1,
+                                         std::intptr_t a2, std::intptr_t a3, std::intptr_t a4,
+                                         std::intptr_t a5);
+
+// A module handler of the file system's module table. It answers 0 when the
+// command is not for it, 1 for success, -1 for failure (error number set) and,
+// for mount, the mount entry (the volume record).
+using FsModuleHandler = std::intptr_t (*)(int command, const char* name, void* result, int mode,
+                                          int lock);
+
+// Longest volume name kept in a record (63 characters and the NUL).
+inline constexpr std::uint32_t kVolumeNameCapacity = 64;
+
+struct VolumeRecord {
+  // All-volumes list: circular with a sentinel head.
+  VolumeRecord* all_next;
+  VolumeRecord* all_prev;
+  // Mounted list: double list with null ends. With the handler, the self
+  // reference and the name these form the mount entry.
+  VolumeRecord* mount_next;
+  VolumeRecord* mount_prev;
+  RequestHandler handler;
+  VolumeRecord* self;
+  char name[kVolumeNameCapacity];
+
+  // Medium callbacks, completed by the sector manager from the descriptor.
+  MediumCallbacks medium;
+
+  // Geometry computed at registration.
+  std::uint32_t cluster_size;
+  std::uint32_t blocks_per_cluster;
+  std::uint32_t cluster_count;
+  std::uint32_t sector_count;
+  std::uint32_t reserve_count;
+  std::uint32_t sector_size;
+  std::uint32_t block_size;
+  std::uint32_t clusters_per_sector;
+  std::uint32_t start_offset;
+  void* device;
+
+  FfsSem write_sem;
+  FfsSem read_sem;
+
+  std::uint32_t margin_factor;        // ceil(4 / clusters per sector)
+  std::uint32_t volume_index;         // volumes registered before this one
+  std::uint32_t inode_size_estimate;  // 36, or 37 from 65536-byte clusters on
+  std::uint32_t erase_hook_arg;
+  std::uint32_t cache_size;           // cache entries, also the open-file limit
+  std::uint32_t open_files;
+  std::uint32_t read_limit;           // 1000000, or 100000
+  std::uint32_t ref_count;            // 1, plus one per open file
+  std::uint32_t flags;                // FFS_VF_* bits
+  std::uint8_t version;               // low byte of the descriptor's version
+
+  // The sector manager's own state follows (RAM tables, counters).
+  nor::Volume* nor;  // the mounted volume's RAM state; null while not mounted
+};
+
+// The volume layer: the all-volumes list and its semaphore "FFS_SEM", set up
+// by the sector manager's volume control (module command 0).
+struct VolumeLayer {
+  FfsSem sem;          // "FFS_SEM"; null until the layer is started
+  VolumeRecord head;   // sentinel of the circular all-volumes list
+  std::uint32_t volume_count;
+  std::uint32_t semaphore_counter;  // numbers the per-volume semaphores, 0..999
+};
+
+VolumeLayer& ffs_volume_layer();
+
+// Finds a registered volume by exact name; null when there is none.
+VolumeRecord* ffs_find_volume(const char* name);
