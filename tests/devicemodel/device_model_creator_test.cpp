@@ -8,6 +8,7 @@
 #include "devicemodel/data_model_to_hmi.h"
 #include "devicemodel/device_model_creator.h"
 #include "tests/devicemodel/model_text.h"
+#include "xml/xml_writer.h"
 
 namespace {
 
@@ -153,6 +154,77 @@ TEST(TypeCodeReading, CodesAndSignaturesFromTheParameterDocument) {
   // Values of a module that is not installed are left out.
   EXPECT_TRUE(engine.CollectValues("x").empty());
   EXPECT_TRUE(engine.CollectValues("pathAnsiDeviceNumbers").empty());
+}
+
+}  // namespace
+
+namespace {
+
+struct LoadedEngine {
+  explicit LoadedEngine(const std::string& model) : text(model.begin(), model.end()) {
+    text.push_back('\0');
+    ok = engine.Load(text.data(), result);
+  }
+  std::vector<char> text;
+  CDataModelToHMI engine;
+  LoadResult result;
+  bool ok = false;
+};
+
+TEST(ParameterFile, ImplausibleValuesElementIsRebuiltOnEveryWrite) {
+  LoadedEngine l(modeltest::Model());
+  ASSERT_TRUE(l.ok);
+  ASSERT_TRUE(l.engine.CreateParameterDocument("g", "c"));
+  auto implausible = [&](const char* path, const char* view) {
+    ParameterRecord record;
+    record.path = path;
+    record.valueType = "integer";
+    record.min = "0";
+    record.max = "1";
+    record.sets.push_back({"9"});
+    record.viewRef = view;
+    EXPECT_TRUE(l.engine.PlausibilityCheck(record));
+  };
+  implausible("/root/S/B", "/root/Hmi/V2");
+  implausible("/root/S/A", "/root/Hmi/V1");
+  implausible("/root/S/C", "/root/Hmi/V2");
+  const std::string expectedList =
+      "\t<ImplausibleValues>\n"
+      "\t\t<Value1 viewRef=\"/root/Hmi/V1\" valueRef=\"/root/S/A\"/>\n"
+      "\t\t<Value2 viewRef=\"/root/Hmi/V2\" valueRef=\"/root/S/B\"/>\n"
+      "\t\t<Value3 viewRef=\"/root/Hmi/V2\" valueRef=\"/root/S/C\"/>\n"
+      "\t</ImplausibleValues>\n";
+  const std::string first = l.engine.WriteCustomerAllParameter("a", "b");
+  const std::string second = l.engine.WriteCustomerAllParameter("a", "b");
+  EXPECT_EQ(first, second);
+  ASSERT_NE(first.find(expectedList), std::string::npos) << first;
+  EXPECT_EQ(first.find("<ImplausibleValues>"), first.rfind("<ImplausibleValues>"));
+  EXPECT_NE(first.find("changedWithDmHandoff=\"\">\n" + expectedList + "</root>\n<!--CHECKSUM:"), std::string::npos);
+  // Once the values are plausible again the element goes.
+  ParameterRecord fixed;
+  for (const char* path : {"/root/S/A", "/root/S/B", "/root/S/C"}) {
+    fixed.path = path;
+    fixed.valueType = "integer";
+    fixed.min = "0";
+    fixed.max = "1";
+    fixed.sets = {{"1"}};
+    fixed.viewRef = "/root/Hmi/V1";
+    EXPECT_FALSE(l.engine.PlausibilityCheck(fixed));
+  }
+  EXPECT_EQ(l.engine.WriteCustomerAllParameter("a", "b").find("ImplausibleValues"), std::string::npos);
+}
+
+TEST(ParameterFile, StampedModelIsAcceptedByLoad) {
+  // A model document stamped and written (tabs and line breaks of the
+  // writer, not the original layout) loads.
+  XmlDocument doc;
+  doc.ParseCopy(modeltest::Body() + "<!-- an old trailer -->\n");
+  Stamp(doc);
+  std::string written = WriteXmlToString(doc.Root());
+  LoadedEngine l(written);
+  EXPECT_TRUE(l.ok) << l.result.message;
+  written[written.find("DEV1")] = 'd';
+  EXPECT_EQ(LoadedEngine(written).result.code, 1);
 }
 
 }  // namespace

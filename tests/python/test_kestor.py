@@ -67,6 +67,46 @@ class Operations(unittest.TestCase):
         self.assertIn('productLine="Feeder"', creator.WriteCustomerAllParameter('a', 'b'))
 
 
+class ExampleScript(unittest.TestCase):
+    def test_generates_the_parameter_file_of_the_example(self):
+        import os
+        import subprocess
+        import xml.etree.ElementTree as ET
+        root = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..')
+        script = os.path.join(root, 'examples', 'generate_parameter_file.py')
+        model_path = os.path.join(root, 'examples', 'device_model', 'relay_model.xml')
+        process = subprocess.Popen([sys.executable, script, model_path], stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE)
+        out, err = process.communicate()
+        self.assertEqual(process.returncode, 0, err)
+        self.assertIn('type code: RX7', err)
+        self.assertEqual(out[-65:], trailer(out[:-65]))
+        tree = ET.fromstring(out)
+        self.assertEqual(tree.tag, 'root')
+        self.assertEqual(tree.get('device'), 'RX7')
+        self.assertEqual(tree.get('productLine'), 'Feeder')
+        self.assertEqual(tree.get('changedWithDmHandoff'), 'HO-2026-11')
+
+    def test_rejected_model(self):
+        import os
+        import subprocess
+        import tempfile
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'examples',
+                              'generate_parameter_file.py')
+        handle, path = tempfile.mkstemp(suffix='.xml')
+        try:
+            os.write(handle, body())
+            os.close(handle)
+            process = subprocess.Popen([sys.executable, script, path], stdout=subprocess.PIPE,
+                                       stderr=subprocess.PIPE)
+            out, err = process.communicate()
+        finally:
+            os.remove(path)
+        self.assertEqual(process.returncode, 1)
+        self.assertEqual(out, '')
+        self.assertIn('rejected', err)
+
+
 class OutOfOrder(unittest.TestCase):
     def test_before_a_successful_load(self):
         creator = Kestor.DeviceModelCreator(model())
