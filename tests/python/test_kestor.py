@@ -8,7 +8,7 @@ import unittest
 
 import Kestor
 import _Kestor
-from kestor_support import ATTRIBUTES, INSIDE, body, model, trailer
+from kestor_support import ATTRIBUTES, INSIDE, body, engine_bytes, model, trailer
 
 
 def created():
@@ -77,10 +77,11 @@ class ExampleScript(unittest.TestCase):
         model_path = os.path.join(root, 'examples', 'device_model', 'relay_model.xml')
         process = subprocess.Popen([sys.executable, script, model_path], stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE)
-        out, err = process.communicate()
+        out, err = process.communicate()  # the parameter file as bytes, messages as text
+        err = err.decode('utf-8', 'replace')
         self.assertEqual(process.returncode, 0, err)
         self.assertIn('type code: RX7', err)
-        self.assertEqual(out[-65:], trailer(out[:-65]))
+        self.assertEqual(out[-65:], trailer(out[:-65]).encode('ascii'))
         tree = ET.fromstring(out)
         self.assertEqual(tree.tag, 'root')
         self.assertEqual(tree.get('device'), 'RX7')
@@ -95,7 +96,7 @@ class ExampleScript(unittest.TestCase):
                               'generate_parameter_file.py')
         handle, path = tempfile.mkstemp(suffix='.xml')
         try:
-            os.write(handle, body())
+            os.write(handle, engine_bytes(body()))
             os.close(handle)
             process = subprocess.Popen([sys.executable, script, path], stdout=subprocess.PIPE,
                                        stderr=subprocess.PIPE)
@@ -103,8 +104,8 @@ class ExampleScript(unittest.TestCase):
         finally:
             os.remove(path)
         self.assertEqual(process.returncode, 1)
-        self.assertEqual(out, '')
-        self.assertIn('rejected', err)
+        self.assertEqual(out, b'')
+        self.assertIn(b'rejected', err)
 
 
 class OutOfOrder(unittest.TestCase):
