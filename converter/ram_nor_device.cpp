@@ -46,7 +46,7 @@ DeviceInfo* RamNorDevice::init(DeviceInfo* out) {
   if (memory_ == nullptr) {
     memory_ = mappedBase_;
     if (memory_ == nullptr) {
-      memory_ = new (std::nothrow) std::uint8_t[Size()];
+      memory_ = new (std::nothrow) std::uint8_t[Size()]();  // zeroed: erased below
       ownsMemory_ = memory_ != nullptr;
       if (memory_ == nullptr) sectorCount_ = 0;  // no memory: a device of no sectors
     }

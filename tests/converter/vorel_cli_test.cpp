@@ -247,6 +247,18 @@ TEST_F(VorelCli, PtfWithBadSizeFailsAtMount) {
   }
 }
 
+// A new image is created at the requested size and erased before the volume
+// is formatted; when the volume cannot be set up the run fails at mount.
+TEST_F(VorelCli, PtfCreatesAnErasedImageOfTheRequestedSize) {
+  MakeDir("tree");
+  const auto r = Run({"-dir:ptf", "-flashType:MX29LV640B", "-size:4194304", "-src:tree", "-dst:o.img"});
+  ASSERT_EQ(std::filesystem::file_size(dir / "o.img"), 4194304u);
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_EQ(r.out, "Format Volume TmpDisc \n" + kMountFailed) << r.out;
+  const std::string bytes = testsupport::ReadFile(dir / "o.img");
+  EXPECT_EQ(bytes.find_first_not_of('\xFF'), std::string::npos);
+}
+
 // "ftp" path checks.
 
 TEST_F(VorelCli, FtpSourceMustBeAnExistingFile) {

@@ -1,0 +1,183 @@
+// FlashVolumes: the image file it creates, the device and the volume it
+// registers (descriptor values, callbacks bound to the device), the erase
+// rule of both directions, and removal of the volume on destruction.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "converter/flash_volumes.h"
+#include "ffs/ffs.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testsupport::TempDir;
+using vorel::FlashVolumes;
+
+constexpr std::uint32_t kOldCode = static_cast<std::uint32_t>(vorel::FlashTypeCode::Old);
+constexpr std::uint32_t kNewCode = static_cast<std::uint32_t>(vorel::FlashTypeCode::New);
+
+bool AllBytesAre(const std::string& bytes, std::size_t from, std::size_t to, unsigned char value) {
+  for (std::size_t i = from; i < to; ++i)
+    if (static_cast<unsigned char>(bytes[i]) != value) return false;
+  return true;
+}
+
+TEST(FlashVolumes, Defaults) {
+  FlashVolumes v;
+  EXPECT_EQ(v.VolumeName(), "TmpDisc");
+  EXPECT_EQ(v.VolumeFileName(), "");
+  EXPECT_EQ(v.FlashType(), 0u);
+  EXPECT_EQ(v.VolumeSize(), 0u);
+  EXPECT_TRUE(v.VolatileFlag());
+  EXPECT_FALSE(v.Mounted());
+  EXPECT_EQ(v.Device(), nullptr);
+}
+
+TEST(FlashVolumes, NewImageIsCreatedErasedAndRegistered) {
+  TempDir dir;
+  const std::string path = dir / "out/image.bin";
+  {
+    FlashVolumes v;
+    v.SetVolumeFileName(path);
+    v.SetVolumeSize(4194304);
+    v.SetFlashType(kOldCode);
+    v.SetVolumeVolatileFlag(true);
+    testing::internal::CaptureStdout();
+    const bool created = v.CreateFlashVolumes(true);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(created, v.Mounted());
+    EXPECT_EQ(out.rfind("Format Volume TmpDisc \n", 0), 0u) << out;
+    ASSERT_NE(v.Device(), nullptr);
+    EXPECT_EQ(v.Device()->SectorCount(), 64u);
+    EXPECT_EQ(v.Device()->Memory(), v.Image()->View());
+    VolumeRecord* record = ffs_find_volume("TmpDisc");
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->sector_count, 64u);
+    EXPECT_EQ(record->sector_size, 65536u);
+    EXPECT_EQ(record->version, 4);
+    EXPECT_EQ(record->flags & FFS_VF_HOLD_ALLOWED, FFS_VF_HOLD_ALLOWED);
+    EXPECT_EQ(record->device, static_cast<vorel::NorDevice*>(v.Device()));
+    if (!created) {
+      // Blank: every byte of the image is erased.
+      const std::string bytes = testsupport::ReadFile(path);
+      ASSERT_EQ(bytes.size(), 4194304u);
+      EXPECT_TRUE(AllBytesAre(bytes, 0, bytes.size(), 0xFF));
+    }
+  }
+  EXPECT_EQ(ffs_find_volume("TmpDisc"), nullptr);
+  EXPECT_EQ(std::filesystem::file_size(path), 4194304u);
+}
+
+TEST(FlashVolumes, CallbacksReachTheDeviceSlots) {
+  TempDir dir;
+  FlashVolumes v;
+  v.SetVolumeFileName(dir / "image.bin");
+  v.SetVolumeSize(4 * 131072);
+  v.SetFlashType(kNewCode);
+  testing::internal::CaptureStdout();
+  v.CreateFlashVolumes(false);
+  testing::internal::GetCapturedStdout();
+  VolumeRecord* r = ffs_find_volume("TmpDisc");
+  ASSERT_NE(r, nullptr);
+  const MediumCallbacks& m = r->medium;
+  void* dev = r->device;
+  std::uint8_t* mem = v.Device()->Memory();
+  // This test works in the last sector, which a failed mount leaves alone.
+  const std::uint32_t a = 3 * 131072;
+  EXPECT_EQ(m.block_erased(dev, a), 1);
+  EXPECT_EQ(m.program_byte(dev, a + 1, 0x3C), 0);
+  EXPECT_EQ(mem[a + 1], 0x3C);
+  EXPECT_EQ(m.read_byte(dev, a + 1), 0x3C);
+  EXPECT_EQ(m.read_byte(dev, a + 2), -1);
+  EXPECT_EQ(m.block_erased(dev, a), 0);
+  std::uint8_t block[512];
+  for (int i = 0; i < 512; ++i) block[i] = static_cast<std::uint8_t>(i);
+  EXPECT_EQ(m.write_block(dev, block, a + 512), 0);
+  std::uint8_t back[512] = {};
+  EXPECT_EQ(m.read_block(dev, back, a + 512), 0);
+  EXPECT_EQ(back[511], 255);
+  EXPECT_EQ(m.copy(dev, 0, 0, 0), -1);
+  EXPECT_EQ(m.erase_sector(dev, a), 0);
+  EXPECT_EQ(mem[a + 1], 0xFF);
+  m.idle(dev);
+}
+
+TEST(FlashVolumes, TailAfterTheLastSectorStaysZero) {
+  TempDir dir;
+  const std::string path = dir / "image.bin";
+  const std::uint32_t size = 4 * 65536 + 1000;
+  {
+    FlashVolumes v;
+    v.SetVolumeFileName(path);
+    v.SetVolumeSize(size);
+    v.SetFlashType(kOldCode);
+    testing::internal::CaptureStdout();
+    v.CreateFlashVolumes(false);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(v.Device()->SectorCount(), 4u);
+  }
+  const std::string bytes = testsupport::ReadFile(path);
+  ASSERT_EQ(bytes.size(), size);
+  EXPECT_TRUE(AllBytesAre(bytes, 4 * 65536, size, 0x00));
+}
+
+TEST(FlashVolumes, ContentOfANonVolatileImageIsKept) {
+  TempDir dir;
+  const std::string path = dir / "image.bin";
+  std::string image(8 * 65536, '\xFF');
+  image[70000] = 'Q';
+  image[0] = 0;
+  testsupport::WriteFile(path, image);
+  {
+    FlashVolumes v;
+    v.SetVolumeFileName(path);
+    v.SetVolumeSize(static_cast<std::uint32_t>(image.size()));
+    v.SetFlashType(kOldCode);
+    v.SetVolumeVolatileFlag(false);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(v.CreateFlashVolumes(false));  // no file system in it
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  }
+  EXPECT_EQ(testsupport::ReadFile(path), image);
+}
+
+TEST(FlashVolumes, TooSmallImageIsRefusedAtRegistration) {
+  TempDir dir;
+  FlashVolumes v;
+  v.SetVolumeFileName(dir / "image.bin");
+  v.SetVolumeSize(3 * 131072);
+  v.SetFlashType(kNewCode);
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(v.CreateFlashVolumes(true));
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(ffs_find_volume("TmpDisc"), nullptr);
+}
+
+TEST(FlashVolumes, ImageThatCannotBeMappedFailsWithoutHarm) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "adir");
+  {
+    FlashVolumes v;
+    v.SetVolumeFileName(dir / "adir");  // a directory: no view
+    v.SetVolumeSize(4 * 65536);
+    v.SetFlashType(kOldCode);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(v.CreateFlashVolumes(false));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(v.Image()->View(), nullptr);
+    EXPECT_EQ(v.Image()->Size(), 0u);
+    ASSERT_NE(v.Device(), nullptr);
+    EXPECT_NE(v.Device()->Memory(), nullptr);  // memory of its own
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "adir"));
+}
+
+TEST(FlashVolumes, SectorSizes) {
+  EXPECT_EQ(vorel::SectorSizeOfFlashType(kOldCode), 65536u);
+  EXPECT_EQ(vorel::SectorSizeOfFlashType(kNewCode), 131072u);
+  EXPECT_EQ(vorel::SectorSizeOfFlashType(0), 0u);
+}
+
+}  // namespace

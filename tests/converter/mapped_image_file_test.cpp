@@ -1,0 +1,106 @@
+// The mapped image file: sizes of new and existing files, directory creation,
+// relative paths, failures, the mapping name, and writes reaching the file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "converter/host_fs.h"
+#include "converter/mapped_image_file.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testsupport::TempDir;
+using vorel::MappedImageFile;
+
+TEST(MappedImageFile, NewFileIsZeroExtendedToTheRequestedSize) {
+  TempDir dir;
+  const std::string path = dir / "a/b/image.bin";  // missing levels are created
+  {
+    MappedImageFile image(path, "TmpDisc", 300000);
+    ASSERT_NE(image.View(), nullptr);
+    EXPECT_EQ(image.Size(), 300000u);
+    for (std::uint32_t i = 0; i < image.Size(); i += 4096) ASSERT_EQ(image.View()[i], 0);
+    image.View()[299999] = 0xAB;
+  }
+  EXPECT_EQ(std::filesystem::file_size(path), 300000u);
+  EXPECT_EQ(static_cast<unsigned char>(testsupport::ReadFile(path)[299999]), 0xAB);
+}
+
+TEST(MappedImageFile, ExistingSizeWins) {
+  TempDir dir;
+  testsupport::WriteFile(dir / "img", std::string(5000, 'x'));
+  MappedImageFile image(dir / "img", "TmpDisc", 1 << 20);
+  ASSERT_NE(image.View(), nullptr);
+  EXPECT_EQ(image.Size(), 5000u);
+  EXPECT_EQ(image.View()[4999], 'x');
+  EXPECT_EQ(std::filesystem::file_size(dir / "img"), 5000u);
+}
+
+TEST(MappedImageFile, FailuresLeaveNoViewAndSizeZero) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "adir");
+  MappedImageFile directory(dir / "adir", nullptr, 4096);  // a directory cannot be mapped
+  EXPECT_EQ(directory.View(), nullptr);
+  EXPECT_EQ(directory.Size(), 0u);
+  testsupport::WriteFile(dir / "empty", "");
+  MappedImageFile empty(dir / "empty", nullptr, 4096);  // an existing empty file
+  EXPECT_EQ(empty.View(), nullptr);
+  EXPECT_EQ(empty.Size(), 0u);
+  MappedImageFile zero(dir / "new0", nullptr, 0);
+  EXPECT_EQ(zero.View(), nullptr);
+  EXPECT_EQ(zero.Size(), 0u);
+  testsupport::WriteFile(dir / "plain", "x");
+  MappedImageFile underFile(dir / "plain/inside", nullptr, 4096);  // a file as directory
+  EXPECT_EQ(underFile.View(), nullptr);
+  EXPECT_EQ(underFile.Size(), 0u);
+}
+
+TEST(MappedImageFile, RelativePathIsTakenFromTheProgramDirectory) {
+  TempDir dir;
+  const std::string name = "mapped_image_rel_" + std::to_string(getpid()) + ".bin";
+  const std::string expected = vorel::host::JoinPath(vorel::host::ProgramDirectory(), name);
+  {
+    MappedImageFile image(name, nullptr, 1024);
+    EXPECT_EQ(image.Path(), expected);
+    EXPECT_NE(image.View(), nullptr);
+  }
+  EXPECT_TRUE(std::filesystem::exists(expected));
+  std::filesystem::remove(expected);
+}
+
+TEST(MappedImageFile, MappingNameIsBaseAndProcessId) {
+  TempDir dir;
+  MappedImageFile image(dir / "img", "TmpDisc", 1024);
+  EXPECT_EQ(image.MappingName(), "TmpDisc" + std::to_string(getpid()));
+  MappedImageFile unnamed(dir / "img2", nullptr, 1024);
+  EXPECT_EQ(unnamed.MappingName(), "");
+}
+
+// A child process writes through the view and ends without unmapping or
+// flushing; the parent then finds every byte in the file.
+TEST(MappedImageFile, WritesReachTheFileWhenTheProcessEnds) {
+  TempDir dir;
+  const std::string path = dir / "shared.img";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    auto* image = new MappedImageFile(path, "TmpDisc", 65536);  // never destroyed
+    if (image->View() == nullptr) _exit(1);
+    for (std::uint32_t i = 0; i < 65536; ++i) image->View()[i] = static_cast<std::uint8_t>(i % 251);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  const std::string bytes = testsupport::ReadFile(path);
+  ASSERT_EQ(bytes.size(), 65536u);
+  for (std::uint32_t i = 0; i < 65536; ++i)
+    ASSERT_EQ(static_cast<unsigned char>(bytes[i]), i % 251) << i;
+}
+
+}  // namespace

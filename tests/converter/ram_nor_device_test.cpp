@@ -1,0 +1,165 @@
+// The simulated NOR device: geometry, bit-clearing programming, word-wise
+// blank checks and erases, init's erase rule, and refusal of addresses
+// outside the device.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "converter/ram_nor_device.h"
+
+namespace {
+
+using vorel::DeviceInfo;
+using vorel::RamNorDevice;
+
+constexpr std::uint32_t kOld = 65536;
+constexpr std::uint32_t kNew = 131072;
+
+TEST(RamNorDevice, GeometryOfAFourMegabyteImage) {
+  RamNorDevice oldType("TmpDisc", kOld, 4194304, nullptr, 0, true);
+  DeviceInfo info{};
+  ASSERT_EQ(oldType.init(&info), &info);
+  EXPECT_STREQ(info.name, "TmpDisc");
+  EXPECT_EQ(info.sectorSize, 65536u);
+  EXPECT_EQ(info.blockSize, 512u);
+  EXPECT_EQ(info.sectorCount, 64u);
+  EXPECT_EQ(info.startOffset, 0u);
+  RamNorDevice newType("TmpDisc", kNew, 4194304, nullptr, 0, true);
+  newType.init(&info);
+  EXPECT_EQ(info.sectorSize, 131072u);
+  EXPECT_EQ(info.sectorCount, 32u);
+  std::uint8_t* start = nullptr;
+  std::uint32_t size = 0;
+  EXPECT_EQ(newType.range(&start, &size), 4194304u);
+  EXPECT_EQ(size, 4194304u);
+  EXPECT_EQ(start, newType.Memory());
+}
+
+TEST(RamNorDevice, OwnMemoryIsErasedAtInit) {
+  RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0, false);
+  DeviceInfo info{};
+  d.init(&info);
+  ASSERT_NE(d.Memory(), nullptr);
+  EXPECT_TRUE(d.all_erased());
+  EXPECT_EQ(d.read_byte(0), -1);
+  EXPECT_EQ(d.read_byte(4 * kOld - 1), -1);
+}
+
+TEST(RamNorDevice, ProgramOnlyClearsBits) {
+  RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0, true);
+  DeviceInfo info{};
+  d.init(&info);
+  EXPECT_EQ(d.program_byte(100, 0xF0), 0);
+  EXPECT_EQ(d.read_byte(100), static_cast<std::int8_t>(0xF0));
+  EXPECT_EQ(d.program_byte(100, 0x0F), 0);
+  EXPECT_EQ(d.read_byte(100), 0);
+  EXPECT_EQ(d.program_byte(101, 0x7F), 0);
+  EXPECT_EQ(d.read_byte(101), 0x7F);
+  EXPECT_EQ(d.program_byte(101, 0xFF), 0);  // programming 0xFF changes nothing
+  EXPECT_EQ(d.read_byte(101), 0x7F);
+  EXPECT_FALSE(d.all_erased());
+  EXPECT_EQ(d.erase_sector(0), 0);
+  EXPECT_EQ(d.read_byte(100), -1);
+  EXPECT_TRUE(d.all_erased());
+}
+
+TEST(RamNorDevice, BlocksAndBlankChecks) {
+  RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0, true);
+  DeviceInfo info{};
+  d.init(&info);
+  std::vector<std::uint8_t> block(512);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 7);
+  EXPECT_EQ(d.block_erased(kOld + 512), 1);
+  EXPECT_EQ(d.sector_erased(kOld), 1);
+  EXPECT_EQ(d.write_block(block.data(), kOld + 512), 0);
+  EXPECT_EQ(d.block_erased(kOld + 512), 0);
+  EXPECT_EQ(d.block_erased(kOld), 1);
+  EXPECT_EQ(d.block_erased(kOld + 1024), 1);
+  EXPECT_EQ(d.sector_erased(kOld), 0);
+  EXPECT_EQ(d.sector_erased(0), 1);
+  std::vector<std::uint8_t> back(512);
+  EXPECT_EQ(d.read_block(back.data(), kOld + 512), 0);
+  EXPECT_EQ(back, block);
+  std::uint8_t three[3];
+  EXPECT_EQ(d.read(three, kOld + 512 + 1, 3), 0);
+  EXPECT_EQ(three[0], 7);
+  EXPECT_EQ(three[2], 21);
+  // write_block assigns: bits may come back (a plain copy, as specified).
+  std::vector<std::uint8_t> ones(512, 0xFF);
+  EXPECT_EQ(d.write_block(ones.data(), kOld + 512), 0);
+  EXPECT_EQ(d.block_erased(kOld + 512), 1);
+  // One cleared bit in the last word of a sector.
+  d.program_byte(2 * kOld - 1, 0xFE);
+  EXPECT_EQ(d.sector_erased(kOld), 0);
+  EXPECT_EQ(d.block_erased(2 * kOld - 512), 0);
+  EXPECT_EQ(d.copy(0, 1, 2), -1);
+}
+
+TEST(RamNorDevice, AddressesOutsideTheDeviceAreRefused) {
+  RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0, true);
+  DeviceInfo info{};
+  d.init(&info);
+  const std::uint32_t end = 4 * kOld;
+  std::vector<std::uint8_t> buf(512, 0);
+  EXPECT_EQ(d.program_byte(end, 0), -1);
+  EXPECT_EQ(d.read_byte(end), -1);
+  EXPECT_EQ(d.write_block(buf.data(), end - 511), -1);
+  EXPECT_EQ(d.read_block(buf.data(), end - 256), -1);
+  EXPECT_EQ(d.read(buf.data(), 0xFFFFFFF0u, 32), -1);
+  EXPECT_EQ(d.block_erased(end), 0);
+  EXPECT_EQ(d.sector_erased(end), 0);
+  EXPECT_EQ(d.erase_sector(end), -1);
+  EXPECT_EQ(d.write_block(buf.data(), end - 512), 0);  // the last block is inside
+}
+
+TEST(RamNorDevice, StartOffsetShiftsAddresses) {
+  RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0x100000, false);
+  DeviceInfo info{};
+  d.init(&info);
+  EXPECT_EQ(info.startOffset, 0x100000u);
+  EXPECT_EQ(d.program_byte(0x100000, 0x12), 0);
+  EXPECT_EQ(d.Memory()[0], 0x12);
+  EXPECT_EQ(d.read_byte(0xFFFFF), -1);
+  EXPECT_EQ(d.program_byte(0xFFFFF, 0), -1);
+  EXPECT_EQ(d.read_byte(0xFFFFF), -1);
+}
+
+// Over a mapped view: init erases a volatile device, or one all zero; a
+// non-volatile device with content keeps it. The tail after the last whole
+// sector is never touched.
+TEST(RamNorDevice, InitOverAViewFollowsTheEraseRule) {
+  const std::uint32_t size = 4 * kOld + 1000;
+  std::vector<std::uint8_t> view(size, 0);
+  {
+    RamNorDevice zero("V", kOld, size, view.data(), 0, false);
+    DeviceInfo info{};
+    zero.init(&info);
+    EXPECT_EQ(info.sectorCount, 4u);
+    EXPECT_TRUE(zero.all_erased());
+    for (std::uint32_t i = 4 * kOld; i < size; ++i) ASSERT_EQ(view[i], 0) << i;
+  }
+  view[10] = 0x5A;
+  view[4 * kOld + 5] = 0x33;  // in the tail
+  {
+    RamNorDevice keep("V", kOld, size, view.data(), 0, false);
+    DeviceInfo info{};
+    keep.init(&info);
+    EXPECT_EQ(view[10], 0x5A);
+    EXPECT_EQ(view[11], 0xFF);
+  }
+  std::fill(view.begin(), view.begin() + 4 * kOld, 0);
+  view[4] = 1;
+  {
+    RamNorDevice erase("V", kOld, size, view.data(), 0, true);
+    DeviceInfo info{};
+    erase.init(&info);
+    EXPECT_TRUE(erase.all_erased());
+    EXPECT_EQ(view[4 * kOld + 5], 0x33);
+    EXPECT_EQ(view[4 * kOld + 6], 0);
+  }
+  // The view outlives the device: it is not freed by it (ASan would report).
+  EXPECT_EQ(view[0], 0xFF);
+}
+
+}  // namespace
