@@ -26,7 +26,8 @@ class MountTest : public ::testing::Test {
   MountTest() : f(kSectorSize, kSectors) {}
   const Geometry& g() const { return f.geo; }
 
-  std::unique_ptr<Volume> MountOk(int mode = kMountReclaim) {
+  // Without reclaiming, so that the tables show exactly what recovery did.
+  std::unique_ptr<Volume> MountOk(int mode = kMountNoReclaim) {
     ffs_set_errno(0);
     std::unique_ptr<Volume> v = Mount(&f.record, mode);
     EXPECT_NE(v, nullptr) << "errno " << ffs_errno();
@@ -205,6 +206,28 @@ TEST_F(MountTest, UnfinishedCommitFallsBackAndDirtiesWhatWasWritten) {
   v = MountOk();
   ASSERT_TRUE(v);
   EXPECT_EQ(v->sequence, 8u);
+}
+
+TEST_F(MountTest, RepairIsCommittedWhenMountMayReclaim) {
+  f.EraseAll();
+  SignAll(f);
+  ClusterList chain = WriteCheckpoint(f, FreshModel(g(), 5, 7), g().FirstDataCluster(5));
+  ClearCleanMark(chain);
+  Scribble(1);
+  f.ResetCounters();
+  std::unique_ptr<Volume> v = MountOk(kMountReclaim);
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->sequence, 8u);  // a new checkpoint records the repair
+  EXPECT_TRUE(v->clean);
+  EXPECT_GT(f.write_calls, 0u);
+  EXPECT_EQ(v->clusters[1].state, kStateDirty);
+  v.reset();
+  v = MountOk();
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->sequence, 8u);
+  EXPECT_TRUE(v->clean);
+  EXPECT_EQ(v->free_head, 2u);
+  EXPECT_EQ(v->clusters[1].state, kStateDirty);
 }
 
 TEST_F(MountTest, CleanCheckpointSkipsTheFreeListCheck) {
