@@ -227,3 +227,16 @@ FileControlBlock* ffs_opendir(const char* path);
 FfsDirent* ffs_readdir(FileControlBlock* dir);
 int ffs_closedir(FileControlBlock* dir);
 int ffs_stat(const char* path, FfsStat* out);
+
+// Mode and the two time stamps set by requests 23 and 56.
+struct FfsModeTimes {
+  std::uint16_t mode;
+  std::uint32_t time1;
+  std::uint32_t time2;
+};
+// A result buffer of requests 26 and 29 (null data: the text is allocated
+// with malloc and the caller frees it).
+struct FfsPathBuffer {
+  char* data;
+  std::uint32_t size;
+};
