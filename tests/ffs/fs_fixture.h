@@ -10,6 +10,7 @@
 
 #include "ffs/ffs.h"
 #include "ffs/file_control_block.h"
+#include "ffs/module_table.h"
 #include "ffs/volume_table.h"
 #include "tests/support/ram_sector_services.h"
 
