@@ -19,3 +19,14 @@ if diff -r "$work/tree" "$work/tree_back" >/dev/null 2>&1; then
 else
   echo "== round trip: the tree read back DIFFERS from the source tree"
 fi
+
+python=$(sed -n 's/^RELAY_PYTHON_EXECUTABLE:INTERNAL=//p' "$build/CMakeCache.txt")
+echo "== _TORVANE: a CPU board image field by field -> $work/cpu_v4.eeprom"
+PYTHONPATH="$build/python" "$python" examples/torvane/cpu_v4_image.py "$work/cpu_v4.eeprom"
+echo "_TORVANE example exit code: $?"
+
+echo "== _Kestor: parameter file of examples/device_model/relay_model.xml"
+PYTHONPATH="$build/python" "$python" examples/generate_parameter_file.py \
+  examples/device_model/relay_model.xml "$work/relay_parameters.xml"
+echo "generate_parameter_file.py exit code: $?"
+cat "$work/relay_parameters.xml"

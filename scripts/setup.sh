@@ -3,6 +3,9 @@
 # are missing. Extra packages may be named as arguments.
 set -euo pipefail
 need=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev swig "$@")
+# The XML fuzz target: clang with its libFuzzer runtime; the real-document
+# test reads files with python3.
+need+=(clang libclang-rt-14-dev python3)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

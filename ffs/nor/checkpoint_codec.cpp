@@ -135,11 +135,11 @@ bool WriteInode(ByteSink& k, const Geometry& g, const SlotRecord& s) {
 }
 
 bool ReadInode(ByteSource& k, const Geometry& g, unsigned version, SlotRecord& s) {
-  uint16_t fill_low;
+  uint16_t fill_low = 0;
   bool ok = GetU16(k, s.tail_cluster) && GetU16(k, fill_low);
   s.tail_fill = fill_low;
   if (ok && BigClusters(g)) {
-    uint8_t high;
+    uint8_t high = 0;
     ok = GetU8(k, high);
     s.tail_fill |= uint32_t(high) << 16;
   }

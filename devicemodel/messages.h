@@ -1,0 +1,25 @@
+// The texts the device-model library produces, named once: the checksum
+// trailer fields and the load failure messages of LoadResult.
+#pragma once
+
+namespace messages {
+inline constexpr const char kInvalidModel[] = "Invalid device model!\n";
+inline constexpr const char kBadChecksum[] = "Missing or invalid checksum";
+inline constexpr const char kSyntaxBefore[] = "Device model syntax format '";
+inline constexpr const char kSyntaxAfter[] = "' not supported with this application.";
+inline constexpr const char kMissingMainAttributes[] = "Missing necessary main attributes";
+inline constexpr const char kNoMenuTreeBefore[] = "None necessary element found with attribute name '";
+inline constexpr const char kNoMenuTreeMiddle[] = "' and value = '";
+inline constexpr const char kNoMenuTreeAfter[] = "'";
+inline constexpr const char kNoMenuRootBefore[] = "None attribute value '";
+inline constexpr const char kNoMenuRootAfter[] = "' in HMI menu tree found!";
+inline constexpr const char kParseError[] = "Any other parsing error";
+}  // namespace messages
+
+namespace trailer {
+// "CHECKSUM:" + 32 hex digits + " LENGTH:" + 8 hex digits, written as a
+// comment line: "<!--" + 57 characters + "-->" + line feed = 65 bytes.
+inline constexpr unsigned kDigestDigits = 32;
+inline constexpr unsigned kLengthDigits = 8;
+inline constexpr unsigned kCommentLineBytes = 65;
+}  // namespace trailer

@@ -1,0 +1,145 @@
+// Creation, growth and release of node and attribute records. Arrays grow
+// geometrically; release walks the tree iteratively so depth never matters.
+#include "xml/xml_record.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace xmlrecord {
+
+bool HasAttributes(XmlNodeType type) {
+  switch (type) {
+    case XmlNodeType::Element:
+    case XmlNodeType::ProcessingInstruction:
+    case XmlNodeType::Doctype:
+    case XmlNodeType::EntityDecl:
+    case XmlNodeType::AttlistDecl:
+    case XmlNodeType::ElementDecl:
+    case XmlNodeType::NotationDecl:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool HasChildren(XmlNodeType type) {
+  return type == XmlNodeType::Document || type == XmlNodeType::Element || type == XmlNodeType::Doctype;
+}
+
+XmlNodeRecord* NewNode(XmlNodeType type, XmlNodeRecord* parent) {
+  auto* node = static_cast<XmlNodeRecord*>(std::malloc(sizeof(XmlNodeRecord)));
+  if (!node) return nullptr;
+  new (node) XmlNodeRecord();
+  node->type = type;
+  node->parent = parent ? parent : node;
+  if (HasAttributes(type)) {
+    node->attributes = static_cast<XmlAttributeRecord**>(std::malloc(sizeof(XmlAttributeRecord*)));
+    node->attributeCapacity = node->attributes ? 1 : 0;
+  }
+  if (HasChildren(type)) {
+    node->children = static_cast<XmlNodeRecord**>(std::malloc(sizeof(XmlNodeRecord*)));
+    node->childCapacity = node->children ? 1 : 0;
+  }
+  return node;
+}
+
+namespace {
+
+// Grows an array of pointers; false (array unchanged) when memory runs out.
+template <typename T>
+bool Grow(T**& array, unsigned& capacity, unsigned growBy) {
+  unsigned step = growBy == 0 ? 1 : growBy;
+  if (step < capacity) step = capacity;
+  if (capacity > (1u << 30)) return false;
+  unsigned wanted = capacity + step;
+  void* grown = std::realloc(array, sizeof(T*) * wanted);
+  if (!grown) return false;
+  array = static_cast<T**>(grown);
+  capacity = wanted;
+  return true;
+}
+
+}  // namespace
+
+bool AppendChild(XmlNodeRecord* parent, XmlNodeRecord* child, unsigned growBy) {
+  if (!HasChildren(parent->type)) return false;
+  if (parent->childCount == parent->childCapacity && !Grow(parent->children, parent->childCapacity, growBy))
+    return false;
+  parent->children[parent->childCount++] = child;
+  child->parent = parent;
+  return true;
+}
+
+XmlAttributeRecord* AppendAttribute(XmlNodeRecord* node, char* name, bool nameInText, char* value,
+                                    bool valueInText, unsigned growBy) {
+  if (!HasAttributes(node->type)) return nullptr;
+  if (node->attributeCount == node->attributeCapacity &&
+      !Grow(node->attributes, node->attributeCapacity, growBy))
+    return nullptr;
+  auto* attribute = static_cast<XmlAttributeRecord*>(std::malloc(sizeof(XmlAttributeRecord)));
+  if (!attribute) return nullptr;
+  attribute->name = name;
+  attribute->nameInText = nameInText;
+  attribute->value = value;
+  attribute->valueInText = valueInText;
+  node->attributes[node->attributeCount++] = attribute;
+  return attribute;
+}
+
+void FreeAttribute(XmlAttributeRecord* attribute) {
+  if (!attribute) return;
+  if (!attribute->nameInText) std::free(attribute->name);
+  if (!attribute->valueInText) std::free(attribute->value);
+  std::free(attribute);
+}
+
+namespace {
+
+void FreeOne(XmlNodeRecord* node) {
+  for (unsigned i = 0; i < node->attributeCount; ++i) FreeAttribute(node->attributes[i]);
+  std::free(node->attributes);
+  std::free(node->children);
+  if (!node->nameInText) std::free(node->name);
+  if (!node->valueInText) std::free(node->value);
+  std::free(node);
+}
+
+}  // namespace
+
+void FreeTree(XmlNodeRecord* top) {
+  XmlNodeRecord* node = top;
+  while (node) {
+    if (node->childCount > 0) {
+      node = node->children[--node->childCount];
+      continue;
+    }
+    XmlNodeRecord* up = node == top ? nullptr : node->parent;
+    FreeOne(node);
+    node = up;
+  }
+}
+
+char* CopyString(const char* text) {
+  size_t size = std::strlen(text) + 1;
+  auto* copy = static_cast<char*>(std::malloc(size));
+  if (copy) std::memcpy(copy, text, size);
+  return copy;
+}
+
+bool AssignString(char*& slot, bool& inText, const char* text) {
+  if (!text) return false;
+  size_t length = std::strlen(text);
+  if (slot && std::strlen(slot) >= length) {
+    std::memmove(slot, text, length + 1);
+    return true;
+  }
+  char* copy = CopyString(text);
+  if (!copy) return false;
+  if (!inText) std::free(slot);
+  slot = copy;
+  inText = false;
+  return true;
+}
+
+}  // namespace xmlrecord

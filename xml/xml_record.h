@@ -1,0 +1,72 @@
+// The node and attribute records of an XML tree and the few primitives that
+// create, grow and free them. A string whose in-text flag is false is a heap
+// copy owned by its record; strings inside the parsed text are never freed.
+#pragma once
+
+#include <cstddef>
+
+enum class XmlNodeType : int {
+  None = 0,
+  Document = 1,
+  Element = 2,
+  Text = 3,
+  Cdata = 4,
+  Comment = 5,
+  ProcessingInstruction = 6,
+  Include = 7,
+  Doctype = 8,
+  EntityDecl = 9,
+  AttlistDecl = 10,
+  ElementDecl = 11,
+  NotationDecl = 12,
+};
+
+struct XmlAttributeRecord {
+  char* name = nullptr;
+  bool nameInText = false;
+  char* value = nullptr;
+  bool valueInText = false;
+};
+
+struct XmlNodeRecord {
+  XmlNodeRecord* parent = nullptr;  // the document record points to itself
+  char* name = nullptr;
+  bool nameInText = false;
+  XmlNodeType type = XmlNodeType::None;
+  unsigned attributeCount = 0;
+  unsigned attributeCapacity = 0;
+  XmlAttributeRecord** attributes = nullptr;
+  unsigned childCount = 0;
+  unsigned childCapacity = 0;
+  XmlNodeRecord** children = nullptr;
+  char* value = nullptr;
+  bool valueInText = false;
+};
+
+namespace xmlrecord {
+
+// Which kinds carry an attribute array and a child array.
+bool HasAttributes(XmlNodeType type);
+bool HasChildren(XmlNodeType type);
+
+// A new record of the given kind with arrays of capacity 1 where the kind has
+// them; null when memory runs out.
+XmlNodeRecord* NewNode(XmlNodeType type, XmlNodeRecord* parent);
+
+// Appends to the arrays, enlarging them by at least growBy slots (and never
+// less than doubling, so long runs stay linear). False when memory runs out.
+bool AppendChild(XmlNodeRecord* parent, XmlNodeRecord* child, unsigned growBy);
+XmlAttributeRecord* AppendAttribute(XmlNodeRecord* node, char* name, bool nameInText, char* value,
+                                    bool valueInText, unsigned growBy);
+
+// Frees a whole subtree without recursion: it repeatedly descends to the last
+// child, frees leaves and climbs back through the parent pointers.
+void FreeTree(XmlNodeRecord* top);
+void FreeAttribute(XmlAttributeRecord* attribute);
+
+// Replaces *slot with text: overwritten in place when the old string is at
+// least as long, else a heap copy (freeing an old heap copy). False for null.
+bool AssignString(char*& slot, bool& inText, const char* text);
+char* CopyString(const char* text);
+
+}  // namespace xmlrecord
