@@ -17,10 +17,11 @@
 class FsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(sm.AddVolume("TmpDisc", 65536, 8), 0);
+    ASSERT_EQ(sm.AddVolume("TmpDisc", 65536, SectorCount()), 0);
     vol = ffs_find_volume("TmpDisc");
     ASSERT_NE(vol, nullptr);
   }
+  virtual std::uint32_t SectorCount() const { return 8; }
   void TearDown() override {
     for (int fd = 0; fd < FFS_FCB_COUNT; ++fd) {
       FileControlBlock* b = ffs_fcb(fd);
