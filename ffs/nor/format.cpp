@@ -203,10 +203,12 @@ bool FormatVolume(VolumeRecord* record) {
   if (!NameRoot(*v)) return false;
   v->estimated_length = EstimateCheckpointLength(*v);
   if (!Commit(*v, 0)) return false;
-  for (uint32_t s : {v->noted_first, v->noted_last}) {
-    if (s != kNone32 && !v->EraseSector(s)) return false;
-  }
-  return true;  // a volume mounted only for formatting is freed with `owned`
+  if (v->noted_first != kNone32 && !v->EraseSector(v->noted_first)) return false;
+  if (v->noted_last != v->noted_first && !v->EraseSector(v->noted_last)) return false;
+  // A volume mounted only for formatting is unmounted with a final commit,
+  // which records the erase counts of the sectors just erased.
+  if (mounted && !was_mounted && Sync(*v, 1) != 0) return false;
+  return true;
 }
 
 }  // namespace nor

@@ -22,6 +22,7 @@ int ProgramByte(void* d, uint32_t a, uint8_t v) {
   if (!Inside(f, a, 1)) return -2;
   ++f.program_calls;
   f.programmed.push_back(a);
+  f.events.push_back(a);
   f.mem[a] &= v;
   return 0;
 }
@@ -29,7 +30,8 @@ int ProgramByte(void* d, uint32_t a, uint8_t v) {
 int WriteBlock(void* d, const void* src, uint32_t a) {
   TestFlash& f = F(d);
   if (!Inside(f, a, f.geo.block_size)) return -2;
-  ++f.write_calls;
+  if (++f.write_calls > f.fail_writes_after) return -1;
+  f.events.push_back(a | TestFlash::kBlockWrite);
   std::memcpy(&f.mem[a], src, f.geo.block_size);
   return 0;
 }
@@ -57,6 +59,7 @@ int EraseSector(void* d, uint32_t a) {
   TestFlash& f = F(d);
   if (!Inside(f, a, f.geo.sector_size)) return -2;
   if (++f.erase_calls > f.fail_erases_after) return -1;
+  f.erased.push_back(a / f.geo.sector_size);
   std::memset(&f.mem[a], 0xFF, f.geo.sector_size);
   return 0;
 }
@@ -90,6 +93,8 @@ void TestFlash::EraseAll() { std::memset(mem.data(), 0xFF, mem.size()); }
 void TestFlash::ResetCounters() {
   program_calls = write_calls = erase_calls = read_calls = 0;
   programmed.clear();
+  events.clear();
+  erased.clear();
 }
 
 }  // namespace nortest
