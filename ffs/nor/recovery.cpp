@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "ffs/nor/commit.h"
 #include "ffs/nor/recycle.h"
 
 namespace nor {
@@ -178,6 +179,7 @@ bool Recover(Volume& v, int mode, RecoveryResult& result) {
     if (!EraseGarbageSectorsAtMount(v)) return false;
     RelinkFreeList(v);
   }
+  v.estimated_length = EstimateCheckpointLength(v);
   return true;
 }
 

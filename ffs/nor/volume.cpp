@@ -35,7 +35,10 @@ constexpr int kDeviceBusy = 1;
 
 Volume::Volume(VolumeRecord* r, const Geometry& g)
     : record(r), geo(g), clusters(g.cluster_count), sectors(g.sector_count),
-      recycle_queue(r->reserve_count ? r->reserve_count : 1, kNone32), block_(g.block_size) {}
+      recycle_queue(r->reserve_count ? r->reserve_count : 1, kNone32), block_(g.block_size) {
+  cache = std::make_unique<ClusterCache>(*this, r->cache_size ? r->cache_size
+                                                              : ClusterCache::kMaxEntries);
+}
 
 Volume::~Volume() { nodes.Clear(names); }
 

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "ffs/nor/checkpoint_stream.h"
+#include "ffs/nor/cluster_cache.h"
 #include "ffs/nor/geometry.h"
 #include "ffs/nor/name_pool.h"
 #include "ffs/nor/node_table.h"
@@ -102,6 +104,12 @@ class Volume : public ClusterIo {
   uint32_t used_clusters = 0;
   uint32_t node_bytes = 0;  // estimated stored bytes of the node table
   bool clean = false;       // the newest checkpoint's clean mark is still 0xFF
+  uint32_t estimated_length = 0;  // checkpoint length estimate in bytes
+  uint32_t break_counter = 0;     // allocations that broke the free list's run
+  const NodeSlot* last_owner = nullptr;  // inode of the previous allocation
+  uint32_t noted_first = kNone32;  // format: sectors of the old checkpoint,
+  uint32_t noted_last = kNone32;   // erased after the first new checkpoint
+  std::unique_ptr<ClusterCache> cache;
 
  private:
   bool DeviceFailed(int result, bool minus_one_spares_flag);
