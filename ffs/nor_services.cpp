@@ -1,72 +1,137 @@
-// The sector services as the NOR sector manager provides them today: node
-// slots over its node table and unmount. The cluster cache, allocation and
-// commits are not offered by it yet; until they are, data requests fail with
-// ENOSPC and syncs only mark a commit pending.
+// The sector services of the NOR sector manager: node slots, space, commits,
+// the cluster cache and allocation of a mounted volume, bound to the sector
+// manager's own operations. Node pages are compacted only when no directory
+// listing and no current directory could still name a slot that moves.
+#include "ffs/file_control_block.h"
+#include "ffs/module_table.h"
+#include "ffs/nor/allocate.h"
+#include "ffs/nor/commit.h"
 #include "ffs/nor/nor.h"
+#include "ffs/nor/recycle.h"
 #include "ffs/sector_services.h"
 
 namespace {
 
+using nor::CacheEntry;
+using nor::EntryState;
 using nor::NodeSlot;
-using nor::SlotKind;
+
+nor::Volume* N(VolumeRecord* v) { return v ? v->nor : nullptr; }
+CacheEntry* E(void* e) { return static_cast<CacheEntry*>(e); }
+
+int NotMounted() {
+  ffs_set_errno(FFS_EIO);
+  return -1;
+}
+
+// Slots may move when no listing is open and no current directory is kept
+// on the volume: every other reference is redirected by the compaction.
+bool SlotsMayMove(VolumeRecord* v) {
+  if (ffs_current_directory_volume() == v) return false;
+  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
+    const FileControlBlock* b = ffs_fcb(i);
+    if (b->handler != nullptr && b->volume == v && (b->access & FFS_KIND_DIRECTORY)) return false;
+  }
+  return true;
+}
 
 NodeSlot* TakeSlot(VolumeRecord* v) {
-  nor::Volume* n = v->nor;
-  if (n == nullptr) return ffs_set_errno(FFS_EIO), nullptr;
-  nor::NodePage* page = nullptr;
-  for (auto& p : n->nodes.pages)
-    if (p->free_count > 0) {
-      page = p.get();
-      break;
-    }
-  if (page == nullptr && (page = n->nodes.AppendPage()) == nullptr)
-    return ffs_set_errno(FFS_ENOSPC), nullptr;
-  for (NodeSlot& s : page->slots) {
-    if (s.kind != SlotKind::Free) continue;
-    s.kind = SlotKind::Reserved;
-    --page->free_count;
-    --n->nodes.free_slots;
-    return &s;
-  }
-  return ffs_set_errno(FFS_EIO), nullptr;
+  if (N(v) == nullptr) return NotMounted(), nullptr;
+  return nor::TakeSlot(*N(v));
 }
 
 void FreeSlot(VolumeRecord* v, NodeSlot* slot) {
-  if (v->nor != nullptr && slot != nullptr) v->nor->nodes.FreeSlot(*slot, v->nor->names);
+  // Freed without compaction: the caller may still hold other slots.
+  if (N(v) != nullptr && slot != nullptr) N(v)->nodes.FreeSlot(*slot, N(v)->names);
 }
 
-int NoData(VolumeRecord*) { return ffs_set_errno(FFS_ENOSPC), -1; }
-int CheckSpace(VolumeRecord*, std::uint32_t) { return 0; }
-std::uint32_t FreeClusters(VolumeRecord*) { return 0; }
-int Sync(VolumeRecord* v, int) {
-  v->flags |= FFS_VF_COMMIT_PENDING;
-  return 0;
+int CheckSpace(VolumeRecord* v, std::uint32_t extra) {
+  if (N(v) == nullptr) return NotMounted();
+  return nor::FreeClustersForData(*N(v), extra) == 0 ? -1 : 0;
 }
-int FlushFile(VolumeRecord*, NodeSlot*) { return 0; }
-void* GetCluster(VolumeRecord*, std::uint32_t, bool, NodeSlot*) {
-  ffs_set_errno(FFS_EIO);
+
+std::uint32_t FreeClusters(VolumeRecord* v) {
+  return N(v) ? nor::FreeClustersForData(*N(v), 0) : 0;
+}
+
+int Sync(VolumeRecord* v, int mode) {
+  if (N(v) == nullptr) return NotMounted();
+  if (SlotsMayMove(v)) nor::CompactNodePages(*N(v));
+  return nor::Sync(*N(v), mode);
+}
+
+int FlushFile(VolumeRecord* v, NodeSlot*) {
+  if (N(v) == nullptr) return NotMounted();
+  return N(v)->cache->Flush() < 0 ? -1 : 0;
+}
+
+void* GetCluster(VolumeRecord* v, std::uint32_t c, bool skipRead, NodeSlot* owner) {
+  if (N(v) == nullptr) return NotMounted(), nullptr;
+  return N(v)->cache->Get(c, skipRead, owner);
+}
+
+void ReleaseCluster(VolumeRecord* v, void* e) {
+  if (N(v) != nullptr) N(v)->cache->Release(E(e), false);
+}
+
+void* Cached(VolumeRecord* v, std::uint32_t c) {
+  nor::ClusterCache* cache = N(v) ? N(v)->cache.get() : nullptr;
+  for (std::uint32_t i = 0; cache && i < cache->size(); ++i)
+    if (cache->entry(i).cluster == c) return &cache->entry(i);
   return nullptr;
 }
-void ReleaseCluster(VolumeRecord*, void*) {}
-void* Cached(VolumeRecord*, std::uint32_t) { return nullptr; }
-std::uint8_t* EntryData(void*) { return nullptr; }
-std::uint32_t EntryCluster(void*) { return 0xFFFFFFFFu; }
-int EntryState(void*) { return FFS_ENTRY_CLEAN; }
-void MarkEntry(VolumeRecord*, void*, int) {}
+
+std::uint8_t* EntryData(void* e) { return E(e)->buffer.data(); }
+std::uint32_t EntryCluster(void* e) { return E(e)->cluster; }
+int EntryState(void* e) { return static_cast<int>(E(e)->state); }
+
+void MarkEntry(VolumeRecord* v, void* e, int state) {
+  if (N(v) == nullptr) return;
+  if (state == FFS_ENTRY_MODIFIED) N(v)->cache->MarkModified(E(e));
+  else if (state == FFS_ENTRY_NEW) N(v)->cache->MarkNew(E(e));
+}
+
 int ReadCluster(VolumeRecord* v, std::uint32_t c, std::uint8_t* dst) {
-  return v->nor != nullptr && v->nor->ReadDataCluster(c, dst) ? 0 : -1;
+  return N(v) != nullptr && N(v)->ReadDataCluster(c, dst) ? 0 : -1;
 }
-int Prepare(VolumeRecord* v, NodeSlot*) { return NoData(v); }
-std::int32_t Allocate(VolumeRecord* v, NodeSlot*) { return NoData(v); }
+
+int Prepare(VolumeRecord* v, NodeSlot* owner) {
+  if (N(v) == nullptr) return NotMounted();
+  return nor::PrepareAllocation(*N(v), 0, owner);
+}
+
+int WriteBackHead(VolumeRecord* v) {
+  if (N(v) == nullptr) return NotMounted();
+  return N(v)->cache->WriteBackOldest() ? 0 : -1;
+}
+
+void* Allocate(VolumeRecord* v, NodeSlot* owner) {
+  if (N(v) == nullptr) return NotMounted(), nullptr;
+  return nor::AllocateCluster(*N(v), owner);
+}
+
 void FreeChain(VolumeRecord* v, std::uint32_t first) {
-  if (v->nor != nullptr) v->nor->ReleaseChain(first);
+  nor::Volume* n = N(v);
+  if (n == nullptr) return;
+  // Cached copies of the released clusters must never be written back.
+  std::uint32_t c = first;
+  for (std::uint32_t steps = 0; c < v->cluster_count && steps < v->cluster_count; ++steps) {
+    n->cache->Forget(c);
+    const std::uint32_t next = n->clusters[c].link;
+    if (next == nor::kChainEnd) break;
+    c = next;
+  }
+  n->ReleaseChain(first);
 }
-int Nothing(VolumeRecord*) { return 0; }
+
+int RecycleIfNeeded(VolumeRecord* v) { return N(v) ? nor::RecycleIfNeeded(*N(v)) : 0; }
+int ReadLimitRecycle(VolumeRecord* v) { return N(v) && !nor::ReadCheck(*N(v)) ? -1 : 0; }
 
 const FfsSectorServices kNorServices = {
-    TakeSlot,     FreeSlot,  CheckSpace,     FreeClusters, Sync,      FlushFile, nor_unmount,
-    GetCluster,   ReleaseCluster, Cached,    EntryData,    EntryCluster, EntryState, MarkEntry,
-    ReadCluster,  Prepare,   NoData,         Allocate,     FreeChain, Nothing,   Nothing,
+    TakeSlot,   FreeSlot,       CheckSpace, FreeClusters, Sync,         FlushFile,  nor_unmount,
+    GetCluster, ReleaseCluster, Cached,     EntryData,    EntryCluster, EntryState, MarkEntry,
+    ReadCluster, Prepare,       WriteBackHead, Allocate,  FreeChain,    RecycleIfNeeded,
+    ReadLimitRecycle,
 };
 
 const FfsSectorServices* g_services = &kNorServices;
