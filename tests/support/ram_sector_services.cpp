@@ -210,6 +210,13 @@ RamSectorServices::RamSectorServices() {
 
 RamSectorServices::~RamSectorServices() {
   for (const std::string& name : names_) ffs_remove_volume(name.c_str());
+  // The module table as it was: the volume control back in its place.
+  for (int i = 2; i < FFS_MODULE_TABLE_MAX; ++i)
+    if (FsModuleTable[i] == savedModule_) {
+      for (int j = i; j + 1 < FFS_MODULE_TABLE_MAX; ++j) FsModuleTable[j] = FsModuleTable[j + 1];
+      break;
+    }
+  FsModuleTable[1] = savedModule_;
   ffs_set_sector_services(previous_);
   current_ = nullptr;
 }
