@@ -7,6 +7,7 @@
 #include <string>
 
 #include "converter/flash_volumes.h"
+#include "converter/tree_copy.h"
 #include "ffs/ffs.h"
 #include "tests/support/temp_dir.h"
 
@@ -35,7 +36,7 @@ TEST(FlashVolumes, Defaults) {
   EXPECT_EQ(v.Device(), nullptr);
 }
 
-TEST(FlashVolumes, NewImageIsCreatedErasedAndRegistered) {
+TEST(FlashVolumes, NewImageIsCreatedFormattedAndRegistered) {
   TempDir dir;
   const std::string path = dir / "out/image.bin";
   {
@@ -47,8 +48,10 @@ TEST(FlashVolumes, NewImageIsCreatedErasedAndRegistered) {
     testing::internal::CaptureStdout();
     const bool created = v.CreateFlashVolumes(true);
     const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(created, v.Mounted());
-    EXPECT_EQ(out.rfind("Format Volume TmpDisc \n", 0), 0u) << out;
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(v.Mounted());
+    EXPECT_EQ(out, "Format Volume TmpDisc \nMount Volume TmpDisc \n");
+    EXPECT_EQ(ffs_mounted_head(), ffs_find_volume("TmpDisc"));
     ASSERT_NE(v.Device(), nullptr);
     EXPECT_EQ(v.Device()->SectorCount(), 64u);
     EXPECT_EQ(v.Device()->Memory(), v.Image()->View());
@@ -59,14 +62,9 @@ TEST(FlashVolumes, NewImageIsCreatedErasedAndRegistered) {
     EXPECT_EQ(record->version, 4);
     EXPECT_EQ(record->flags & FFS_VF_HOLD_ALLOWED, FFS_VF_HOLD_ALLOWED);
     EXPECT_EQ(record->device, static_cast<vorel::NorDevice*>(v.Device()));
-    if (!created) {
-      // Blank: every byte of the image is erased.
-      const std::string bytes = testsupport::ReadFile(path);
-      ASSERT_EQ(bytes.size(), 4194304u);
-      EXPECT_TRUE(AllBytesAre(bytes, 0, bytes.size(), 0xFF));
-    }
   }
   EXPECT_EQ(ffs_find_volume("TmpDisc"), nullptr);
+  EXPECT_EQ(ffs_mounted_head(), nullptr);
   EXPECT_EQ(std::filesystem::file_size(path), 4194304u);
 }
 
@@ -178,6 +176,61 @@ TEST(FlashVolumes, SectorSizes) {
   EXPECT_EQ(vorel::SectorSizeOfFlashType(kOldCode), 65536u);
   EXPECT_EQ(vorel::SectorSizeOfFlashType(kNewCode), 131072u);
   EXPECT_EQ(vorel::SectorSizeOfFlashType(0), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TreeCopy, VolumeRootEmptiness) {
+  TempDir dir;
+  FlashVolumes v;
+  v.SetVolumeFileName(dir / "image.bin");
+  v.SetVolumeSize(4 * 65536);
+  v.SetFlashType(kOldCode);
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(v.CreateFlashVolumes(true));
+  testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(vorel::IsVolumeRootEmpty("TmpDisc"));
+  ASSERT_EQ(ffs_mkdir("/TmpDisc/sub", 0x1FF), 0);
+  EXPECT_FALSE(vorel::IsVolumeRootEmpty("TmpDisc"));
+  EXPECT_TRUE(vorel::IsVolumeRootEmpty("NoSuchVolume"));  // cannot be listed
+}
+
+// A file written through the file system is in the image after the volume
+// is gone, and a second run over the image finds it.
+TEST(FlashVolumes, FilesSurviveInTheImage) {
+  TempDir dir;
+  const std::string path = dir / "image.bin";
+  const std::string data(3000, 'q');
+  {
+    FlashVolumes v;
+    v.SetVolumeFileName(path);
+    v.SetVolumeSize(8 * 65536);
+    v.SetFlashType(kOldCode);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(v.CreateFlashVolumes(true));
+    testing::internal::GetCapturedStdout();
+    const int fd = ffs_open("/TmpDisc/file.txt", FFS_O_WRONLY | FFS_O_CREAT, 0x1FF);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ffs_write(fd, data.data(), 3000), 3000);
+    ASSERT_EQ(ffs_close(fd), 0);
+  }
+  FlashVolumes again;
+  again.SetVolumeFileName(path);
+  again.SetVolumeSize(8 * 65536);
+  again.SetFlashType(kOldCode);
+  again.SetVolumeVolatileFlag(false);
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(again.CreateFlashVolumes(false));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  const int fd = ffs_open("/TmpDisc/file.txt", FFS_O_RDONLY, 0);
+  ASSERT_GE(fd, 0);
+  std::string back(4000, '\0');
+  EXPECT_EQ(ffs_read(fd, back.data(), 4000), 3000);
+  back.resize(3000);
+  EXPECT_EQ(back, data);
+  ffs_close(fd);
 }
 
 }  // namespace

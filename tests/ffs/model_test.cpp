@@ -317,7 +317,7 @@ class ModelTest : public FsTest {
 
   void Remount() {
     CheckTree();
-    ASSERT_EQ(ffs_unmount("TmpDisc"), 0);
+    ASSERT_EQ(ffs_unmount("TmpDisc"), 0) << "errno " << ffs_errno();
     m.open.clear();
     ASSERT_EQ(ffs_mount("TmpDisc"), 0);
     CheckTree();
