@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ffs/dispatcher.h"
+#include "ffs/file_api.h"
 #include "ffs/module_table.h"
 #include "tests/ffs/fs_fixture.h"
 #include "tests/ffs/semaphore_recorder.h"
@@ -513,6 +514,110 @@ TEST_P(Dispatcher, LockOrderOfACall) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Dispatcher, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "OnFlash" : "InRam"; });
+
+}  // namespace
+
+namespace {
+
+// Commands the file API reaches only through a block of its own.
+class BlockCommands : public FsTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool OnFlash() const override { return GetParam(); }
+  std::intptr_t OnFd(int fd, int command, std::intptr_t a1 = 0, std::intptr_t a2 = 0) {
+    return ffs_fd_call(fd, FFS_LOCK_OPEN, command, a1, a2);
+  }
+};
+
+TEST_P(BlockCommands, ReadDirectoryWithStatusAndWithOpening) {
+  WriteFile("/TmpDisc/f", "12345");
+  ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
+  FileControlBlock* dir = ffs_opendir("/TmpDisc");
+  ASSERT_NE(dir, nullptr);
+  const int dfd = ffs_fcb_index(dir);
+  int opened = 99;
+  auto* e = reinterpret_cast<FfsDirent*>(
+      OnFd(dfd, FFS_REQ_READDIR_OPEN, FFS_O_RDONLY, reinterpret_cast<std::intptr_t>(&opened)));
+  ASSERT_NE(e, nullptr);
+  EXPECT_STREQ(e->name, "d");
+  EXPECT_EQ(opened, -2);  // a directory is not opened
+  e = reinterpret_cast<FfsDirent*>(
+      OnFd(dfd, FFS_REQ_READDIR_OPEN, FFS_O_RDONLY, reinterpret_cast<std::intptr_t>(&opened)));
+  ASSERT_NE(e, nullptr);
+  EXPECT_STREQ(e->name, "f");
+  ASSERT_GE(opened, 0);
+  char buf[8] = {};
+  EXPECT_EQ(ffs_read(opened, buf, 8), 5);
+  EXPECT_STREQ(buf, "12345");
+  EXPECT_EQ(ffs_close(opened), 0);
+  EXPECT_EQ(OnFd(dfd, FFS_REQ_READDIR_OPEN, 0, reinterpret_cast<std::intptr_t>(&opened)), 0);
+  ffs_closedir(dir);
+
+  dir = ffs_opendir("/TmpDisc");
+  auto* s = reinterpret_cast<FfsDirent*>(OnFd(ffs_fcb_index(dir), FFS_REQ_READDIR_STAT));
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(dir->dirstat.mode & FFS_S_IFDIR, FFS_S_IFDIR);
+  OnFd(ffs_fcb_index(dir), FFS_REQ_READDIR_STAT);
+  EXPECT_EQ(dir->dirstat.size, 5u);
+  EXPECT_EQ(dir->dirstat.mode, 0x1FF);
+  ffs_closedir(dir);
+}
+
+TEST_P(BlockCommands, DuplicateFlushRestoreAndModeTimes) {
+  WriteFile("/TmpDisc/f", Pattern(1300));
+  const int fd = ffs_open("/TmpDisc/f", FFS_O_RDWR, 0);
+  ASSERT_EQ(ffs_lseek(fd, 700, 0), 700);
+  const FcbPosition saved = ffs_fcb(fd)->position;
+  const int copy = ffs_dup(fd);
+  ASSERT_GE(copy, 0);
+  EXPECT_NE(copy, fd);
+  EXPECT_EQ(ffs_tell(copy), 700);
+  EXPECT_EQ(vol->open_files, 2u);
+  ASSERT_EQ(ffs_write(fd, "W", 1), 1);
+  EXPECT_EQ(OnFd(fd, FFS_REQ_FLUSH), 0);
+  ASSERT_EQ(ffs_lseek(fd, 0, 0), 0);
+  EXPECT_EQ(OnFd(fd, FFS_REQ_RESTORE_POSITION, reinterpret_cast<std::intptr_t>(&saved)), 0);
+  EXPECT_EQ(ffs_tell(fd), 700);
+  char c = 0;
+  ASSERT_EQ(ffs_read(fd, &c, 1), 1);
+  EXPECT_EQ(c, 'W');
+  const FfsModeTimes mt{0x1A4, 5, 6};
+  EXPECT_EQ(OnFd(fd, FFS_REQ_SET_MODE_TIMES, reinterpret_cast<std::intptr_t>(&mt)), 0);
+  FfsStat st{};
+  ASSERT_EQ(ffs_fstat(fd, &st), 0);
+  EXPECT_EQ(st.mode, 0x1A4);
+  EXPECT_EQ(st.mtime, 5u);
+  EXPECT_EQ(st.atime, 6u);
+  EXPECT_EQ(ffs_close(copy), 0);
+  EXPECT_EQ(ffs_close(fd), 0);
+  EXPECT_EQ(vol->open_files, 0u);
+  ExpectError(ffs_close(fd), FFS_EBADF);
+}
+
+TEST_P(BlockCommands, NamesAreChecked) {
+  for (const char* bad : {"/TmpDisc/a*b", "/TmpDisc/\xC0\x80", "/TmpDisc/\xF4\x90\x80\x80"}) {
+    ExpectError(Create(bad), FFS_EINVAL);
+    ExpectError(ffs_mkdir(bad, 0x1FF), FFS_EINVAL);
+  }
+  EXPECT_GE(Create("/TmpDisc/\xF4\x8F\xBF\xBF"), 0);
+  ASSERT_EQ(ffs_mkdir("/TmpDisc/trailing//", 0x1FF), 0);
+  EXPECT_EQ(List("/TmpDisc/trailing").size(), 0u);
+}
+
+TEST_P(BlockCommands, SpaceCheckAndCompaction) {
+  WriteFile("/TmpDisc/f", Pattern(4000));
+  const std::intptr_t space = vol->handler(nullptr, FFS_REQ_SPACE_CHECK,
+                                           reinterpret_cast<std::intptr_t>(vol), 0, 0, 0, 0);
+  EXPECT_GT(space, 0);
+  EXPECT_LT(space, 8 * 128);
+  for (int i = 0; i < 30; ++i) WriteFile("/TmpDisc/n" + std::to_string(i), "x");
+  for (int i = 0; i < 30; i += 2) ASSERT_EQ(ffs_unlink(("/TmpDisc/n" + std::to_string(i)).c_str()), 0);
+  EXPECT_EQ(ffs_compact_names("TmpDisc"), 0);
+  for (int i = 1; i < 30; i += 2) EXPECT_EQ(ReadFile("/TmpDisc/n" + std::to_string(i)), "x");
+  EXPECT_EQ(ReadFile("/TmpDisc/f"), Pattern(4000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, BlockCommands, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "OnFlash" : "InRam"; });
 
 }  // namespace
