@@ -47,12 +47,7 @@ std::intptr_t CmdOpendir(Request& r) {
   NodeSlot* dir = Arg<NodeSlot>(r.a1);
   if (!IsDir(dir)) return Fail(FFS_ENOTDIR);
   ffs_fcb_reset(b, FFS_KIND_DIRECTORY);
-  b->entry = dir;
-  b->volume = v;
-  b->cursor = nullptr;
-  b->handler = ffs_dispatch;
-  b->lock = LockVolume;
-  b->unlock = UnlockVolume;
+  AttachToVolume(b, v, dir);
   ++v->ref_count;  // dropped when the block is closed
   return Ptr(b);
 }

@@ -111,6 +111,9 @@ NodeSlot* NamedEntry(Request& r, const char* name);
 // The caller owns the entry's inode record (EPERM otherwise).
 int CheckOwner(const NodeSlot* entry);
 
+// Makes a block one of this volume's: its entry, the dispatcher as handler,
+// the volume's lock and unlock operations.
+void AttachToVolume(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry);
 // Volume lock and unlock operations of a block (lock mode bit 0: write).
 void LockVolume(FileControlBlock* b, int mode);
 void UnlockVolume(FileControlBlock* b, int mode);

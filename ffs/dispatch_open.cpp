@@ -33,11 +33,8 @@ std::intptr_t AttachFile(Request& r, NodeSlot* entry, int flags) {
   FileControlBlock* b = r.block;
   VolumeRecord* v = r.volume;
   NodeSlot* inode = entry->inode;
-  b->entry = entry;
   b->volume = v;
-  b->handler = ffs_dispatch;
-  b->lock = LockVolume;
-  b->unlock = UnlockVolume;
+  AttachToVolume(b, v, entry);
   b->read = FileRead;
   b->write = FileWrite;
   b->held = nullptr;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ffs/dispatch_internal.h"
+#include "ffs/dispatcher.h"
 #include "ffs/module_table.h"
 #include "ffs/semaphore.h"
 #include "ffs/volume_table.h"
@@ -95,6 +96,14 @@ bool IsSameOrBelow(VolumeRecord* v, const NodeSlot* dir, const NodeSlot* entry) 
 std::intptr_t EndChange(VolumeRecord* v) {
   v->flags &= ~FFS_VF_COMMIT_PENDING;
   return Sm().sync(v, (v->flags & FFS_VF_COMMIT_ON_CLOSE) ? 1 : 0);
+}
+
+void AttachToVolume(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry) {
+  b->entry = entry;
+  if (b->volume == nullptr) b->volume = v;
+  b->handler = ffs_dispatch;
+  b->lock = LockVolume;
+  b->unlock = UnlockVolume;
 }
 
 void LockVolume(FileControlBlock* b, int mode) {

@@ -19,6 +19,19 @@ using vorel::FlashVolumes;
 constexpr std::uint32_t kOldCode = static_cast<std::uint32_t>(vorel::FlashTypeCode::Old);
 constexpr std::uint32_t kNewCode = static_cast<std::uint32_t>(vorel::FlashTypeCode::New);
 
+// Sets up volumes over an image file; the messages printed are returned.
+std::string Create(FlashVolumes& v, const std::string& path, std::uint32_t size, std::uint32_t code,
+                   bool format, bool* created = nullptr, bool isVolatile = true) {
+  v.SetVolumeFileName(path);
+  v.SetVolumeSize(size);
+  v.SetFlashType(code);
+  v.SetVolumeVolatileFlag(isVolatile);
+  testing::internal::CaptureStdout();
+  const bool ok = v.CreateFlashVolumes(format);
+  if (created) *created = ok;
+  return testing::internal::GetCapturedStdout();
+}
+
 bool AllBytesAre(const std::string& bytes, std::size_t from, std::size_t to, unsigned char value) {
   for (std::size_t i = from; i < to; ++i)
     if (static_cast<unsigned char>(bytes[i]) != value) return false;
@@ -71,12 +84,7 @@ TEST(FlashVolumes, NewImageIsCreatedFormattedAndRegistered) {
 TEST(FlashVolumes, CallbacksReachTheDeviceSlots) {
   TempDir dir;
   FlashVolumes v;
-  v.SetVolumeFileName(dir / "image.bin");
-  v.SetVolumeSize(4 * 131072);
-  v.SetFlashType(kNewCode);
-  testing::internal::CaptureStdout();
-  v.CreateFlashVolumes(false);
-  testing::internal::GetCapturedStdout();
+  Create(v, dir / "image.bin", 4 * 131072, kNewCode, false);
   VolumeRecord* r = ffs_find_volume("TmpDisc");
   ASSERT_NE(r, nullptr);
   const MediumCallbacks& m = r->medium;
@@ -108,12 +116,7 @@ TEST(FlashVolumes, TailAfterTheLastSectorStaysZero) {
   const std::uint32_t size = 4 * 65536 + 1000;
   {
     FlashVolumes v;
-    v.SetVolumeFileName(path);
-    v.SetVolumeSize(size);
-    v.SetFlashType(kOldCode);
-    testing::internal::CaptureStdout();
-    v.CreateFlashVolumes(false);
-    testing::internal::GetCapturedStdout();
+    Create(v, path, size, kOldCode, false);
     EXPECT_EQ(v.Device()->SectorCount(), 4u);
   }
   const std::string bytes = testsupport::ReadFile(path);
@@ -130,13 +133,9 @@ TEST(FlashVolumes, ContentOfANonVolatileImageIsKept) {
   testsupport::WriteFile(path, image);
   {
     FlashVolumes v;
-    v.SetVolumeFileName(path);
-    v.SetVolumeSize(static_cast<std::uint32_t>(image.size()));
-    v.SetFlashType(kOldCode);
-    v.SetVolumeVolatileFlag(false);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(v.CreateFlashVolumes(false));  // no file system in it
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    bool created = true;
+    EXPECT_EQ(Create(v, path, static_cast<std::uint32_t>(image.size()), kOldCode, false, &created, false), "");
+    EXPECT_FALSE(created);  // no file system in it
   }
   EXPECT_EQ(testsupport::ReadFile(path), image);
 }
@@ -144,12 +143,9 @@ TEST(FlashVolumes, ContentOfANonVolatileImageIsKept) {
 TEST(FlashVolumes, TooSmallImageIsRefusedAtRegistration) {
   TempDir dir;
   FlashVolumes v;
-  v.SetVolumeFileName(dir / "image.bin");
-  v.SetVolumeSize(3 * 131072);
-  v.SetFlashType(kNewCode);
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(v.CreateFlashVolumes(true));
-  testing::internal::GetCapturedStdout();
+  bool created = true;
+  Create(v, dir / "image.bin", 3 * 131072, kNewCode, true, &created);
+  EXPECT_FALSE(created);
   EXPECT_EQ(ffs_find_volume("TmpDisc"), nullptr);
 }
 
@@ -158,12 +154,9 @@ TEST(FlashVolumes, ImageThatCannotBeMappedFailsWithoutHarm) {
   std::filesystem::create_directory(dir / "adir");
   {
     FlashVolumes v;
-    v.SetVolumeFileName(dir / "adir");  // a directory: no view
-    v.SetVolumeSize(4 * 65536);
-    v.SetFlashType(kOldCode);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(v.CreateFlashVolumes(false));
-    testing::internal::GetCapturedStdout();
+    bool created = true;
+    Create(v, dir / "adir", 4 * 65536, kOldCode, false, &created);  // a directory: no view
+    EXPECT_FALSE(created);
     EXPECT_EQ(v.Image()->View(), nullptr);
     EXPECT_EQ(v.Image()->Size(), 0u);
     ASSERT_NE(v.Device(), nullptr);
@@ -185,12 +178,9 @@ namespace {
 TEST(TreeCopy, VolumeRootEmptiness) {
   TempDir dir;
   FlashVolumes v;
-  v.SetVolumeFileName(dir / "image.bin");
-  v.SetVolumeSize(4 * 65536);
-  v.SetFlashType(kOldCode);
-  testing::internal::CaptureStdout();
-  ASSERT_TRUE(v.CreateFlashVolumes(true));
-  testing::internal::GetCapturedStdout();
+  bool created = false;
+  Create(v, dir / "image.bin", 4 * 65536, kOldCode, true, &created);
+  ASSERT_TRUE(created);
   EXPECT_TRUE(vorel::IsVolumeRootEmpty("TmpDisc"));
   ASSERT_EQ(ffs_mkdir("/TmpDisc/sub", 0x1FF), 0);
   EXPECT_FALSE(vorel::IsVolumeRootEmpty("TmpDisc"));
@@ -205,25 +195,18 @@ TEST(FlashVolumes, FilesSurviveInTheImage) {
   const std::string data(3000, 'q');
   {
     FlashVolumes v;
-    v.SetVolumeFileName(path);
-    v.SetVolumeSize(8 * 65536);
-    v.SetFlashType(kOldCode);
-    testing::internal::CaptureStdout();
-    ASSERT_TRUE(v.CreateFlashVolumes(true));
-    testing::internal::GetCapturedStdout();
+    bool created = false;
+    Create(v, path, 8 * 65536, kOldCode, true, &created);
+    ASSERT_TRUE(created);
     const int fd = ffs_open("/TmpDisc/file.txt", FFS_O_WRONLY | FFS_O_CREAT, 0x1FF);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(ffs_write(fd, data.data(), 3000), 3000);
     ASSERT_EQ(ffs_close(fd), 0);
   }
   FlashVolumes again;
-  again.SetVolumeFileName(path);
-  again.SetVolumeSize(8 * 65536);
-  again.SetFlashType(kOldCode);
-  again.SetVolumeVolatileFlag(false);
-  testing::internal::CaptureStdout();
-  ASSERT_TRUE(again.CreateFlashVolumes(false));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  bool created = false;
+  EXPECT_EQ(Create(again, path, 8 * 65536, kOldCode, false, &created, false), "");
+  ASSERT_TRUE(created);
   const int fd = ffs_open("/TmpDisc/file.txt", FFS_O_RDONLY, 0);
   ASSERT_GE(fd, 0);
   std::string back(4000, '\0');
