@@ -137,7 +137,14 @@ int CloseBlock(FileControlBlock* b) {
   NodeSlot* inode = entry->inode;
   const int result = v->nor != nullptr && Sm().flush_file(v, inode) != 0 ? -1 : 0;
   if (inode->open_count > 0) --inode->open_count;
-  if (inode->open_count == 0) inode->access = 0;
+  // The open-mode bits are those of the opens that remain: a closed writer
+  // no longer keeps other writers out.
+  inode->access = 0;
+  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
+    const FileControlBlock* o = ffs_fcb(i);
+    if (o != b && o->handler != nullptr && IsFile(EntryOf(o)) && EntryOf(o)->inode == inode)
+      inode->access |= static_cast<std::uint8_t>(o->access & (FFS_ACC_READ | FFS_ACC_WRITE | FFS_ACC_APPEND));
+  }
   if (entry->open_block == b) entry->open_block = nullptr;
   if (v->open_files > 0) --v->open_files;
   b->entry = nullptr;

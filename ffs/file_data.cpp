@@ -101,6 +101,11 @@ int RunReadLimitRecycling(VolumeRecord* v) {
 
 }  // namespace
 
+namespace {
+int ReadAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::uint8_t* out,
+                   std::uint32_t n);
+}  // namespace
+
 int FileRead(FileControlBlock* b, void* buffer, std::uint32_t n) {
   VolumeRecord* v = b->volume;
   NodeSlot* entry = EntryOf(b);
@@ -109,12 +114,22 @@ int FileRead(FileControlBlock* b, void* buffer, std::uint32_t n) {
   if (v->flags & FFS_VF_IO_ERROR) return static_cast<int>(Fail(FFS_EIO));
   if (!(b->access & FFS_ACC_READ)) return static_cast<int>(Fail(FFS_EACCES));
   if (n == 0) return 0;
+  Revalidate(v, b, inode);
+  const std::uint32_t start = Tell(v, b, inode);
+  const int result = ReadAtPosition(v, b, inode, static_cast<std::uint8_t*>(buffer), n);
+  if (result > 0) b->position.byte = start + static_cast<std::uint32_t>(result);
+  return result;
+}
+
+namespace {
+
+int ReadAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::uint8_t* out,
+                   std::uint32_t n) {
   const std::uint32_t cs = v->cluster_size;
   const std::uint32_t t = TailFill(inode);
   FcbPosition& pos = b->position;
   if (!IsCluster(v, pos.cluster) || (pos.cluster == inode->tail_cluster && pos.offset == t)) return 0;
 
-  auto* out = static_cast<std::uint8_t*>(buffer);
   std::uint32_t copied = 0;
   bool end = false;
   bool readLimitDue = false;
@@ -196,6 +211,8 @@ int FileRead(FileControlBlock* b, void* buffer, std::uint32_t n) {
   if (readLimitDue && RunReadLimitRecycling(v) != 0) return -1;
   return static_cast<int>(copied);
 }
+
+}  // namespace
 
 namespace {
 
@@ -309,7 +326,9 @@ bool FillUpTo(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::uint32
   PositionAtEnd(v, b, inode);
   while (inode->size < target) {
     const std::uint32_t chunk = std::min<std::uint32_t>(target - inode->size, sizeof kZeros);
+    const std::uint32_t before = inode->size;
     if (WriteAtPosition(v, b, inode, kZeros, chunk) != chunk) return false;
+    b->position.byte = before + chunk;
   }
   return true;
 }
@@ -326,10 +345,13 @@ int FileWrite(FileControlBlock* b, const void* buffer, std::uint32_t n) {
   if (b->access & FFS_ACC_APPEND) {
     ReleaseHeld(v, b);
     PositionAtEnd(v, b, inode);
-  } else if (b->position.cluster == FFS_POS_BEYOND) {
-    if (!FillUpTo(v, b, inode, b->position.byte)) return -1;
+  } else {
+    Revalidate(v, b, inode);
+    if (b->position.cluster == FFS_POS_BEYOND && !FillUpTo(v, b, inode, b->position.byte)) return -1;
   }
+  const std::uint32_t start = Tell(v, b, inode);
   const std::uint32_t done = WriteAtPosition(v, b, inode, static_cast<const std::uint8_t*>(buffer), n);
+  b->position.byte = start + done;
   if (n != 0 && !(v->flags & FFS_VF_COMMIT_ON_CLOSE)) v->flags |= FFS_VF_CHANGED;
   inode->time1 = inode->time2 = ffs_clock();
   return static_cast<int>(done);
