@@ -18,15 +18,7 @@ class FileLayer : public ::testing::Test {
   FileLayer() : f(65536, 8) {}
   void Register() {
     ASSERT_EQ(ffs_start(), 0);
-    VolumeDescriptor d{};
-    d.name = "Nor";
-    d.version = FFS_DESCRIPTOR_VERSION;
-    d.sector_size = 65536;
-    d.block_size = 512;
-    d.sector_count = 8;
-    d.device = &f;
-    d.options = FFS_OPT_HOLD_ALLOWED;
-    d.callbacks = f.record.medium;
+    VolumeDescriptor d = f.Descriptor("Nor");
     ASSERT_EQ(ffs_add_volume(&d), 0);
   }
   void TearDown() override { ffs_remove_volume("Nor"); }
