@@ -169,12 +169,7 @@ void BuildFreeList(Volume& v) {
   for (uint32_t s : order) {
     for (uint32_t c = g.FirstDataCluster(s); c <= g.LastCluster(s); ++c) list.push_back(uint16_t(c));
   }
-  for (size_t i = 0; i < list.size(); ++i) {
-    v.clusters[list[i]] = ClusterEntry{i + 1 < list.size() ? list[i + 1] : kChainEnd, kStateFree};
-  }
-  v.free_head = list.empty() ? kNone32 : list.front();
-  v.free_tail = list.empty() ? kNone32 : list.back();
-  v.free_count = uint32_t(list.size());
+  v.SetFreeList(list);
   v.used_clusters = 0;
   v.cursor = kNone32;
   v.checkpoint_first = v.checkpoint_last = kNone32;

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "ffs/ffs.h"
+
 namespace nortest {
 
 namespace {
@@ -86,6 +88,18 @@ TestFlash::TestFlash(uint32_t sector_size, uint32_t sector_count, uint32_t block
   record.cache_size = 10;
   record.read_limit = 1000000;
   record.ref_count = 1;
+}
+
+VolumeDescriptor TestFlash::Descriptor(const char* name) const {
+  VolumeDescriptor d{};
+  d.name = name;
+  d.version = FFS_DESCRIPTOR_VERSION;
+  d.sector_size = geo.sector_size;
+  d.block_size = geo.block_size;
+  d.sector_count = geo.sector_count;
+  d.device = const_cast<TestFlash*>(this);
+  d.callbacks = record.medium;
+  return d;
 }
 
 void TestFlash::EraseAll() { std::memset(mem.data(), 0xFF, mem.size()); }

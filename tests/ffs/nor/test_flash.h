@@ -38,6 +38,8 @@ class TestFlash {
   uint32_t fail_erases_after = UINT32_MAX;
   uint32_t fail_writes_after = UINT32_MAX;
 
+  // A registration descriptor for this flash under the given name.
+  VolumeDescriptor Descriptor(const char* name) const;
   void EraseAll();
   void ResetCounters();
   uint8_t* Cluster(uint32_t cluster) { return mem.data() + cluster * geo.cluster_size; }
