@@ -11,11 +11,8 @@
 namespace ffsd {
 namespace {
 
-constexpr std::uint32_t kFileEntryBytes = 17;
-constexpr std::uint32_t kDirectoryEntryBytes = 21;
-
-std::uint32_t EntryBytes(const VolumeRecord* v, const NodeSlot* e, std::uint32_t nameLength) {
-  return nameLength + InodeBytes(v) + (IsDir(e) ? kDirectoryEntryBytes : kFileEntryBytes);
+std::uint32_t StoredBytes(const VolumeRecord* v, const NodeSlot* e, std::uint32_t nameLength) {
+  return nameLength + InodeBytes(v) + EntryBytes(IsDir(e));
 }
 
 std::uint32_t NameLength(const NodeSlot* e) {
@@ -70,54 +67,67 @@ NodeSlot* NamedEntry(Request& r, const char* name) {
   return e;
 }
 
-std::intptr_t TruncateInode(VolumeRecord* v, NodeSlot* inode, std::uint32_t length) {
-  if (length > inode->size) {
-    // Growth: zeros written through a block of its own.
-    FileControlBlock grow{};
-    NodeSlot holder{};
-    holder.kind = SlotKind::File;
-    holder.inode = inode;
-    grow.volume = v;
-    grow.entry = &holder;
-    grow.access = FFS_ACC_WRITE;
-    PositionAt(v, &grow, inode, length);
-    const int r = FileWrite(&grow, nullptr, 0);
-    ReleaseHeld(v, &grow);
-    return r < 0 || inode->size != length ? -1 : 0;
-  }
-  // Every open block of this file lets go of its cluster and keeps its byte
-  // position, found again in the shortened chain below.
-  std::uint32_t tells[FFS_FCB_COUNT] = {};
-  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(i);
-    if (b->handler == nullptr || !IsFile(EntryOf(b)) || EntryOf(b)->inode != inode) continue;
-    ReleaseHeld(v, b);
-    tells[i] = Tell(v, b, inode);
-  }
+namespace {
+
+// Grows a file with zeros, written through a block of its own.
+bool GrowWithZeros(VolumeRecord* v, NodeSlot* inode, std::uint32_t length) {
+  FileControlBlock grow{};
+  NodeSlot holder{};
+  holder.kind = SlotKind::File;
+  holder.inode = inode;
+  grow.volume = v;
+  grow.entry = &holder;
+  grow.access = FFS_ACC_WRITE;
+  PositionAt(v, &grow, inode, length);
+  const int r = FileWrite(&grow, nullptr, 0);
+  ReleaseHeld(v, &grow);
+  return r == 0 && inode->size == length;
+}
+
+// Shortens the chain to the clusters that hold length bytes.
+bool Shorten(VolumeRecord* v, NodeSlot* inode, std::uint32_t length) {
   const std::uint32_t cs = v->cluster_size;
   if (length == 0) {
     CutChain(v, inode, nor::kNoCluster);
     inode->first_cluster = inode->last_cluster = inode->tail_cluster = nor::kNoCluster;
     inode->tail_fill = 0;
-  } else if (length < inode->size) {
+  } else {
     std::uint32_t keep = inode->first_cluster;
     for (std::uint32_t i = 1; i < (length + cs - 1) / cs && keep < v->cluster_count; ++i)
       keep = NextCluster(v, keep);
-    if (keep >= v->cluster_count) return Fail(FFS_EIO);
+    if (keep >= v->cluster_count) return Fail(FFS_EIO), false;
     if (keep != inode->last_cluster) CutChain(v, inode, keep);
     inode->last_cluster = static_cast<std::uint16_t>(keep);
     inode->tail_cluster = length % cs ? static_cast<std::uint16_t>(keep) : nor::kNoCluster;
     inode->tail_fill = length % cs;
   }
   inode->size = length;
-  inode->time1 = inode->time2 = ffs_clock();
+  return true;
+}
+
+}  // namespace
+
+std::intptr_t TruncateInode(VolumeRecord* v, NodeSlot* inode, std::uint32_t length) {
+  // Every open block of this file lets go of its cluster and keeps its byte
+  // position, found again in the changed chain afterwards.
+  std::uint32_t tells[FFS_FCB_COUNT] = {};
+  auto opens = [&](int i) {
+    const FileControlBlock* b = ffs_fcb(i);
+    return b->handler != nullptr && IsFile(EntryOf(b)) && EntryOf(b)->inode == inode;
+  };
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(i);
-    if (b->handler != nullptr && IsFile(EntryOf(b)) && EntryOf(b)->inode == inode)
-      PositionAt(v, b, inode, tells[i]);
+    if (!opens(i)) continue;
+    ReleaseHeld(v, ffs_fcb(i));
+    tells[i] = Tell(v, ffs_fcb(i), inode);
   }
+  bool ok = true;
+  if (length > inode->size) ok = GrowWithZeros(v, inode, length);
+  else if (length < inode->size) ok = Shorten(v, inode, length);
+  inode->time1 = inode->time2 = ffs_clock();
+  for (int i = 0; i < FFS_FCB_COUNT; ++i)
+    if (opens(i)) PositionAt(v, ffs_fcb(i), inode, tells[i]);
   if (!(v->flags & FFS_VF_COMMIT_ON_CLOSE)) v->flags |= FFS_VF_CHANGED;
-  return 0;
+  return ok ? 0 : -1;
 }
 
 void ReclaimUnlinked(VolumeRecord* v, NodeSlot* entry) {
@@ -133,7 +143,7 @@ std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry) {
   NodeSlot* inode = entry->inode;
   ForgetCursor(entry);
   UnlinkChild(entry);
-  v->nor->node_bytes -= std::min(v->nor->node_bytes, EntryBytes(v, entry, NameLength(entry)));
+  v->nor->node_bytes -= std::min(v->nor->node_bytes, StoredBytes(v, entry, NameLength(entry)));
   if (inode != nullptr && inode->links > 0) --inode->links;
   if (inode != nullptr && inode->open_count > 0 && IsOpen(entry)) {
     entry->unlinked = true;  // freed when its last open block closes

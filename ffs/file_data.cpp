@@ -101,6 +101,11 @@ int RunReadLimitRecycling(VolumeRecord* v) {
 
 }  // namespace
 
+namespace {
+int ReadAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::uint8_t* out,
+                   std::uint32_t n);
+}  // namespace
+
 int FileRead(FileControlBlock* b, void* buffer, std::uint32_t n) {
   VolumeRecord* v = b->volume;
   NodeSlot* entry = EntryOf(b);
@@ -109,12 +114,22 @@ int FileRead(FileControlBlock* b, void* buffer, std::uint32_t n) {
   if (v->flags & FFS_VF_IO_ERROR) return static_cast<int>(Fail(FFS_EIO));
   if (!(b->access & FFS_ACC_READ)) return static_cast<int>(Fail(FFS_EACCES));
   if (n == 0) return 0;
+  Revalidate(v, b, inode);
+  const std::uint32_t start = Tell(v, b, inode);
+  const int result = ReadAtPosition(v, b, inode, static_cast<std::uint8_t*>(buffer), n);
+  if (result > 0) b->position.byte = start + static_cast<std::uint32_t>(result);
+  return result;
+}
+
+namespace {
+
+int ReadAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::uint8_t* out,
+                   std::uint32_t n) {
   const std::uint32_t cs = v->cluster_size;
   const std::uint32_t t = TailFill(inode);
   FcbPosition& pos = b->position;
   if (!IsCluster(v, pos.cluster) || (pos.cluster == inode->tail_cluster && pos.offset == t)) return 0;
 
-  auto* out = static_cast<std::uint8_t*>(buffer);
   std::uint32_t copied = 0;
   bool end = false;
   bool readLimitDue = false;
@@ -197,6 +212,8 @@ int FileRead(FileControlBlock* b, void* buffer, std::uint32_t n) {
   return static_cast<int>(copied);
 }
 
+}  // namespace
+
 namespace {
 
 // Writes n bytes at the position (which is a cluster or the end of the data);
@@ -256,17 +273,18 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
       b->written = true;
       if (Sm().write_back_head(v) != 0) break;
       const bool emptyChain = inode->first_cluster == nor::kNoCluster;
-      const std::int32_t c = Sm().allocate_cluster(v, inode);
-      if (c < 0) break;
+      const std::int32_t allocated = Sm().allocate_cluster(v, inode);
+      if (allocated < 0) break;
+      const std::uint32_t c = static_cast<std::uint32_t>(allocated);
+      e = Sm().get_cluster(v, c, true, inode);
+      if (e == nullptr) break;
+      if (Sm().entry_state(e) == FFS_ENTRY_CLEAN) Sm().mark_entry(v, e, FFS_ENTRY_NEW);
       if (!emptyChain) ++pos.index;
       inode->last_cluster = static_cast<std::uint16_t>(c);
       inode->tail_cluster = static_cast<std::uint16_t>(c);
       inode->tail_fill = 0;
-      pos.cluster = static_cast<std::uint32_t>(c);
+      pos.cluster = c;
       pos.offset = 0;
-      e = Sm().get_cluster(v, pos.cluster, true, inode);
-      if (e == nullptr) break;
-      if (Sm().entry_state(e) == FFS_ENTRY_CLEAN) Sm().mark_entry(v, e, FFS_ENTRY_NEW);
     } else if (IsCluster(v, pos.cluster)) {
       b->written = true;
       e = TakePositionEntry(v, b, inode, left >= cs);
@@ -309,7 +327,9 @@ bool FillUpTo(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::uint32
   PositionAtEnd(v, b, inode);
   while (inode->size < target) {
     const std::uint32_t chunk = std::min<std::uint32_t>(target - inode->size, sizeof kZeros);
+    const std::uint32_t before = inode->size;
     if (WriteAtPosition(v, b, inode, kZeros, chunk) != chunk) return false;
+    b->position.byte = before + chunk;
   }
   return true;
 }
@@ -326,10 +346,13 @@ int FileWrite(FileControlBlock* b, const void* buffer, std::uint32_t n) {
   if (b->access & FFS_ACC_APPEND) {
     ReleaseHeld(v, b);
     PositionAtEnd(v, b, inode);
-  } else if (b->position.cluster == FFS_POS_BEYOND) {
-    if (!FillUpTo(v, b, inode, b->position.byte)) return -1;
+  } else {
+    Revalidate(v, b, inode);
+    if (b->position.cluster == FFS_POS_BEYOND && !FillUpTo(v, b, inode, b->position.byte)) return -1;
   }
+  const std::uint32_t start = Tell(v, b, inode);
   const std::uint32_t done = WriteAtPosition(v, b, inode, static_cast<const std::uint8_t*>(buffer), n);
+  b->position.byte = start + done;
   if (n != 0 && !(v->flags & FFS_VF_COMMIT_ON_CLOSE)) v->flags |= FFS_VF_CHANGED;
   inode->time1 = inode->time2 = ffs_clock();
   return static_cast<int>(done);

@@ -16,6 +16,8 @@ void PositionAtStart(FileControlBlock* b, const NodeSlot* inode);
 void PositionAtEnd(VolumeRecord* v, FileControlBlock* b, const NodeSlot* inode);
 void PositionAt(VolumeRecord* v, FileControlBlock* b, const NodeSlot* inode, std::uint32_t byte);
 std::uint32_t Tell(VolumeRecord* v, const FileControlBlock* b, const NodeSlot* inode);
+// Finds the position again when the data grew past a position at its end.
+void Revalidate(VolumeRecord* v, FileControlBlock* b, const NodeSlot* inode);
 // Releases the cache entry the block holds, if any.
 void ReleaseHeld(VolumeRecord* v, FileControlBlock* b);
 

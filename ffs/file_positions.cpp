@@ -55,11 +55,20 @@ void PositionAt(VolumeRecord* v, FileControlBlock* b, const NodeSlot* inode, std
   b->position = FcbPosition{index, c < v->cluster_count ? c : FFS_POS_END, byte % cs, byte};
 }
 
-std::uint32_t Tell(VolumeRecord* v, const FileControlBlock* b, const NodeSlot* inode) {
+std::uint32_t Tell(VolumeRecord* v, const FileControlBlock* b, const NodeSlot*) {
   const FcbPosition& p = b->position;
-  if (p.cluster == FFS_POS_BEYOND) return p.byte;
-  if (p.cluster == FFS_POS_END) return inode->size;
+  if (p.cluster == FFS_POS_BEYOND || p.cluster == FFS_POS_END) return p.byte;
   return p.index * v->cluster_size + p.offset;
+}
+
+void Revalidate(VolumeRecord* v, FileControlBlock* b, const NodeSlot* inode) {
+  // A position at the end of the data or beyond it may lie inside the data
+  // again after another block wrote to the file.
+  const FcbPosition& p = b->position;
+  if ((p.cluster == FFS_POS_END || p.cluster == FFS_POS_BEYOND) && p.byte < inode->size) {
+    ReleaseHeld(v, b);
+    PositionAt(v, b, inode, p.byte);
+  }
 }
 
 void ReleaseHeld(VolumeRecord* v, FileControlBlock* b) {

@@ -1,72 +1,54 @@
-// The sector services as the NOR sector manager provides them today: node
-// slots over its node table and unmount. The cluster cache, allocation and
-// commits are not offered by it yet; until they are, data requests fail with
-// ENOSPC and syncs only mark a commit pending.
+// The sector services as the NOR sector manager provides them (ffs/nor/nor.h),
+// with three file-layer rules on top: a slot is freed without compacting the
+// node pages (a command may still hold other slots), compaction runs at a
+// sync when no listing and no current directory can name a slot that moves,
+// and a released chain's clusters leave the cache so they are never written back.
+#include "ffs/file_control_block.h"
+#include "ffs/module_table.h"
+#include "ffs/nor/allocate.h"
 #include "ffs/nor/nor.h"
 #include "ffs/sector_services.h"
 
 namespace {
 
-using nor::NodeSlot;
-using nor::SlotKind;
-
-NodeSlot* TakeSlot(VolumeRecord* v) {
-  nor::Volume* n = v->nor;
-  if (n == nullptr) return ffs_set_errno(FFS_EIO), nullptr;
-  nor::NodePage* page = nullptr;
-  for (auto& p : n->nodes.pages)
-    if (p->free_count > 0) {
-      page = p.get();
-      break;
-    }
-  if (page == nullptr && (page = n->nodes.AppendPage()) == nullptr)
-    return ffs_set_errno(FFS_ENOSPC), nullptr;
-  for (NodeSlot& s : page->slots) {
-    if (s.kind != SlotKind::Free) continue;
-    s.kind = SlotKind::Reserved;
-    --page->free_count;
-    --n->nodes.free_slots;
-    return &s;
+bool SlotsMayMove(VolumeRecord* v) {
+  if (ffs_current_directory_volume() == v) return false;
+  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
+    const FileControlBlock* b = ffs_fcb(i);
+    if (b->handler != nullptr && b->volume == v && (b->access & FFS_KIND_DIRECTORY)) return false;
   }
-  return ffs_set_errno(FFS_EIO), nullptr;
+  return true;
 }
 
-void FreeSlot(VolumeRecord* v, NodeSlot* slot) {
-  if (v->nor != nullptr && slot != nullptr) v->nor->nodes.FreeSlot(*slot, v->nor->names);
+void FreeSlot(VolumeRecord* v, nor::NodeSlot* slot) {
+  if (v != nullptr && v->nor != nullptr && slot != nullptr) v->nor->nodes.FreeSlot(*slot, v->nor->names);
 }
 
-int NoData(VolumeRecord*) { return ffs_set_errno(FFS_ENOSPC), -1; }
-int CheckSpace(VolumeRecord*, std::uint32_t) { return 0; }
-std::uint32_t FreeClusters(VolumeRecord*) { return 0; }
-int Sync(VolumeRecord* v, int) {
-  v->flags |= FFS_VF_COMMIT_PENDING;
-  return 0;
+int Sync(VolumeRecord* v, int mode) {
+  if (v != nullptr && v->nor != nullptr && SlotsMayMove(v)) nor::CompactNodePages(*v->nor);
+  return nor_sync(v, mode);
 }
-int FlushFile(VolumeRecord*, NodeSlot*) { return 0; }
-void* GetCluster(VolumeRecord*, std::uint32_t, bool, NodeSlot*) {
-  ffs_set_errno(FFS_EIO);
-  return nullptr;
-}
-void ReleaseCluster(VolumeRecord*, void*) {}
-void* Cached(VolumeRecord*, std::uint32_t) { return nullptr; }
-std::uint8_t* EntryData(void*) { return nullptr; }
-std::uint32_t EntryCluster(void*) { return 0xFFFFFFFFu; }
-int EntryState(void*) { return FFS_ENTRY_CLEAN; }
-void MarkEntry(VolumeRecord*, void*, int) {}
-int ReadCluster(VolumeRecord* v, std::uint32_t c, std::uint8_t* dst) {
-  return v->nor != nullptr && v->nor->ReadDataCluster(c, dst) ? 0 : -1;
-}
-int Prepare(VolumeRecord* v, NodeSlot*) { return NoData(v); }
-std::int32_t Allocate(VolumeRecord* v, NodeSlot*) { return NoData(v); }
+
 void FreeChain(VolumeRecord* v, std::uint32_t first) {
-  if (v->nor != nullptr) v->nor->ReleaseChain(first);
+  nor::Volume* n = v != nullptr ? v->nor : nullptr;
+  if (n == nullptr) return;
+  std::uint32_t c = first;
+  for (std::uint32_t steps = 0; c < v->cluster_count && steps < v->cluster_count; ++steps) {
+    n->cache->Forget(c);
+    const std::uint32_t next = n->clusters[c].link;
+    if (next == nor::kChainEnd) break;
+    c = next;
+  }
+  nor_free_chain(v, first);
 }
-int Nothing(VolumeRecord*) { return 0; }
 
 const FfsSectorServices kNorServices = {
-    TakeSlot,     FreeSlot,  CheckSpace,     FreeClusters, Sync,      FlushFile, nor_unmount,
-    GetCluster,   ReleaseCluster, Cached,    EntryData,    EntryCluster, EntryState, MarkEntry,
-    ReadCluster,  Prepare,   NoData,         Allocate,     FreeChain, Nothing,   Nothing,
+    nor_take_slot,       FreeSlot,             nor_check_space,  nor_free_clusters,
+    Sync,                nor_flush_file,       nor_unmount,      nor_get_cluster,
+    nor_release_cluster, nor_cached,           nor_entry_data,   nor_entry_cluster,
+    nor_entry_state,     nor_mark_entry,       nor_read_cluster, nor_prepare_allocation,
+    nor_write_back_head, nor_allocate_cluster, FreeChain,        nor_recycle_if_needed,
+    nor_read_limit_recycle,
 };
 
 const FfsSectorServices* g_services = &kNorServices;

@@ -48,8 +48,9 @@ struct FfsSectorServices {
 
   // Growth by one cluster: prepare (space, recycling), write back the entry
   // at the head of the release list when modified, then allocate the free
-  // head onto the owner's chain (never the last free cluster). allocate
-  // answers the cluster number or -1.
+  // head onto the owner's chain (never the last free cluster): the cluster
+  // number, whose new zero-filled cache entry get_cluster then finds; -1 on
+  // failure.
   int (*prepare_allocation)(VolumeRecord* v, nor::NodeSlot* owner);
   int (*write_back_head)(VolumeRecord* v);
   std::int32_t (*allocate_cluster)(VolumeRecord* v, nor::NodeSlot* owner);

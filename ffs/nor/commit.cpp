@@ -73,15 +73,6 @@ ClusterList WithoutSectors(const Geometry& g, const ClusterList& list,
   return out;
 }
 
-void RelinkFree(Volume& v, const ClusterList& list) {
-  for (size_t i = 0; i < list.size(); ++i) {
-    v.clusters[list[i]].link = i + 1 < list.size() ? list[i + 1] : kChainEnd;
-  }
-  v.free_head = list.empty() ? kNone32 : list.front();
-  v.free_tail = list.empty() ? kNone32 : list.back();
-  v.free_count = uint32_t(list.size());
-}
-
 // Old checkpoint: its clusters turn dirty and its sectors (but the area's)
 // lose their checkpoint mark.
 void RetireCheckpoint(Volume& v, int mode) {
@@ -110,7 +101,7 @@ void ApplyPlan(Volume& v, const Plan& plan, const ClusterList& free_list) {
     }
     v.sectors[s].flags |= kSectorCheckpoint;
   }
-  RelinkFree(v, WithoutSectors(g, free_list, plan.sectors_taken));
+  v.SetFreeList(WithoutSectors(g, free_list, plan.sectors_taken));
   uint32_t prev = kStateChainStart;
   for (uint16_t c : plan.clusters) {
     v.clusters[c] = ClusterEntry{kChainEnd, uint16_t(prev)};

@@ -169,12 +169,7 @@ void BuildFreeList(Volume& v) {
   for (uint32_t s : order) {
     for (uint32_t c = g.FirstDataCluster(s); c <= g.LastCluster(s); ++c) list.push_back(uint16_t(c));
   }
-  for (size_t i = 0; i < list.size(); ++i) {
-    v.clusters[list[i]] = ClusterEntry{i + 1 < list.size() ? list[i + 1] : kChainEnd, kStateFree};
-  }
-  v.free_head = list.empty() ? kNone32 : list.front();
-  v.free_tail = list.empty() ? kNone32 : list.back();
-  v.free_count = uint32_t(list.size());
+  v.SetFreeList(list);
   v.used_clusters = 0;
   v.cursor = kNone32;
   v.checkpoint_first = v.checkpoint_last = kNone32;
@@ -203,10 +198,12 @@ bool FormatVolume(VolumeRecord* record) {
   if (!NameRoot(*v)) return false;
   v->estimated_length = EstimateCheckpointLength(*v);
   if (!Commit(*v, 0)) return false;
-  for (uint32_t s : {v->noted_first, v->noted_last}) {
-    if (s != kNone32 && !v->EraseSector(s)) return false;
-  }
-  return true;  // a volume mounted only for formatting is freed with `owned`
+  if (v->noted_first != kNone32 && !v->EraseSector(v->noted_first)) return false;
+  if (v->noted_last != v->noted_first && !v->EraseSector(v->noted_last)) return false;
+  // A volume mounted only for formatting is unmounted with a final commit,
+  // which records the erase counts of the sectors just erased.
+  if (mounted && !was_mounted && Sync(*v, 1) != 0) return false;
+  return true;
 }
 
 }  // namespace nor

@@ -182,6 +182,15 @@ void Volume::ReleaseChain(uint32_t first) {
   }
 }
 
+void Volume::SetFreeList(const std::vector<uint16_t>& list) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    clusters[list[i]] = ClusterEntry{i + 1 < list.size() ? list[i + 1] : kChainEnd, kStateFree};
+  }
+  free_count = uint32_t(list.size());
+  free_head = list.empty() ? kNone32 : list.front();
+  free_tail = list.empty() ? kNone32 : list.back();
+}
+
 std::vector<uint16_t> Volume::FreeList() const {
   std::vector<uint16_t> list;
   uint32_t c = free_head;

@@ -69,6 +69,9 @@ class Volume : public ClusterIo {
   // Every cluster of the chain becomes dirty; its sector's used count falls
   // and the sector keeps flag bit 2 until the next checkpoint.
   void ReleaseChain(uint32_t first);
+  // Makes the given clusters, in order, the whole free list (states, links,
+  // head, tail and count).
+  void SetFreeList(const std::vector<uint16_t>& list);
   // Free list in order, from the RAM links (bounded by the cluster count).
   std::vector<uint16_t> FreeList() const;
   // Recomputes the estimated node table bytes from the slots.

@@ -36,7 +36,7 @@ std::vector<uint32_t> BuildImage(TestFlash& f) {
   m.slots.push_back(FileEntry(std::string(70, 'z'), MakeRef(0, 7), MakeRef(0, 4)));
   m.slots.push_back(Inode(3, 4, 11, 3000));
   for (int i = 0; i < 40; ++i) {
-    m.slots.push_back(FileEntry("pad" + std::to_string(i), kRefNone, MakeRef(0, 4)));
+    m.slots.push_back(FileEntry("pad" + std::to_string(i), MakeRef(0, 5), MakeRef(0, 4)));
   }
   ClusterList chain = WriteCheckpoint(f, m, g.FirstDataCluster(5) + 5, {4});
   std::vector<uint32_t> hot;  // header and checkpoint bytes

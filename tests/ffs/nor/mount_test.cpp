@@ -309,18 +309,47 @@ TEST_F(MountTest, ReferencesOfTheWrongKindReadAsNone) {
   SignAll(f);
   CheckpointModel m = FreshModel(g(), 5, 1);
   m.slots[0].child = MakeRef(0, 2);
-  // inode names a directory entry, parent an inode, next a page beyond the table.
-  m.slots.push_back(FileEntry("f", MakeRef(0, 0), MakeRef(0, 1), MakeRef(7, 0)));
-  m.slots.push_back(FileEntry("g", MakeRef(0, 25 - 20 + 15), MakeRef(0, 0)));
+  // parent names an inode record, next a page beyond the table.
+  m.slots.push_back(FileEntry("f", MakeRef(0, 1), MakeRef(0, 1), MakeRef(7, 0)));
+  m.slots.push_back(FileEntry("g", MakeRef(0, 1), MakeRef(0, 0), MakeRef(0, 25)));
   WriteCheckpoint(f, m, g().FirstDataCluster(5));
   std::unique_ptr<Volume> v = MountOk();
   ASSERT_TRUE(v);
   NodeSlot* slots = v->nodes.pages[0]->slots.data();
-  EXPECT_EQ(slots[2].inode, nullptr);
+  EXPECT_EQ(slots[2].inode, &slots[1]);
   EXPECT_EQ(slots[2].parent, nullptr);
   EXPECT_EQ(slots[2].next, nullptr);
-  EXPECT_EQ(slots[3].inode, nullptr);  // a free slot
+  EXPECT_EQ(slots[3].next, nullptr);  // slot 25 is beyond a page
   EXPECT_EQ(slots[3].parent, &slots[0]);
+}
+
+TEST_F(MountTest, TreesTheFileLayerCouldNotWalkAreRefused) {
+  struct Case {
+    const char* what;
+    void (*change)(CheckpointModel&);
+  };
+  const Case cases[] = {
+      {"entry without inode record", [](CheckpointModel& m) {
+         m.slots.push_back(FileEntry("f", MakeRef(0, 0), MakeRef(0, 0)));
+       }},
+      {"child list in a circle", [](CheckpointModel& m) {
+         m.slots[0].child = MakeRef(0, 2);
+         m.slots.push_back(FileEntry("a", MakeRef(0, 1), MakeRef(0, 0), MakeRef(0, 3)));
+         m.slots.push_back(FileEntry("b", MakeRef(0, 1), MakeRef(0, 0), MakeRef(0, 2)));
+       }},
+      {"parents in a circle", [](CheckpointModel& m) {
+         m.slots.push_back(DirEntry("a", MakeRef(0, 1), MakeRef(0, 3)));
+         m.slots.push_back(DirEntry("b", MakeRef(0, 1), MakeRef(0, 2)));
+       }},
+  };
+  for (const Case& c : cases) {
+    f.EraseAll();
+    SignAll(f);
+    CheckpointModel m = FreshModel(g(), 5, 1);
+    c.change(m);
+    WriteCheckpoint(f, m, g().FirstDataCluster(5));
+    EXPECT_EQ(MountError(), FFS_EINVAL) << c.what;
+  }
 }
 
 TEST_F(MountTest, UnlinkedFilesAreReclaimedWhenSpaceWasLost) {
@@ -426,7 +455,7 @@ TEST_F(MountTest, CheckpointSpanningTwoSectors) {
   CheckpointModel m = FreshModel(g(), 5, 9);
   m.free_list = Concat({Range(1, 7), Range(9, 15), Range(17, 23), Range(25, 31)});
   for (int i = 0; i < 60; ++i) {  // enough names for more than 7 clusters
-    m.slots.push_back(FileEntry(std::string(60, char('A' + i % 26)), kRefNone, MakeRef(0, 0)));
+    m.slots.push_back(FileEntry(std::string(60, char('A' + i % 26)), MakeRef(0, 1), MakeRef(0, 0)));
   }
   ClusterList chain = WriteCheckpoint(f, m, g().FirstDataCluster(5), {4});
   ASSERT_GT(chain.size(), 7u);

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "ffs/ffs.h"
+
 namespace nortest {
 
 namespace {
@@ -22,6 +24,7 @@ int ProgramByte(void* d, uint32_t a, uint8_t v) {
   if (!Inside(f, a, 1)) return -2;
   ++f.program_calls;
   f.programmed.push_back(a);
+  f.events.push_back(a);
   f.mem[a] &= v;
   return 0;
 }
@@ -29,7 +32,8 @@ int ProgramByte(void* d, uint32_t a, uint8_t v) {
 int WriteBlock(void* d, const void* src, uint32_t a) {
   TestFlash& f = F(d);
   if (!Inside(f, a, f.geo.block_size)) return -2;
-  ++f.write_calls;
+  if (++f.write_calls > f.fail_writes_after) return -1;
+  f.events.push_back(a | TestFlash::kBlockWrite);
   std::memcpy(&f.mem[a], src, f.geo.block_size);
   return 0;
 }
@@ -57,6 +61,7 @@ int EraseSector(void* d, uint32_t a) {
   TestFlash& f = F(d);
   if (!Inside(f, a, f.geo.sector_size)) return -2;
   if (++f.erase_calls > f.fail_erases_after) return -1;
+  f.erased.push_back(a / f.geo.sector_size);
   std::memset(&f.mem[a], 0xFF, f.geo.sector_size);
   return 0;
 }
@@ -85,11 +90,25 @@ TestFlash::TestFlash(uint32_t sector_size, uint32_t sector_count, uint32_t block
   record.ref_count = 1;
 }
 
+VolumeDescriptor TestFlash::Descriptor(const char* name) const {
+  VolumeDescriptor d{};
+  d.name = name;
+  d.version = FFS_DESCRIPTOR_VERSION;
+  d.sector_size = geo.sector_size;
+  d.block_size = geo.block_size;
+  d.sector_count = geo.sector_count;
+  d.device = const_cast<TestFlash*>(this);
+  d.callbacks = record.medium;
+  return d;
+}
+
 void TestFlash::EraseAll() { std::memset(mem.data(), 0xFF, mem.size()); }
 
 void TestFlash::ResetCounters() {
   program_calls = write_calls = erase_calls = read_calls = 0;
   programmed.clear();
+  events.clear();
+  erased.clear();
 }
 
 }  // namespace nortest

@@ -26,10 +26,20 @@ class TestFlash {
   uint32_t read_calls = 0;
   // Addresses programmed with program_byte, in order.
   std::vector<uint32_t> programmed;
+  // Every program and block write in order: the address, tagged with
+  // kBlockWrite for a block write.
+  static constexpr uint32_t kBlockWrite = 0x80000000u;
+  std::vector<uint32_t> events;
+  std::vector<uint32_t> erased;  // sectors erased, in order
+  // Loads a whole image file's bytes into the flash.
+  void Load(const std::vector<uint8_t>& image) { mem = image; }
   // Failure injection: a call fails once its counter passes the limit.
   uint32_t fail_reads_after = UINT32_MAX;
   uint32_t fail_erases_after = UINT32_MAX;
+  uint32_t fail_writes_after = UINT32_MAX;
 
+  // A registration descriptor for this flash under the given name.
+  VolumeDescriptor Descriptor(const char* name) const;
   void EraseAll();
   void ResetCounters();
   uint8_t* Cluster(uint32_t cluster) { return mem.data() + cluster * geo.cluster_size; }

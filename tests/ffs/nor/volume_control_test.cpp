@@ -19,15 +19,7 @@ class VolumeControlTest : public ::testing::Test {
   VolumeControlTest() : f(4096, 6) {}
   void SetUp() override {
     ASSERT_EQ(ffs_start(), 0);
-    VolumeDescriptor d{};
-    d.name = "NorCtl";
-    d.version = FFS_DESCRIPTOR_VERSION;
-    d.sector_size = 4096;
-    d.block_size = 512;
-    d.sector_count = 6;
-    d.device = &f;
-    d.options = FFS_OPT_HOLD_ALLOWED;
-    d.callbacks = f.record.medium;
+    VolumeDescriptor d = f.Descriptor("NorCtl");
     ASSERT_EQ(ffs_add_volume(&d), 0);
     record = ffs_find_volume("NorCtl");
     ASSERT_NE(record, nullptr);
