@@ -27,6 +27,7 @@ int PrepareAllocation(Volume& v, uint32_t size_hint, const NodeSlot* owner) {
     ffs_set_errno(FFS_EIO);
     return -1;
   }
+  if (v.TooManyUnusable()) return -1;
   const Geometry& g = v.geo;
   const bool run_breaks = v.free_head == kNone32 || v.free_head + 1 >= g.cluster_count ||
                           v.clusters[v.free_head].link != v.free_head + 1;
