@@ -212,7 +212,7 @@ TEST_F(TreeCopy, UnsafeNamesInAnImageAreSkippedAndReported) {
   f.EraseAll();
   SignAll(f);
   CheckpointModel m = FreshModel(f.geo, 3, 1);
-  const std::vector<std::string> names = {"..", "a/b", "ok", "c\\d", "."};
+  const std::vector<std::string> names = {"..", "a/b", "ok", "c\\d", ".", ""};
   m.slots[0].child = MakeRef(0, 2);
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::uint32_t self = 2 + std::uint32_t(i);
@@ -226,7 +226,7 @@ TEST_F(TreeCopy, UnsafeNamesInAnImageAreSkippedAndReported) {
   fs::create_directories(dir / "inside/out");
   const auto r = Ftp(dir / "u.img", dir / "inside/out", kOld, dir.path());
   EXPECT_EQ(r.exitCode, 255) << r.out;
-  for (const char* shown : {"..", "a/b", "c\\d", "."})
+  for (const char* shown : {"..", "a/b", "c\\d", ".", ""})
     EXPECT_NE(r.out.find("Error:   Unsafe name in image skipped: " + std::string(shown) + "\n"), std::string::npos)
         << shown << "\n" << r.out;
   EXPECT_NE(r.out.find("-- VoRel -- ERROR: Copy errors \n\n"), std::string::npos) << r.out;
