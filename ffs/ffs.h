@@ -227,3 +227,45 @@ FileControlBlock* ffs_opendir(const char* path);
 FfsDirent* ffs_readdir(FileControlBlock* dir);
 int ffs_closedir(FileControlBlock* dir);
 int ffs_stat(const char* path, FfsStat* out);
+
+// Mode and the two time stamps set by requests 23 and 56.
+struct FfsModeTimes {
+  std::uint16_t mode;
+  std::uint32_t time1;
+  std::uint32_t time2;
+};
+// A result buffer of requests 26 and 29 (null data: the text is allocated
+// with malloc and the caller frees it).
+struct FfsPathBuffer {
+  char* data;
+  std::uint32_t size;
+};
+
+// --- Further calls (each one request of the dispatcher) ---
+int ffs_unlink(const char* path);
+int ffs_rmdir(const char* path);
+int ffs_rename(const char* from, const char* to);
+int ffs_link(const char* existing, const char* name);
+int ffs_truncate(const char* path, std::uint32_t length);
+int ffs_chmod(const char* path, int mode);
+int ffs_chown(const char* path, int uid, int gid);
+int ffs_access(const char* path, int bits);  // 4 read, 2 write, 1 search
+int ffs_chdir(const char* path);
+char* ffs_getcwd(char* buffer, std::uint32_t size);
+int ffs_empty_tree(const char* path);
+int ffs_set_times(const char* path, const std::uint32_t* times);  // null: now
+int ffs_file_id(const char* path);
+int ffs_lseek(int fd, std::int32_t offset, int whence);  // the new position
+int ffs_tell(int fd);
+int ffs_ftruncate(int fd, std::uint32_t length);
+int ffs_fstat(int fd, FfsStat* out);
+int ffs_eof(int fd);
+int ffs_get_flags(int fd);
+int ffs_set_flags(int fd, int flags);
+int ffs_dup(int fd);
+// Volume requests by volume name.
+int ffs_sync(const char* volume);
+int ffs_volume_stats(const char* volume, FfsVolumeStats* out);
+int ffs_hold_commits(const char* volume);
+int ffs_release_commits(const char* volume);
+int ffs_compact_names(const char* volume);

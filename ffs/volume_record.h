@@ -98,6 +98,7 @@ struct VolumeRecord {
   std::uint32_t ref_count;            // 1, plus one per open file
   std::uint32_t flags;                // FFS_VF_* bits
   std::uint8_t version;               // low byte of the descriptor's version
+  std::uint32_t hold_count;           // commit holds of the file layer
 
   // The sector manager's own state follows (RAM tables, counters).
   nor::Volume* nor;  // the mounted volume's RAM state; null while not mounted

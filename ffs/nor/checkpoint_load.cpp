@@ -83,6 +83,44 @@ void LinkNodes(Volume& v, const std::vector<StoredLinks>& links) {
   }
 }
 
+// The structure the file layer walks must be finite: every entry has its
+// inode record, no child list runs in a circle, and every parent chain ends.
+bool TreeIsSound(const Volume& v) {
+  const uint32_t slots = v.nodes.slot_count();
+  std::vector<uint32_t> stamp(slots, 0);
+  auto index = [](const NodeSlot* s) { return s->page->number * kSlotsPerPage + s->Index(); };
+  uint32_t generation = 0;
+  for (const auto& page : v.nodes.pages) {
+    for (const NodeSlot& s : page->slots) {
+      if (s.IsEntry() && !s.inode) return false;
+      if (s.kind != SlotKind::Directory) continue;
+      ++generation;
+      for (const NodeSlot* c = s.child; c; c = c->next) {
+        if (stamp[index(c)] == generation) return false;  // a circle
+        stamp[index(c)] = generation;
+      }
+    }
+  }
+  // Parent chains: 1 on the walk in progress, 2 known to end at a root.
+  std::vector<uint8_t> state(slots, 0);
+  std::vector<uint32_t> path;
+  for (const auto& page : v.nodes.pages) {
+    for (const NodeSlot& s : page->slots) {
+      if (!s.IsEntry()) continue;
+      path.clear();
+      const NodeSlot* d = &s;
+      while (d && state[index(d)] != 2) {
+        if (state[index(d)] == 1) return false;
+        state[index(d)] = 1;
+        path.push_back(index(d));
+        d = d->parent;
+      }
+      for (uint32_t i : path) state[i] = 2;
+    }
+  }
+  return true;
+}
+
 // True when an entry reachable from `entry` through either sibling link
 // carries `name`. Walks are bounded by the slot count.
 bool SiblingHasName(const Volume& v, const NodeSlot& entry, const std::string& name) {
@@ -197,8 +235,9 @@ bool LoadCheckpoint(Volume& v, uint32_t first) {
   if (!LoadNodes(v, in, prelude.header.slot_count, links)) return false;
   if (v.nodes.Root()->kind != SlotKind::Directory) return Malformed();
   LinkNodes(v, links);
-  if (!RenameCutNames(v)) return false;
   if (v.version < kVersionExtraWords) SetFileParents(v);
+  if (!TreeIsSound(v)) return Malformed();
+  if (!RenameCutNames(v)) return false;
 
   InitialStates(v);
   auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "ffs/nor/commit.h"
 #include "ffs/nor/recovery.h"
 #include "ffs/nor/recycle.h"
 #include "ffs/nor/sector_header.h"
@@ -131,7 +132,12 @@ std::unique_ptr<Volume> Mount(VolumeRecord* record, int mode) {
   RecoveryResult recovery;
   if (!Recover(*v, mode, recovery)) return nullptr;
   if (mode == kMountReclaim && v->Writable()) {
-    if (!AfterMountReclaim(*v, recovery)) return nullptr;
+    if (RecyclingNeeded(*v)) {
+      if (!RecycleAtMount(*v, recovery)) return nullptr;
+    } else if (recovery.repaired && Sync(*v, 1) != 0) {
+      return nullptr;  // what recovery repaired is committed at once
+    }
+    if (!ReadCheck(*v)) return nullptr;
   }
   if (!SetRootName(*v)) return nullptr;
   record->flags |= FFS_VF_COMMITTED;

@@ -6,22 +6,12 @@
 
 #include <vector>
 
+#include "ffs/nor/commit.h"
 #include "ffs/nor/recycle.h"
 
 namespace nor {
 
 namespace {
-
-// Relinks the given clusters, in order, as the whole free list.
-void SetFreeList(Volume& v, const std::vector<uint16_t>& list) {
-  for (size_t i = 0; i < list.size(); ++i) {
-    v.clusters[list[i]].state = kStateFree;
-    v.clusters[list[i]].link = i + 1 < list.size() ? list[i + 1] : kChainEnd;
-  }
-  v.free_count = uint32_t(list.size());
-  v.free_head = list.empty() ? kNone32 : list.front();
-  v.free_tail = list.empty() ? kNone32 : list.back();
-}
 
 void MakeDirty(Volume& v, uint16_t cluster) {
   v.clusters[cluster].state = kStateDirty;
@@ -115,7 +105,7 @@ bool CheckFreeList(Volume& v, bool& repaired) {
     }
     begin = end;
   }
-  SetFreeList(v, kept);
+  v.SetFreeList(kept);
   return true;
 }
 
@@ -152,7 +142,7 @@ void RelinkFreeList(Volume& v) {
     }
     for (uint32_t c = first; c <= g.LastCluster(s); ++c) list.push_back(uint16_t(c));
   }
-  SetFreeList(v, list);
+  v.SetFreeList(list);
 }
 
 bool Recover(Volume& v, int mode, RecoveryResult& result) {
@@ -178,6 +168,7 @@ bool Recover(Volume& v, int mode, RecoveryResult& result) {
     if (!EraseGarbageSectorsAtMount(v)) return false;
     RelinkFreeList(v);
   }
+  v.estimated_length = EstimateCheckpointLength(v);
   return true;
 }
 

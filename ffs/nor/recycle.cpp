@@ -8,6 +8,14 @@ void ChooseVictimsAtMount(Volume&, int) {}
 
 bool EraseGarbageSectorsAtMount(Volume&) { return true; }
 
-bool AfterMountReclaim(Volume&, const RecoveryResult&) { return true; }
+bool RecycleAtMount(Volume&, const RecoveryResult&) { return true; }
+
+bool ReadCheck(Volume&) { return true; }
+
+void OfferSector(Volume&, uint32_t) {}
+
+bool RecyclingNeeded(const Volume&) { return false; }
+
+int RecycleIfNeeded(Volume&) { return 0; }
 
 }  // namespace nor

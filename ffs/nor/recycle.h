@@ -15,8 +15,17 @@ void ChooseVictimsAtMount(Volume& v, int mode);
 // Recovery step 7: erase sectors holding only dirty and free clusters while
 // recycling is needed, appending each to the free list.
 bool EraseGarbageSectorsAtMount(Volume& v);
-// Mount step 8 (mode 0, writable volume): recycle when needed, otherwise
-// commit when recovery repaired anything; then the read check.
-bool AfterMountReclaim(Volume& v, const RecoveryResult& recovery);
+// Mount step 8 when recycling is needed: sort and trim the queue, the
+// half-finished-move check, recycling with the space check.
+bool RecycleAtMount(Volume& v, const RecoveryResult& recovery);
+// Recycles every sector whose read count reached the read limit.
+bool ReadCheck(Volume& v);
+// A sector that an old checkpoint left (mode-1 commit) or a released chain
+// walked out of may enter the recycling queue.
+void OfferSector(Volume& v, uint32_t sector);
+// Free count at or below the reserve, or at most one sector's clusters.
+bool RecyclingNeeded(const Volume& v);
+// Recycling run when space is short; 0 or -1.
+int RecycleIfNeeded(Volume& v);
 
 }  // namespace nor

@@ -35,7 +35,10 @@ constexpr int kDeviceBusy = 1;
 
 Volume::Volume(VolumeRecord* r, const Geometry& g)
     : record(r), geo(g), clusters(g.cluster_count), sectors(g.sector_count),
-      recycle_queue(r->reserve_count ? r->reserve_count : 1, kNone32), block_(g.block_size) {}
+      recycle_queue(r->reserve_count ? r->reserve_count : 1, kNone32), block_(g.block_size) {
+  cache = std::make_unique<ClusterCache>(*this, r->cache_size ? r->cache_size
+                                                              : ClusterCache::kMaxEntries);
+}
 
 Volume::~Volume() { nodes.Clear(names); }
 
@@ -161,6 +164,17 @@ bool Volume::SetCleanMark() {
   return true;
 }
 
+bool Volume::TooManyUnusable() {
+  for (const SectorEntry& s : sectors) {
+    if (s.flags & kSectorUnusable) {
+      record->flags |= FFS_VF_READ_ONLY;
+      ffs_set_errno(FFS_EIO);
+      return true;
+    }
+  }
+  return false;
+}
+
 void Volume::ReleaseChain(uint32_t first) {
   if (first >= geo.cluster_count || clusters[first].state != kStateChainStart) return;
   uint32_t c = first;
@@ -177,6 +191,15 @@ void Volume::ReleaseChain(uint32_t first) {
     if (next == kChainEnd) break;
     c = next;
   }
+}
+
+void Volume::SetFreeList(const std::vector<uint16_t>& list) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    clusters[list[i]] = ClusterEntry{i + 1 < list.size() ? list[i + 1] : kChainEnd, kStateFree};
+  }
+  free_count = uint32_t(list.size());
+  free_head = list.empty() ? kNone32 : list.front();
+  free_tail = list.empty() ? kNone32 : list.back();
 }
 
 std::vector<uint16_t> Volume::FreeList() const {

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "ffs/nor/checkpoint_stream.h"
+#include "ffs/nor/cluster_cache.h"
 #include "ffs/nor/geometry.h"
 #include "ffs/nor/name_pool.h"
 #include "ffs/nor/node_table.h"
@@ -64,9 +66,15 @@ class Volume : public ClusterIo {
 
   bool ReadOnly() const { return (record->flags & FFS_VF_READ_ONLY) != 0; }
   bool Writable() const { return !ReadOnly(); }
+  // No NOR volume tolerates an unusable sector: one turns the volume
+  // read-only and the caller fails with EIO.
+  bool TooManyUnusable();
   // Every cluster of the chain becomes dirty; its sector's used count falls
   // and the sector keeps flag bit 2 until the next checkpoint.
   void ReleaseChain(uint32_t first);
+  // Makes the given clusters, in order, the whole free list (states, links,
+  // head, tail and count).
+  void SetFreeList(const std::vector<uint16_t>& list);
   // Free list in order, from the RAM links (bounded by the cluster count).
   std::vector<uint16_t> FreeList() const;
   // Recomputes the estimated node table bytes from the slots.
@@ -102,6 +110,12 @@ class Volume : public ClusterIo {
   uint32_t used_clusters = 0;
   uint32_t node_bytes = 0;  // estimated stored bytes of the node table
   bool clean = false;       // the newest checkpoint's clean mark is still 0xFF
+  uint32_t estimated_length = 0;  // checkpoint length estimate in bytes
+  uint32_t break_counter = 0;     // allocations that broke the free list's run
+  const NodeSlot* last_owner = nullptr;  // inode of the previous allocation
+  uint32_t noted_first = kNone32;  // format: sectors of the old checkpoint,
+  uint32_t noted_last = kNone32;   // erased after the first new checkpoint
+  std::unique_ptr<ClusterCache> cache;
 
  private:
   bool DeviceFailed(int result, bool minus_one_spares_flag);

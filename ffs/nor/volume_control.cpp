@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "ffs/ffs.h"
+#include "ffs/nor/commit.h"
+#include "ffs/nor/format.h"
 #include "ffs/nor/mount.h"
 #include "ffs/nor/nor.h"
 #include "ffs/semaphore.h"
@@ -123,6 +125,26 @@ std::intptr_t EraseAll(const char* name) {
   return 1;
 }
 
+std::intptr_t Format(const char* name) {
+  VolumeRecord* v = FindIdle(name);
+  if (v == nullptr) return 0;
+  BusyGuard busy(v);
+  return nor::FormatVolume(v) ? 1 : -1;
+}
+
+// Syncs every mounted volume with uncommitted changes.
+std::intptr_t SyncAll() {
+  VolumeLayer& layer = ffs_volume_layer();
+  if (layer.head.all_next == nullptr) return 0;
+  bool failed = false;
+  for (VolumeRecord* v = layer.head.all_next; v != &layer.head; v = v->all_next) {
+    if (v->nor == nullptr || Busy(v) || (v->flags & FFS_VF_COMMITTED)) continue;
+    BusyGuard busy(v);
+    failed |= nor::Sync(*v->nor, 1) != 0;
+  }
+  return failed ? -1 : 0;
+}
+
 }  // namespace
 
 std::intptr_t nor_volume_control(int command, const char* name, void* result, int mode,
@@ -141,9 +163,9 @@ std::intptr_t nor_volume_control(int command, const char* name, void* result, in
     case FFS_MOD_ERASE_ALL:
       return name != nullptr ? EraseAll(name) : 0;
     case FFS_MOD_FORMAT:
-      if (name == nullptr || FindIdle(name) == nullptr) return 0;
-      ffs_set_errno(FFS_EINVAL);
-      return -1;
+      return name != nullptr ? Format(name) : 0;
+    case FFS_MOD_SYNC_ALL:
+      return SyncAll();
     default:
       return 0;
   }
@@ -155,8 +177,13 @@ int nor_complete_volume(VolumeRecord* volume, const VolumeDescriptor* descriptor
   return 0;
 }
 
-int nor_unmount(VolumeRecord* volume, int /*commit*/) {
-  delete volume->nor;
+int nor_unmount(VolumeRecord* volume, int commit) {
+  nor::Volume* v = volume->nor;
+  if (v == nullptr) return 0;
+  int result = 0;
+  if (commit && v->Writable() && !(volume->flags & FFS_VF_IO_ERROR)) result = nor::Sync(*v, 1);
+  delete v;
   volume->nor = nullptr;
-  return 0;
+  volume->flags &= ~(FFS_VF_COMMITTED | FFS_VF_CHANGED | FFS_VF_COMMIT_PENDING);
+  return result;
 }

@@ -1,0 +1,179 @@
+// Directory commands: make, open, list (plain, with status, opening the
+// entry), close, remove, empty a tree, sort, and change the current
+// directory. Listings return the children newest first.
+#include <algorithm>
+#include <vector>
+
+#include "ffs/dispatch_internal.h"
+#include "ffs/dispatcher.h"
+#include "ffs/module_table.h"
+#include "ffs/volume_table.h"
+
+namespace ffsd {
+namespace {
+
+NodeSlot* NextListed(FileControlBlock* b) {
+  NodeSlot* dir = EntryOf(b);
+  if (!IsDir(dir)) return nullptr;
+  NodeSlot* cursor = static_cast<NodeSlot*>(b->cursor);
+  NodeSlot* next = cursor ? cursor->next : dir->child;
+  if (next == nullptr) return nullptr;
+  b->cursor = next;
+  b->dirent.unused = 0;
+  std::strncpy(b->dirent.name, next->name ? next->name : "", FFS_NAME_MAX);
+  b->dirent.name[FFS_NAME_MAX] = '\0';
+  return next;
+}
+
+}  // namespace
+
+std::intptr_t CmdMkdir(Request& r) {
+  VolumeRecord* v = r.volume;
+  const char* name = Arg<const char>(r.a1);
+  NodeSlot* parent = Arg<NodeSlot>(r.a3);
+  if (name == nullptr || !IsDir(parent)) return Fail(FFS_EINVAL);
+  if (ffs_check_name(name, true) != 0) return -1;
+  const std::uint32_t len = static_cast<std::uint32_t>(ComponentLength(name));
+  if (len == 0) return Fail(FFS_EINVAL);
+  if (CheckAccess(parent->inode, kWrite | kSearch) != 0) return -1;
+  if (FindChild(v, parent, name, len) != nullptr) return Fail(FFS_EEXIST);
+  if (CreateEntry(v, parent, name, len, true, static_cast<int>(r.a2)) == nullptr) return -1;
+  return EndChange(v);
+}
+
+std::intptr_t CmdOpendir(Request& r) {
+  FileControlBlock* b = r.block;
+  VolumeRecord* v = r.volume;
+  NodeSlot* dir = Arg<NodeSlot>(r.a1);
+  if (!IsDir(dir)) return Fail(FFS_ENOTDIR);
+  ffs_fcb_reset(b, FFS_KIND_DIRECTORY);
+  AttachToVolume(b, v, dir);
+  ++v->ref_count;  // dropped when the block is closed
+  return Ptr(b);
+}
+
+std::intptr_t CmdReaddir(Request& r) {
+  return NextListed(r.block) ? Ptr(&r.block->dirent) : 0;
+}
+
+std::intptr_t CmdReaddirStat(Request& r) {
+  NodeSlot* e = NextListed(r.block);
+  if (e == nullptr) return 0;
+  FillStat(r.volume, e, &r.block->dirstat, true);
+  return Ptr(&r.block->dirent);
+}
+
+std::intptr_t CmdReaddirOpen(Request& r) {
+  int* out = Arg<int>(r.a2);
+  NodeSlot* e = NextListed(r.block);
+  if (e == nullptr) return 0;
+  const int flags = static_cast<int>(r.a1);
+  int fd = -1;
+  if (IsDir(e)) {
+    fd = -2;
+  } else if (ReadOnly(r.volume) && flags != 0) {
+    Fail(FFS_EROFS);
+  } else if (r.volume->open_files >= r.volume->cache_size) {
+    Fail(FFS_EMFILE);
+  } else {
+    for (int i = 0; i < FFS_FCB_COUNT && fd < 0; ++i) {
+      FileControlBlock* nb = ffs_fcb(i);
+      if (nb == r.block || !ffs_fcb_is_free(nb)) continue;
+      ffs_fcb_reset(nb, FFS_KIND_FILE);
+      Request o{nb, r.volume, 0, 0, 0, 0, 0};
+      if (CheckAccess(e->inode, flags & FFS_O_WRONLY ? kWrite : kRead) == 0) {
+        AttachFile(o, e, flags);
+        fd = i;
+        ffs_fcb_raise_high_mark(i);
+      }
+      break;
+    }
+    if (fd < 0 && ffs_errno() != FFS_EACCES) Fail(FFS_EMFILE);
+  }
+  if (out) *out = fd;
+  return Ptr(&r.block->dirent);
+}
+
+std::intptr_t CmdClosedir(Request&) { return 0; }
+
+std::intptr_t RemoveDirectoryEntry(VolumeRecord* v, NodeSlot* entry) {
+  if (entry == Root(v)) return Fail(FFS_ENOENT);
+  if (CheckOwner(entry) != 0) return -1;
+  if (entry->child != nullptr) return Fail(FFS_EEXIST);
+  if (IsOpen(entry)) return Fail(FFS_EBUSY);
+  if (ffs_current_directory() == entry) ffs_set_current_directory(nullptr, nullptr);
+  ForgetCursor(entry);
+  UnlinkChild(entry);
+  const std::uint32_t len = entry->name ? static_cast<std::uint32_t>(std::strlen(entry->name)) : 0;
+  const std::uint32_t space = len + InodeBytes(v) + kDirectoryEntryBytes;
+  v->nor->node_bytes -= std::min(v->nor->node_bytes, space);
+  NodeSlot* inode = entry->inode;
+  Sm().free_slot(v, entry);
+  if (inode != nullptr && (inode->links <= 1)) Sm().free_slot(v, inode);
+  else if (inode != nullptr) --inode->links;
+  return 0;
+}
+
+std::intptr_t CmdRmdir(Request& r) {
+  NodeSlot* entry = Arg<NodeSlot>(r.a1);
+  if (!IsDir(entry)) return Fail(FFS_ENOTDIR);
+  if (RemoveDirectoryEntry(r.volume, entry) != 0) return -1;
+  const std::intptr_t s = EndChange(r.volume);
+  return (s == -1 && ffs_errno() == FFS_ENOSPC) ? 0 : s;
+}
+
+std::intptr_t CmdEmptyTree(Request& r) {
+  VolumeRecord* v = r.volume;
+  NodeSlot* top = Arg<NodeSlot>(r.a1);
+  if (!IsDir(top)) return Fail(FFS_ENOTDIR);
+  NodeSlot* cur = top;
+  std::intptr_t result = 0;
+  // Depth first without recursion: each step removes one entry or moves one
+  // level, and every level it enters holds children, so the walk ends.
+  for (std::uint32_t steps = 0; result == 0 && steps < 4 * LinkLimit(v); ++steps) {
+    NodeSlot* c = cur->child;
+    if (c == nullptr) {
+      if (cur == top) break;
+      NodeSlot* up = cur->parent;
+      result = RemoveDirectoryEntry(v, cur);
+      cur = up;
+    } else if (IsDir(c) && c->child != nullptr) {
+      cur = c;
+    } else if (IsDir(c)) {
+      result = RemoveDirectoryEntry(v, c);
+    } else {
+      result = CheckOwner(c) == 0 ? RemoveFileEntry(v, c) : -1;
+    }
+  }
+  const std::intptr_t s = EndChange(v);
+  if (result != 0) return result;
+  return (s == -1 && ffs_errno() == FFS_ENOSPC) ? 0 : s;
+}
+
+std::intptr_t CmdSortDir(Request& r) {
+  VolumeRecord* v = r.volume;
+  NodeSlot* dir = Arg<NodeSlot>(r.a1);
+  auto compare = reinterpret_cast<int (*)(const char*, const char*)>(r.a2);
+  if (!IsDir(dir) || compare == nullptr) return Fail(FFS_EINVAL);
+  for (int i = 0; i < FFS_FCB_COUNT; ++i)
+    if (ffs_fcb(i)->handler != nullptr && EntryOf(ffs_fcb(i)) == dir) return Fail(FFS_EBUSY);
+  std::vector<NodeSlot*> children;
+  std::uint32_t steps = LinkLimit(v);
+  for (NodeSlot* c = dir->child; c != nullptr && steps-- > 0; c = c->next) children.push_back(c);
+  std::stable_sort(children.begin(), children.end(), [&](NodeSlot* a, NodeSlot* b) {
+    return compare(a->name ? a->name : "", b->name ? b->name : "") < 0;
+  });
+  dir->child = nullptr;
+  for (auto it = children.rbegin(); it != children.rend(); ++it) LinkFirstChild(dir, *it);
+  return EndChange(v);
+}
+
+std::intptr_t CmdChdir(Request& r) {
+  NodeSlot* dir = EntryOf(r.block);
+  if (!IsDir(dir)) return Fail(FFS_ENOTDIR);
+  if (CheckAccess(dir->inode, kSearch) != 0) return -1;
+  ffs_set_current_directory(r.volume, dir);
+  return 0;
+}
+
+}  // namespace ffsd

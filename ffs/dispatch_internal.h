@@ -1,0 +1,172 @@
+// Shared by the dispatcher's command files: the argument record every
+// command function receives, node helpers over the sector manager's RAM node
+// table, and the end-of-change sync. Internal to ffs/.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "ffs/ffs.h"
+#include "ffs/file_control_block.h"
+#include "ffs/sector_services.h"
+
+namespace ffsd {
+
+using nor::NodeSlot;
+using nor::SlotKind;
+
+struct Request {
+  FileControlBlock* block;  // null for volume requests
+  VolumeRecord* volume;
+  std::intptr_t a1, a2, a3, a4, a5;
+};
+
+using CommandFn = std::intptr_t (*)(Request& r);
+
+inline std::intptr_t Fail(int error) {
+  ffs_set_errno(error);
+  return -1;
+}
+
+template <typename T>
+T* Arg(std::intptr_t a) {
+  return reinterpret_cast<T*>(a);
+}
+inline std::intptr_t Ptr(const void* p) { return reinterpret_cast<std::intptr_t>(p); }
+
+inline const FfsSectorServices& Sm() { return ffs_sector_services(); }
+
+inline bool IsDir(const NodeSlot* e) { return e && e->kind == SlotKind::Directory; }
+inline bool IsFile(const NodeSlot* e) { return e && e->kind == SlotKind::File; }
+inline NodeSlot* EntryOf(const FileControlBlock* b) { return static_cast<NodeSlot*>(b->entry); }
+inline NodeSlot* Root(VolumeRecord* v) { return v->nor ? v->nor->nodes.Root() : nullptr; }
+
+inline bool ReadOnly(const VolumeRecord* v) { return (v->flags & FFS_VF_READ_ONLY) != 0; }
+inline std::uint32_t InodeBytes(const VolumeRecord* v) { return v->inode_size_estimate; }
+
+// Checkpoint bytes of an entry beyond its name: a file entry, a directory entry.
+inline constexpr std::uint32_t kFileEntryBytes = 17;
+inline constexpr std::uint32_t kDirectoryEntryBytes = 21;
+inline std::uint32_t EntryBytes(bool directory) { return directory ? kDirectoryEntryBytes : kFileEntryBytes; }
+
+// Length of a name up to a '/' (or its end).
+inline std::size_t ComponentLength(const char* name) {
+  const char* slash = std::strchr(name, '/');
+  return slash ? static_cast<std::size_t>(slash - name) : std::strlen(name);
+}
+
+// Upper bound of any walk over node links (siblings, parents): the slot
+// count, so that damaged links can never make a walk endless.
+inline std::uint32_t LinkLimit(VolumeRecord* v) { return v->nor ? v->nor->nodes.slot_count() + 1 : 0; }
+// The child of dir whose name has exactly these bytes; null when none.
+NodeSlot* FindChild(VolumeRecord* v, NodeSlot* dir, const char* name, std::size_t length);
+// A new entry (file or directory) with its own inode record, the newest
+// child of parent: checkpoint space checked, the name stored, the mode and
+// the caller's owner and group stamped. Null with the error number set, every
+// slot and name taken returned.
+NodeSlot* CreateEntry(VolumeRecord* v, NodeSlot* parent, const char* name, std::uint32_t length,
+                      bool directory, int mode);
+// The serial number for a new inode record: the volume's next one, or from
+// 2^20 on the lowest number no inode record carries.
+std::uint32_t NewSerial(VolumeRecord* v);
+// Makes entry the first child of parent / takes it out of its parent's list.
+void LinkFirstChild(NodeSlot* parent, NodeSlot* entry);
+void UnlinkChild(NodeSlot* entry);
+// True when dir is entry or lies below it.
+bool IsSameOrBelow(VolumeRecord* v, const NodeSlot* dir, const NodeSlot* entry);
+
+// Access check of an inode record against the caller's owner and group:
+// mask bits 2 read, 1 write, 4 search. 0, or -1 with EACCES.
+int CheckAccess(const NodeSlot* inode, unsigned mask);
+inline constexpr unsigned kRead = 2, kWrite = 1, kSearch = 4;
+
+// The sync that ends every change: the commit-pending flag is cleared and the
+// volume synced in the mode of its commit-on-close flag.
+std::intptr_t EndChange(VolumeRecord* v);
+
+// Open-file bookkeeping shared by open, read-directory-and-open and dup.
+std::intptr_t AttachFile(Request& r, NodeSlot* entry, int flags);
+// Removes a file entry (remove, empty tree); the caller has checked rights.
+std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry);
+// Removes an empty directory entry (rmdir, empty tree).
+std::intptr_t RemoveDirectoryEntry(VolumeRecord* v, NodeSlot* entry);
+// Truncates a file's data to length (0 or more, within its size).
+std::intptr_t TruncateInode(VolumeRecord* v, NodeSlot* inode, std::uint32_t length);
+// Fills a stat record from an entry.
+void FillStat(VolumeRecord* v, const NodeSlot* entry, FfsStat* out, bool directorySize);
+// Closes the file of a block: the cached data written back, the open counts
+// lowered, a file removed while open reclaimed. 0, or -1 when writing back failed.
+int CloseBlock(FileControlBlock* b);
+// Frees a file entry that was removed while open, and its data when no
+// other name refers to it.
+void ReclaimUnlinked(VolumeRecord* v, NodeSlot* entry);
+// Directory listings positioned on an entry about to go step back to the
+// entry listed before it.
+void ForgetCursor(NodeSlot* entry);
+// True when a table block has this entry open.
+bool IsOpen(const NodeSlot* entry);
+// The entry a by-name command names in the block's directory: a1 (up to a
+// '/'); the block's own entry for an empty name. Null with ENOENT.
+NodeSlot* NamedEntry(Request& r, const char* name);
+// The caller owns the entry's inode record (EPERM otherwise).
+int CheckOwner(const NodeSlot* entry);
+
+// Makes a block one of this volume's: its entry, the dispatcher as handler,
+// the volume's lock and unlock operations.
+void AttachToVolume(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry);
+// Volume lock and unlock operations of a block (lock mode bit 0: write).
+void LockVolume(FileControlBlock* b, int mode);
+void UnlockVolume(FileControlBlock* b, int mode);
+
+// Command functions, by concern.
+std::intptr_t CmdResolve(Request& r);
+std::intptr_t CmdOpen(Request& r);
+std::intptr_t CmdClose(Request& r);
+std::intptr_t CmdDup(Request& r);
+std::intptr_t CmdEof(Request& r);
+std::intptr_t CmdFlush(Request& r);
+std::intptr_t CmdSeek(Request& r);
+std::intptr_t CmdRestorePosition(Request& r);
+std::intptr_t CmdTell(Request& r);
+std::intptr_t CmdFtruncate(Request& r);
+std::intptr_t CmdGetFlags(Request& r);
+std::intptr_t CmdSetFlags(Request& r);
+std::intptr_t CmdMkdir(Request& r);
+std::intptr_t CmdOpendir(Request& r);
+std::intptr_t CmdReaddir(Request& r);
+std::intptr_t CmdReaddirOpen(Request& r);
+std::intptr_t CmdReaddirStat(Request& r);
+std::intptr_t CmdClosedir(Request& r);
+std::intptr_t CmdRmdir(Request& r);
+std::intptr_t CmdEmptyTree(Request& r);
+std::intptr_t CmdSortDir(Request& r);
+std::intptr_t CmdChdir(Request& r);
+std::intptr_t CmdRename(Request& r);
+std::intptr_t CmdLink(Request& r);
+std::intptr_t CmdRemove(Request& r);
+std::intptr_t CmdTruncate(Request& r);
+std::intptr_t CmdAccess(Request& r);
+std::intptr_t CmdAttributes(Request& r);
+std::intptr_t CmdChmod(Request& r);
+std::intptr_t CmdChown(Request& r);
+std::intptr_t CmdFstat(Request& r);
+std::intptr_t CmdFstatSize(Request& r);
+std::intptr_t CmdStat(Request& r);
+std::intptr_t CmdStatSize(Request& r);
+std::intptr_t CmdSetModeTimes(Request& r);
+std::intptr_t CmdSetTimes(Request& r);
+std::intptr_t CmdFileId(Request& r);
+std::intptr_t CmdNotOffered(Request& r);
+// Volume requests.
+std::intptr_t ReqHoldCommits(Request& r);
+std::intptr_t ReqReleaseCommits(Request& r);
+std::intptr_t ReqGetcwd(Request& r);
+std::intptr_t ReqFileIdName(Request& r);
+std::intptr_t ReqNameInUse(Request& r);
+std::intptr_t ReqUnmount(Request& r);
+std::intptr_t ReqSpaceCheck(Request& r);
+std::intptr_t ReqCompactNames(Request& r);
+std::intptr_t ReqVolumeStats(Request& r);
+std::intptr_t ReqSyncNow(Request& r);
+
+}  // namespace ffsd

@@ -1,0 +1,250 @@
+// Commands on names and lengths: rename, link, remove, truncate by name, and
+// the removal and truncation they share with other commands. A file removed
+// while open leaves its directory at once and is freed at its last close.
+#include <algorithm>
+
+#include "ffs/dispatch_internal.h"
+#include "ffs/file_data.h"
+#include "ffs/module_table.h"
+#include "ffs/volume_table.h"
+
+namespace ffsd {
+namespace {
+
+std::uint32_t StoredBytes(const VolumeRecord* v, const NodeSlot* e, std::uint32_t nameLength) {
+  return nameLength + InodeBytes(v) + EntryBytes(IsDir(e));
+}
+
+std::uint32_t NameLength(const NodeSlot* e) {
+  return e->name ? static_cast<std::uint32_t>(std::strlen(e->name)) : 0;
+}
+
+std::intptr_t SyncIgnoringFull(VolumeRecord* v) {
+  const std::intptr_t s = EndChange(v);
+  return (s == -1 && ffs_errno() == FFS_ENOSPC) ? 0 : s;
+}
+
+// Releases every cluster of the chain from the one after keep (or the whole
+// chain when keep is none).
+void CutChain(VolumeRecord* v, NodeSlot* inode, std::uint32_t keep) {
+  nor::Volume* n = v->nor;
+  std::uint32_t first = inode->first_cluster;
+  if (keep != nor::kNoCluster) {
+    first = NextCluster(v, keep);
+    n->clusters[keep].link = nor::kChainEnd;
+    if (first < v->cluster_count) n->clusters[first].state = nor::kStateChainStart;
+  }
+  if (first < v->cluster_count) Sm().free_chain(v, first);
+}
+
+}  // namespace
+
+bool IsOpen(const NodeSlot* entry) {
+  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
+    const FileControlBlock* b = ffs_fcb(i);
+    if (b->handler != nullptr && b->entry == entry) return true;
+  }
+  return false;
+}
+
+void ForgetCursor(NodeSlot* entry) {
+  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
+    FileControlBlock* b = ffs_fcb(i);
+    if (b->handler != nullptr && b->cursor == entry) b->cursor = entry->prev;
+  }
+}
+
+int CheckOwner(const NodeSlot* entry) {
+  if (entry == nullptr || entry->inode == nullptr) return static_cast<int>(Fail(FFS_ENOENT));
+  return entry->inode->uid == ffs_owner_uid() ? 0 : static_cast<int>(Fail(FFS_EPERM));
+}
+
+NodeSlot* NamedEntry(Request& r, const char* name) {
+  NodeSlot* dir = EntryOf(r.block);
+  if (name == nullptr || *name == '\0') return dir;
+  NodeSlot* e = FindChild(r.volume, dir, name, ComponentLength(name));
+  if (e == nullptr) Fail(FFS_ENOENT);
+  return e;
+}
+
+namespace {
+
+// Grows a file with zeros, written through a block of its own.
+bool GrowWithZeros(VolumeRecord* v, NodeSlot* inode, std::uint32_t length) {
+  FileControlBlock grow{};
+  NodeSlot holder{};
+  holder.kind = SlotKind::File;
+  holder.inode = inode;
+  grow.volume = v;
+  grow.entry = &holder;
+  grow.access = FFS_ACC_WRITE;
+  PositionAt(v, &grow, inode, length);
+  const int r = FileWrite(&grow, nullptr, 0);
+  ReleaseHeld(v, &grow);
+  return r == 0 && inode->size == length;
+}
+
+// Shortens the chain to the clusters that hold length bytes.
+bool Shorten(VolumeRecord* v, NodeSlot* inode, std::uint32_t length) {
+  const std::uint32_t cs = v->cluster_size;
+  if (length == 0) {
+    CutChain(v, inode, nor::kNoCluster);
+    inode->first_cluster = inode->last_cluster = inode->tail_cluster = nor::kNoCluster;
+    inode->tail_fill = 0;
+  } else {
+    std::uint32_t keep = inode->first_cluster;
+    for (std::uint32_t i = 1; i < (length + cs - 1) / cs && keep < v->cluster_count; ++i)
+      keep = NextCluster(v, keep);
+    if (keep >= v->cluster_count) return Fail(FFS_EIO), false;
+    if (keep != inode->last_cluster) CutChain(v, inode, keep);
+    inode->last_cluster = static_cast<std::uint16_t>(keep);
+    inode->tail_cluster = length % cs ? static_cast<std::uint16_t>(keep) : nor::kNoCluster;
+    inode->tail_fill = length % cs;
+  }
+  inode->size = length;
+  return true;
+}
+
+}  // namespace
+
+std::intptr_t TruncateInode(VolumeRecord* v, NodeSlot* inode, std::uint32_t length) {
+  // Every open block of this file lets go of its cluster and keeps its byte
+  // position, found again in the changed chain afterwards.
+  std::uint32_t tells[FFS_FCB_COUNT] = {};
+  auto opens = [&](int i) {
+    const FileControlBlock* b = ffs_fcb(i);
+    return b->handler != nullptr && IsFile(EntryOf(b)) && EntryOf(b)->inode == inode;
+  };
+  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
+    if (!opens(i)) continue;
+    ReleaseHeld(v, ffs_fcb(i));
+    tells[i] = Tell(v, ffs_fcb(i), inode);
+  }
+  bool ok = true;
+  if (length > inode->size) ok = GrowWithZeros(v, inode, length);
+  else if (length < inode->size) ok = Shorten(v, inode, length);
+  inode->time1 = inode->time2 = ffs_clock();
+  for (int i = 0; i < FFS_FCB_COUNT; ++i)
+    if (opens(i)) PositionAt(v, ffs_fcb(i), inode, tells[i]);
+  if (!(v->flags & FFS_VF_COMMIT_ON_CLOSE)) v->flags |= FFS_VF_CHANGED;
+  return ok ? 0 : -1;
+}
+
+void ReclaimUnlinked(VolumeRecord* v, NodeSlot* entry) {
+  NodeSlot* inode = entry->inode;
+  if (inode != nullptr && inode->links == 0) {
+    CutChain(v, inode, nor::kNoCluster);
+    Sm().free_slot(v, inode);
+  }
+  Sm().free_slot(v, entry);
+}
+
+std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry) {
+  NodeSlot* inode = entry->inode;
+  ForgetCursor(entry);
+  UnlinkChild(entry);
+  v->nor->node_bytes -= std::min(v->nor->node_bytes, StoredBytes(v, entry, NameLength(entry)));
+  if (inode != nullptr && inode->links > 0) --inode->links;
+  if (inode != nullptr && inode->open_count > 0 && IsOpen(entry)) {
+    entry->unlinked = true;  // freed when its last open block closes
+    entry->parent = nullptr;
+    return 0;
+  }
+  ReclaimUnlinked(v, entry);
+  return 0;
+}
+
+std::intptr_t CmdRemove(Request& r) {
+  NodeSlot* dir = EntryOf(r.block);
+  const char* name = Arg<const char>(r.a1);
+  if (name == nullptr || *name == '\0') return Fail(FFS_ENOENT);
+  NodeSlot* e = NamedEntry(r, name);
+  if (e == nullptr) return -1;
+  if (IsDir(e)) return Fail(FFS_EISDIR);
+  if (CheckAccess(dir->inode, kWrite | kSearch) != 0) return -1;
+  RemoveFileEntry(r.volume, e);
+  return SyncIgnoringFull(r.volume);
+}
+
+std::intptr_t CmdTruncate(Request& r) {
+  const char* name = Arg<const char>(r.a1);
+  NodeSlot* e = NamedEntry(r, name);
+  if (e == nullptr) return -1;
+  if (!IsFile(e)) return Fail(FFS_EISDIR);
+  if (r.a2 < 0) return Fail(FFS_EINVAL);
+  if (CheckAccess(e->inode, kWrite) != 0) return -1;
+  if (TruncateInode(r.volume, e->inode, static_cast<std::uint32_t>(r.a2)) != 0) return -1;
+  return EndChange(r.volume);
+}
+
+std::intptr_t CmdRename(Request& r) {
+  VolumeRecord* v = r.volume;
+  NodeSlot* oldDir = EntryOf(r.block);
+  const char* oldName = Arg<const char>(r.a1);
+  const char* newName = Arg<const char>(r.a2);
+  NodeSlot* newDir = Arg<NodeSlot>(r.a3);
+  if (oldName == nullptr || newName == nullptr || !IsDir(oldDir) || !IsDir(newDir))
+    return Fail(FFS_EINVAL);
+  const std::size_t oldLen = ComponentLength(oldName), newLen = ComponentLength(newName);
+  if (oldLen == newLen && std::memcmp(oldName, newName, oldLen) == 0 && oldDir == newDir) return 0;
+  if (ffs_check_name(newName, true) != 0 || newLen == 0) return Fail(FFS_EINVAL);
+  if (newLen > FFS_NAME_MAX) return Fail(FFS_ENAMETOOLONG);
+  if (CheckAccess(oldDir->inode, kSearch) != 0 || CheckAccess(newDir->inode, kSearch) != 0) return -1;
+  NodeSlot* e = FindChild(v, oldDir, oldName, oldLen);
+  if (e == nullptr) return Fail(FFS_ENOENT);
+  if (CheckOwner(e) != 0) return -1;
+  if (FindChild(v, newDir, newName, newLen) != nullptr) return Fail(FFS_EEXIST);
+  if (CheckAccess(newDir->inode, kWrite) != 0) return -1;
+  if (IsDir(e) && IsSameOrBelow(v, newDir, e)) return Fail(FFS_EINVAL);
+  if (oldLen != newLen || std::memcmp(e->name, newName, newLen) != 0) {
+    char* stored = nullptr;
+    if (v->nor->names.StoreString(&stored, newName, static_cast<std::uint32_t>(newLen)) == nullptr)
+      return Fail(FFS_ENOSPC);
+    v->nor->names.Release(&e->name);
+    v->nor->names.HandOver(&stored, &e->name);
+    v->nor->node_bytes += static_cast<std::uint32_t>(newLen);
+    v->nor->node_bytes -= std::min<std::uint32_t>(v->nor->node_bytes, static_cast<std::uint32_t>(oldLen));
+  }
+  if (newDir != oldDir) {
+    ForgetCursor(e);
+    UnlinkChild(e);
+    LinkFirstChild(newDir, e);
+  }
+  if (e->inode) e->inode->time1 = e->inode->time2 = ffs_clock();
+  return EndChange(v);
+}
+
+std::intptr_t CmdLink(Request& r) {
+  VolumeRecord* v = r.volume;
+  const char* name = Arg<const char>(r.a1);
+  NodeSlot* dir = Arg<NodeSlot>(r.a2);
+  NodeSlot* existing = Arg<NodeSlot>(r.a3);
+  if (name == nullptr || !IsDir(dir) || existing == nullptr || !existing->IsEntry())
+    return Fail(FFS_EINVAL);
+  if (ffs_check_name(name, false) != 0) return -1;
+  const std::size_t len = std::strlen(name);
+  if (len == 0) return Fail(FFS_EINVAL);
+  if (len > FFS_NAME_MAX) return Fail(FFS_ENAMETOOLONG);
+  // A second name for a directory would let two entries claim one children
+  // list; like most file systems this one refuses it.
+  if (IsDir(existing)) return Fail(FFS_EPERM);
+  if (FindChild(v, dir, name, len) != nullptr) return Fail(FFS_EEXIST);
+  if (existing->inode == nullptr || existing->inode->links == 0xFF) return Fail(FFS_EINVAL);
+  if (CheckAccess(dir->inode, kWrite | kSearch) != 0) return -1;
+  const std::uint32_t space = static_cast<std::uint32_t>(len) + kFileEntryBytes;
+  if (Sm().check_space(v, space) != 0) return -1;
+  NodeSlot* e = Sm().take_slot(v);
+  if (e == nullptr) return -1;
+  if (v->nor->names.StoreString(&e->name, name, static_cast<std::uint32_t>(len)) == nullptr) {
+    Sm().free_slot(v, e);
+    return Fail(FFS_ENOSPC);
+  }
+  e->kind = existing->kind;
+  e->inode = existing->inode;
+  ++existing->inode->links;
+  LinkFirstChild(dir, e);
+  v->nor->node_bytes += space;
+  return EndChange(v);
+}
+
+}  // namespace ffsd

@@ -1,0 +1,240 @@
+// Opening and closing files, and the commands on an open file's position,
+// flags and length. An open file holds one reference on its volume record and
+// counts in the volume's open files until it is closed.
+#include <algorithm>
+
+#include "ffs/dispatch_internal.h"
+#include "ffs/dispatcher.h"
+#include "ffs/file_data.h"
+#include "ffs/module_table.h"
+#include "ffs/volume_table.h"
+
+namespace ffsd {
+namespace {
+
+std::uint32_t AccessOfFlags(int flags) {
+  const bool append = flags & FFS_O_APPEND;
+  if (flags & FFS_O_WRONLY) return append ? FFS_ACC_APPEND : FFS_ACC_WRITE;
+  if (flags & FFS_O_RDWR) return FFS_ACC_READ | (append ? FFS_ACC_APPEND : FFS_ACC_WRITE);
+  return FFS_ACC_READ;
+}
+
+bool WantsWrite(int flags) { return (flags & (FFS_O_WRONLY | FFS_O_RDWR)) != 0; }
+
+unsigned RightsOfFlags(int flags) {
+  if (flags & FFS_O_WRONLY) return kWrite;
+  if (flags & FFS_O_RDWR) return kRead | kWrite;
+  return kRead;
+}
+
+}  // namespace
+
+std::intptr_t AttachFile(Request& r, NodeSlot* entry, int flags) {
+  FileControlBlock* b = r.block;
+  VolumeRecord* v = r.volume;
+  NodeSlot* inode = entry->inode;
+  b->volume = v;
+  AttachToVolume(b, v, entry);
+  b->read = FileRead;
+  b->write = FileWrite;
+  b->held = nullptr;
+  b->written = false;
+  b->access = AccessOfFlags(flags);
+  if (flags & FFS_O_APPEND) PositionAtEnd(v, b, inode);
+  else PositionAtStart(b, inode);
+  b->saved = b->position;
+  inode->access |= static_cast<std::uint8_t>(b->access);
+  ++inode->open_count;
+  entry->open_block = b;
+  ++v->open_files;
+  ++v->ref_count;
+  return 0;
+}
+
+std::intptr_t CmdOpen(Request& r) {
+  VolumeRecord* v = r.volume;
+  const char* name = Arg<const char>(r.a1);
+  const int flags = static_cast<int>(r.a2);
+  NodeSlot* parent = Arg<NodeSlot>(r.a4);
+  if (name == nullptr || !IsDir(parent)) return Fail(FFS_EINVAL);
+  if (v->open_files >= v->cache_size) return Fail(FFS_EMFILE);
+  if (ReadOnly(v) && flags != 0) return Fail(FFS_EROFS);
+  if (ffs_check_name(name, false) != 0) return -1;
+  NodeSlot* entry = FindChild(v, parent, name, std::strlen(name));
+  if (entry != nullptr) {
+    if ((flags & FFS_O_CREAT) && (flags & FFS_O_EXCL)) return Fail(FFS_EEXIST);
+    if (IsDir(entry)) {
+      if (WantsWrite(flags)) return Fail(FFS_EISDIR);
+      Request d{r.block, v, Ptr(entry), 0, 0, 0, 0};
+      return CmdOpendir(d) != 0 ? 0 : -1;
+    }
+    NodeSlot* inode = entry->inode;
+    if (inode == nullptr) return Fail(FFS_EIO);
+    if (inode->open_count > 0 && (inode->access & (FFS_ACC_WRITE | FFS_ACC_APPEND)) && WantsWrite(flags))
+      return Fail(FFS_EACCES);
+    if (inode->open_count == 0) inode->access = 0;
+    if (CheckAccess(inode, RightsOfFlags(flags)) != 0) return -1;
+    AttachFile(r, entry, flags);
+    if ((flags & FFS_O_TRUNC) && WantsWrite(flags) && inode->size > 0) {
+      const std::intptr_t t = TruncateInode(v, inode, 0);
+      PositionAtStart(r.block, inode);
+      r.block->saved = r.block->position;
+      return t == -1 ? -1 : 0;
+    }
+    return 0;
+  }
+  if (!(flags & FFS_O_CREAT)) return Fail(FFS_ENOENT);
+  if (CheckAccess(parent->inode, kWrite | kSearch) != 0) return -1;
+  entry = CreateEntry(v, parent, name, static_cast<std::uint32_t>(std::strlen(name)), false,
+                      static_cast<int>(r.a3));
+  if (entry == nullptr) return -1;
+  return AttachFile(r, entry, flags);
+}
+
+int CloseBlock(FileControlBlock* b) {
+  VolumeRecord* v = b->volume;
+  NodeSlot* entry = EntryOf(b);
+  if (v == nullptr || !IsFile(entry) || entry->inode == nullptr) return 0;
+  ReleaseHeld(v, b);
+  NodeSlot* inode = entry->inode;
+  const int result = v->nor != nullptr && Sm().flush_file(v, inode) != 0 ? -1 : 0;
+  if (inode->open_count > 0) --inode->open_count;
+  // The open-mode bits are those of the opens that remain: a closed writer
+  // no longer keeps other writers out.
+  inode->access = 0;
+  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
+    const FileControlBlock* o = ffs_fcb(i);
+    if (o != b && o->handler != nullptr && IsFile(EntryOf(o)) && EntryOf(o)->inode == inode)
+      inode->access |= static_cast<std::uint8_t>(o->access & (FFS_ACC_READ | FFS_ACC_WRITE | FFS_ACC_APPEND));
+  }
+  if (entry->open_block == b) entry->open_block = nullptr;
+  if (v->open_files > 0) --v->open_files;
+  b->entry = nullptr;
+  if (entry->unlinked && inode->open_count == 0 && v->nor != nullptr) ReclaimUnlinked(v, entry);
+  return result;
+}
+
+std::intptr_t CmdClose(Request& r) {
+  FileControlBlock* b = r.block;
+  VolumeRecord* v = r.volume;
+  if (!IsFile(EntryOf(b))) return 0;  // a directory block is only released
+  const bool written = b->written;
+  std::intptr_t result = CloseBlock(b);
+  if (written) {
+    v->flags &= ~FFS_VF_COMMIT_PENDING;
+    if (v->flags & FFS_VF_COMMIT_ON_CLOSE) {
+      if (Sm().sync(v, 1) != 0 && ffs_errno() != FFS_ENOSPC) result = -1;
+    }
+    v->flags |= FFS_VF_CHANGED;
+  }
+  return result;
+}
+
+std::intptr_t CmdDup(Request& r) {
+  VolumeRecord* v = r.volume;
+  FileControlBlock* b = r.block;
+  NodeSlot* entry = EntryOf(b);
+  if (v->open_files >= v->cache_size) return Fail(FFS_EMFILE);
+  FileControlBlock* copy = nullptr;
+  for (int i = 0; i < FFS_FCB_COUNT && copy == nullptr; ++i)
+    if (ffs_fcb_is_free(ffs_fcb(i))) copy = ffs_fcb(i);
+  if (copy == nullptr || !IsFile(entry)) return Fail(FFS_EMFILE);
+  const FfsSem sem = copy->sem;
+  *copy = *b;
+  copy->sem = sem;
+  copy->held = nullptr;
+  ++entry->inode->open_count;
+  ++v->open_files;
+  ++v->ref_count;
+  return ffs_fcb_index(copy);
+}
+
+std::intptr_t CmdEof(Request& r) {
+  NodeSlot* entry = EntryOf(r.block);
+  if (!IsFile(entry)) return 1;
+  return Tell(r.volume, r.block, entry->inode) >= entry->inode->size ? 1 : 0;
+}
+
+std::intptr_t CmdFlush(Request& r) {
+  NodeSlot* entry = EntryOf(r.block);
+  if (!IsFile(entry)) return 0;
+  ReleaseHeld(r.volume, r.block);
+  return Sm().flush_file(r.volume, entry->inode) == 0 ? 0 : -1;
+}
+
+std::intptr_t CmdSeek(Request& r) {
+  NodeSlot* entry = EntryOf(r.block);
+  if (!IsFile(entry)) return Fail(FFS_EINVAL);
+  NodeSlot* inode = entry->inode;
+  const std::int64_t offset = static_cast<std::int32_t>(r.a1);
+  std::int64_t base;
+  switch (r.a2) {
+    case 0:
+      if (offset < 0) return Fail(FFS_EINVAL);
+      base = 0;
+      break;
+    case 1: base = Tell(r.volume, r.block, inode); break;
+    case 2: base = inode->size; break;
+    default: return Fail(FFS_EINVAL);
+  }
+  const std::int64_t target = base + offset;
+  if (target < 0 || target > 0x7FFFFFFF) return Fail(FFS_EINVAL);
+  if (offset < 0 && inode->first_cluster == nor::kNoCluster) return Fail(FFS_EINVAL);
+  ReleaseHeld(r.volume, r.block);
+  PositionAt(r.volume, r.block, inode, static_cast<std::uint32_t>(target));
+  return 0;
+}
+
+std::intptr_t CmdRestorePosition(Request& r) {
+  const FcbPosition* p = Arg<const FcbPosition>(r.a1);
+  NodeSlot* entry = EntryOf(r.block);
+  if (p == nullptr || !IsFile(entry)) return Fail(FFS_EINVAL);
+  // The record is taken as a byte position: a stale cluster number can
+  // never lead the block outside the file's chain.
+  ReleaseHeld(r.volume, r.block);
+  FileControlBlock probe = *r.block;
+  probe.position = *p;
+  PositionAt(r.volume, r.block, entry->inode, Tell(r.volume, &probe, entry->inode));
+  return 0;
+}
+
+std::intptr_t CmdTell(Request& r) {
+  NodeSlot* entry = EntryOf(r.block);
+  if (!IsFile(entry)) return Fail(FFS_EINVAL);
+  return Tell(r.volume, r.block, entry->inode);
+}
+
+std::intptr_t CmdFtruncate(Request& r) {
+  NodeSlot* entry = EntryOf(r.block);
+  if (!IsFile(entry)) return Fail(FFS_EINVAL);
+  if (!(r.block->access & (FFS_ACC_WRITE | FFS_ACC_APPEND))) return Fail(FFS_EACCES);
+  if (r.a1 < 0) return Fail(FFS_EINVAL);
+  if (TruncateInode(r.volume, entry->inode, static_cast<std::uint32_t>(r.a1)) != 0) return -1;
+  return EndChange(r.volume);
+}
+
+std::intptr_t CmdGetFlags(Request& r) {
+  const std::uint32_t a = r.block->access;
+  std::intptr_t flags = 0;
+  const bool append = a & FFS_ACC_APPEND;
+  if (a & FFS_ACC_READ) {
+    if (a & (FFS_ACC_WRITE | FFS_ACC_APPEND)) flags = append ? 6 : 2;
+  } else if (a & (FFS_ACC_WRITE | FFS_ACC_APPEND)) {
+    flags = append ? 5 : 1;
+  }
+  if (a & FFS_ACC_FLAG16) flags |= 64;
+  if (a & FFS_ACC_FLAG32) flags |= 128;
+  return flags;
+}
+
+std::intptr_t CmdSetFlags(Request& r) {
+  FileControlBlock* b = r.block;
+  if ((r.a1 & FFS_O_APPEND) && (b->access & FFS_ACC_WRITE)) {
+    b->access = (b->access & ~FFS_ACC_WRITE) | FFS_ACC_APPEND;
+  }
+  if (r.a1 & 64) b->access |= FFS_ACC_FLAG16;
+  if (r.a1 & 128) b->access |= FFS_ACC_FLAG32;
+  return 0;
+}
+
+}  // namespace ffsd

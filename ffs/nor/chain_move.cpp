@@ -1,0 +1,49 @@
+// Cluster replacement within chains. Invariant: after a replacement the
+// chain reads the same from its inode's first cluster, only one cluster
+// number changed, and the used counts moved with the cluster.
+#include "ffs/nor/chain_move.h"
+
+#include "ffs/file_control_block.h"
+
+namespace nor {
+
+bool TakeFreeHead(Volume& v, uint32_t& cluster) {
+  if (v.free_head == kNone32 || v.free_head == v.free_tail ||
+      v.free_head >= v.geo.cluster_count) {
+    ffs_set_errno(FFS_ENOSPC);
+    return false;
+  }
+  cluster = v.free_head;
+  v.free_head = v.clusters[cluster].link;
+  return true;
+}
+
+void ReplaceCluster(Volume& v, uint32_t source, uint32_t target, NodeSlot* owner) {
+  const Geometry& g = v.geo;
+  SectorEntry& from = v.sectors[g.SectorOf(source)];
+  if (from.used > 0) --from.used;
+  ++v.sectors[g.SectorOf(target)].used;
+
+  ClusterEntry& s = v.clusters[source];
+  ClusterEntry& t = v.clusters[target];
+  t = s;
+  if (s.state != kStateChainStart && s.state < g.cluster_count) v.clusters[s.state].link = uint16_t(target);
+  if (s.link != kChainEnd && s.link < g.cluster_count) v.clusters[s.link].state = uint16_t(target);
+
+  if (owner && owner->kind == SlotKind::Inode) {
+    if (owner->first_cluster == source) owner->first_cluster = uint16_t(target);
+    if (owner->last_cluster == source) owner->last_cluster = uint16_t(target);
+    if (owner->tail_cluster == source) owner->tail_cluster = uint16_t(target);
+  }
+  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
+    FileControlBlock* b = ffs_fcb(i);
+    if (!b || !b->handler || b->volume != v.record) continue;
+    if (b->position.cluster == source) b->position.cluster = target;
+    if (b->saved.cluster == source) b->saved.cluster = target;
+  }
+  s.state = kStateDirty;
+  s.link = kChainEnd;
+  from.flags |= kSectorStale;
+}
+
+}  // namespace nor

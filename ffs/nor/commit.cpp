@@ -1,0 +1,261 @@
+// Commit: the old checkpoint's clusters turn dirty, the new one takes
+// clusters from the checkpoint area (or a whole free sector), its stream is
+// written, and clearing its start bit last is the commit point.
+#include "ffs/nor/commit.h"
+
+#include <algorithm>
+
+#include "ffs/nor/recycle.h"
+#include "ffs/nor/sector_header.h"
+
+namespace nor {
+
+namespace {
+
+
+// Where the new checkpoint goes: clusters in stream order and the whole free
+// sectors that supply the part beyond the current area.
+struct Plan {
+  std::vector<uint16_t> clusters;
+  std::vector<uint32_t> sectors_taken;
+  uint32_t cursor = kNone32;
+};
+
+// Free list grouped into (sector, first index, count) runs.
+struct SectorRun {
+  uint32_t sector;
+  size_t begin;
+  size_t count;
+};
+
+std::vector<SectorRun> RunsBySector(const Geometry& g, const ClusterList& list) {
+  std::vector<SectorRun> runs;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const uint32_t s = g.SectorOf(list[i]);
+    if (runs.empty() || runs.back().sector != s) runs.push_back(SectorRun{s, i, 0});
+    ++runs.back().count;
+  }
+  return runs;
+}
+
+bool MakePlan(const Volume& v, const ClusterList& free_list, uint32_t n, Plan& plan) {
+  const Geometry& g = v.geo;
+  plan = Plan();
+  std::vector<SectorRun> runs = RunsBySector(g, free_list);
+  size_t next_run = 0;
+  size_t left_on_list = free_list.size();
+  uint32_t cursor = v.cursor;
+  while (plan.clusters.size() < n) {
+    if (cursor == kNone32) {
+      // The first whole free sector; the list must keep at least one cluster.
+      while (next_run < runs.size() && runs[next_run].count != g.DataClustersPerSector()) ++next_run;
+      if (next_run == runs.size() || left_on_list <= runs[next_run].count) {
+        ffs_set_errno(FFS_ENOSPC);
+        return false;
+      }
+      left_on_list -= runs[next_run].count;
+      plan.sectors_taken.push_back(runs[next_run].sector);
+      cursor = g.FirstDataCluster(runs[next_run++].sector);
+    }
+    plan.clusters.push_back(uint16_t(cursor));
+    cursor = g.IsLastOfSector(cursor) ? kNone32 : cursor + 1;
+  }
+  plan.cursor = cursor;
+  return true;
+}
+
+ClusterList WithoutSectors(const Geometry& g, const ClusterList& list,
+                           const std::vector<uint32_t>& sectors) {
+  ClusterList out;
+  for (uint16_t c : list) {
+    if (std::find(sectors.begin(), sectors.end(), g.SectorOf(c)) == sectors.end()) out.push_back(c);
+  }
+  return out;
+}
+
+// Old checkpoint: its clusters turn dirty and its sectors (but the area's)
+// lose their checkpoint mark.
+void RetireCheckpoint(Volume& v, int mode) {
+  const Geometry& g = v.geo;
+  const uint32_t area_sector = v.cursor == kNone32 ? kNone32 : g.SectorOf(v.cursor);
+  uint32_t c = v.checkpoint_first;
+  for (uint32_t n = 0; n < v.checkpoint_clusters && c < g.cluster_count; ++n) {
+    const uint32_t next = v.clusters[c].link;
+    v.clusters[c] = ClusterEntry{kChainEnd, kStateDirty};
+    const uint32_t s = g.SectorOf(c);
+    if (s != area_sector && (v.sectors[s].flags & kSectorCheckpoint)) {
+      v.sectors[s].flags &= uint8_t(~kSectorCheckpoint);
+      if (mode == 1) OfferSector(v, s);
+    }
+    c = next;
+  }
+  v.checkpoint_first = v.checkpoint_last = kNone32;
+  v.checkpoint_clusters = 0;
+}
+
+void ApplyPlan(Volume& v, const Plan& plan, const ClusterList& free_list) {
+  const Geometry& g = v.geo;
+  for (uint32_t s : plan.sectors_taken) {
+    for (uint32_t c = g.FirstDataCluster(s); c <= g.LastCluster(s); ++c) {
+      v.clusters[c] = ClusterEntry{kChainEnd, kStateDirty};
+    }
+    v.sectors[s].flags |= kSectorCheckpoint;
+  }
+  v.SetFreeList(WithoutSectors(g, free_list, plan.sectors_taken));
+  uint32_t prev = kStateChainStart;
+  for (uint16_t c : plan.clusters) {
+    v.clusters[c] = ClusterEntry{kChainEnd, uint16_t(prev)};
+    if (prev != kStateChainStart) v.clusters[prev].link = c;
+    v.sectors[g.SectorOf(c)].flags |= kSectorCheckpoint;
+    prev = c;
+  }
+  v.cursor = plan.cursor;
+  v.checkpoint_first = plan.clusters.front();
+  v.checkpoint_last = plan.clusters.back();
+  v.checkpoint_clusters = uint32_t(plan.clusters.size());
+}
+
+}  // namespace
+
+std::vector<ClusterList> CollectChains(const Volume& v, uint32_t skip) {
+  const Geometry& g = v.geo;
+  std::vector<ClusterList> chains;
+  for (uint32_t first = 0; first < g.cluster_count; ++first) {
+    if (v.clusters[first].state != kStateChainStart || first == skip) continue;
+    ClusterList chain{uint16_t(first)};
+    uint32_t c = v.clusters[first].link;
+    while (c < g.cluster_count && chain.size() < g.cluster_count) {
+      chain.push_back(uint16_t(c));
+      c = v.clusters[c].link;
+    }
+    chains.push_back(std::move(chain));
+  }
+  return chains;
+}
+
+std::vector<uint8_t> BuildContent(const Volume& v, uint32_t sequence, uint32_t cursor,
+                                  const ClusterList& free_list,
+                                  const std::vector<ClusterList>& chains) {
+  const Geometry& g = v.geo;
+  auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };
+  const std::vector<uint16_t> free_words = EncodeFreeList(g, free_list, unusable);
+  const std::vector<uint16_t> chain_words = EncodeChains(g, chains);
+  CheckpointPrelude p;
+  CheckpointHeader& h = p.header;
+  h.sequence = sequence;
+  h.slot_count = v.nodes.slot_count();
+  h.chain_words = uint32_t(chain_words.size());
+  h.next_serial = v.next_serial;
+  h.free_head = free_list.empty() ? kNone32 : free_list.front();
+  h.free_tail = free_list.empty() ? kNone32 : free_list.back();
+  h.free_count = uint32_t(free_list.size());
+  h.max_erase = v.max_erase;
+  for (const SectorEntry& s : v.sectors) {
+    p.erase_counts.push_back(s.erase_count);
+    p.read_counts.push_back(s.read_count);
+  }
+  p.cursor = cursor;
+  VectorSink sink;
+  WritePrelude(sink, g, p);
+  for (const auto& page : v.nodes.pages) {
+    for (const NodeSlot& slot : page->slots) WriteSlot(sink, g, ToRecord(slot));
+  }
+  WriteWords(sink, free_words);
+  WriteWords(sink, chain_words);
+  const uint32_t length = uint32_t(sink.data.size());
+  for (int i = 0; i < 4; ++i) sink.data[size_t(i)] = uint8_t(length >> (8 * i));
+  return sink.data;
+}
+
+uint32_t EstimateCheckpointLength(const Volume& v) {
+  // The content as it would be written now, plus the run token of a
+  // checkpoint chain that spans a sector more.
+  return uint32_t(BuildContent(v, v.sequence + 1, v.cursor, v.FreeList(), CollectChains(v)).size()) +
+         8;
+}
+
+uint32_t FreeClustersForData(Volume& v, uint32_t extra) {
+  const Geometry& g = v.geo;
+  const int64_t per = g.DataClustersPerSector();
+  const int64_t S = g.sector_count, P = g.clusters_per_sector, H = g.header_clusters;
+  const int64_t U = S * per;
+  const int64_t used = v.used_clusters;
+  int64_t V = 0;
+  for (uint32_t q : v.recycle_queue) V += q < g.sector_count ? 1 : 0;
+  const int64_t L = v.estimated_length;
+  const int64_t K = v.checkpoint_clusters;
+  const int64_t spare = int64_t(g.cluster_count) - V * P - S * H - used;
+  const int64_t A = spare > 0 ? (spare + per - 1) / per : 0;
+  const int64_t B = (L + 2 * (used + A) + int64_t(extra) + g.cluster_size - 1) / g.cluster_size;
+  const int64_t margin = std::max<int64_t>((U + 99) / 100, 0);
+  const int64_t R = ((3 * B + per - 1) / per + V + 1) * per + used + (K - 1) + margin;
+  if (R < U) return uint32_t(U - R);
+  ffs_set_errno(FFS_ENOSPC);
+  return 0;
+}
+
+bool Commit(Volume& v, int mode) {
+  const Geometry& g = v.geo;
+  NodeSlot* root = v.nodes.Root();
+  if (root && root->inode) {
+    const int saved = ffs_errno();
+    root->inode->tail_fill = FreeClustersForData(v, 0) == 0 ? 1 : 0;
+    ffs_set_errno(saved);
+  }
+  if (v.TooManyUnusable()) return false;
+  if (v.checkpoint_first != kNone32 && v.clean && !v.SetCleanMark()) return false;
+
+  // Plan where the new checkpoint goes before anything changes, so that a
+  // volume without room keeps its old checkpoint intact.
+  const ClusterList free_list = v.FreeList();
+  std::vector<ClusterList> chains = CollectChains(v, v.checkpoint_first);
+  const uint32_t sequence = v.sequence + 1;
+  Plan plan;
+  uint32_t n = 1;
+  for (int round = 0; round < 16; ++round) {
+    if (!MakePlan(v, free_list, n, plan)) return false;
+    std::vector<ClusterList> with_own = chains;
+    with_own.push_back(plan.clusters);
+    const ClusterList rest = WithoutSectors(g, free_list, plan.sectors_taken);
+    const uint32_t length = uint32_t(BuildContent(v, sequence, plan.cursor, rest, with_own).size());
+    const uint32_t need = StreamClusters(g, plan.clusters.front(), length);
+    if (need <= n) break;
+    n = need;
+  }
+
+  RetireCheckpoint(v, mode);
+  ApplyPlan(v, plan, free_list);
+  std::vector<uint8_t> content = BuildContent(v, sequence, v.cursor, v.FreeList(), CollectChains(v));
+  if (StreamClusters(g, v.checkpoint_first, uint32_t(content.size())) > v.checkpoint_clusters) {
+    ffs_set_errno(FFS_ENOSPC);
+    return false;
+  }
+  StreamWriter writer(g, v, v.checkpoint_first,
+                      [&v](uint32_t c) { return uint32_t(v.clusters[c].link); });
+  if (!writer.Put(content.data(), content.size()) || !writer.Finish()) {
+    if (ffs_errno() != FFS_EIO) ffs_set_errno(FFS_EIO);
+    return false;
+  }
+  // The last cluster of the chain carries the clean mark.
+  for (SectorEntry& s : v.sectors) s.flags &= uint8_t(~kSectorStale);
+  if (!v.MarkCheckpointStart(v.checkpoint_first)) return false;  // the commit point
+  v.sequence = sequence;
+  v.stream_length = uint32_t(content.size());
+  v.estimated_length = v.stream_length;
+  v.clean = true;
+  v.record->flags |= FFS_VF_COMMITTED;
+  v.record->flags &= ~(FFS_VF_CHANGED | FFS_VF_COMMIT_PENDING);
+  return true;
+}
+
+int Sync(Volume& v, int mode) {
+  if (mode == 0) {
+    v.record->flags |= FFS_VF_COMMIT_PENDING;
+    return 0;
+  }
+  const bool flushed = v.cache->Flush() >= 0;
+  const bool committed = Commit(v, 1);
+  return flushed && committed ? 0 : -1;
+}
+
+}  // namespace nor

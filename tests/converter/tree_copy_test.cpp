@@ -1,0 +1,258 @@
+// vorel end to end: host trees into images and back, for both flash types,
+// the copy rules (dotted directories, links, special files), reproducible
+// images, full volumes, and images whose names must never reach a host path.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/ffs/nor/image_builder.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+const std::string kSuccess = "-- VoRel -- Task executed successfully\n\n";
+const std::string kOld = "MX29LV640B";
+const std::string kNew = "M29W256G";
+
+std::string Pattern(std::size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + seed * 17 + (i >> 8)) & 0xFF);
+  return s;
+}
+
+testsupport::ProcessResult Vorel(const std::vector<std::string>& args, const std::string& cwd) {
+  std::vector<std::string> argv = {VOREL_BINARY};
+  argv.insert(argv.end(), args.begin(), args.end());
+  testsupport::ProcessOptions o;
+  o.workingDirectory = cwd;
+  o.setEnv = {{"TEMP", cwd}};
+  return testsupport::RunProcess(argv, o);
+}
+
+testsupport::ProcessResult Ptf(const std::string& src, const std::string& img, std::uint32_t size,
+                               const std::string& type, const std::string& cwd) {
+  return Vorel({"-dir:ptf", "-src:" + src, "-dst:" + img, "-size:" + std::to_string(size),
+                "-flashType:" + type}, cwd);
+}
+
+testsupport::ProcessResult Ftp(const std::string& img, const std::string& dst, const std::string& type,
+                               const std::string& cwd) {
+  return Vorel({"-dir:ftp", "-src:" + img, "-dst:" + dst, "-flashType:" + type}, cwd);
+}
+
+// Relative path -> content ("/" suffix for a directory), links not followed.
+std::map<std::string, std::string> Snapshot(const std::string& root, bool skipDottedDirs) {
+  std::map<std::string, std::string> out;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    const std::string rel = fs::relative(it->path(), root).string();
+    if (it->is_directory() && !it->is_symlink()) {
+      if (skipDottedDirs && it->path().filename().string().find('.') != std::string::npos) {
+        it.disable_recursion_pending();
+        continue;
+      }
+      out[rel + "/"] = "";
+    } else if (it->is_regular_file()) {
+      out[rel] = ReadFile(it->path().string());
+    }
+  }
+  return out;
+}
+
+class TreeCopy : public ::testing::Test {
+ protected:
+  std::string Src(const std::string& rel = "") const { return rel.empty() ? dir / "src" : dir / ("src/" + rel); }
+  void File(const std::string& rel, const std::string& content) {
+    fs::create_directories(fs::path(Src(rel)).parent_path());
+    WriteFile(Src(rel), content);
+  }
+  void Dir(const std::string& rel) { fs::create_directories(Src(rel)); }
+  void BuildSampleTree() {
+    File("empty.bin", "");
+    File("one.bin", "x");
+    File("block512.bin", Pattern(512, 1));
+    File("block513.bin", Pattern(513, 2));
+    File("k3.bin", Pattern(256 * 3, 3));
+    File(std::string(64, 'n'), "sixty-four");
+    File("sub/inner/deep.txt", "deep\n");
+    File("sub/k40.bin", Pattern(256 * 40, 4));
+    Dir("sub/empty");
+    Dir("emptytop");
+    File("data.old/skipped.txt", "not copied");
+  }
+  TempDir dir;
+};
+
+TEST_F(TreeCopy, RoundTripBothFlashTypes) {
+  BuildSampleTree();
+  for (const auto& [type, size] : {std::pair{kOld, 4u << 20}, std::pair{kNew, 4u << 20}}) {
+    const std::string img = dir / ("t" + type + ".img");
+    const std::string back = dir / ("back" + type);
+    auto r = Ptf(Src(), img, size, type, dir.path());
+    ASSERT_EQ(r.exitCode, 0) << type << "\n" << r.out;
+    EXPECT_EQ(r.out, "Format Volume TmpDisc \nMount Volume TmpDisc \n" + kSuccess);
+    EXPECT_EQ(fs::file_size(img), size);
+    r = Ftp(img, back, type, dir.path());
+    ASSERT_EQ(r.exitCode, 0) << type << "\n" << r.out;
+    EXPECT_EQ(r.out, kSuccess);
+    EXPECT_EQ(Snapshot(back, false), Snapshot(Src(), true)) << type;
+    EXPECT_FALSE(fs::exists(back + "/data.old"));
+  }
+}
+
+TEST_F(TreeCopy, SameTreeGivesTheSameImageWhateverTheCreationOrder) {
+  const std::vector<std::string> names = {"b", "a", "C", "z1", "m"};
+  TempDir one, two;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    WriteFile(one / names[i], Pattern(300 + i * 97, unsigned(i)));
+    fs::create_directories(one / ("d" + names[i]));
+    WriteFile(one / ("d" + names[i] + "/f"), names[i]);
+  }
+  for (std::size_t k = names.size(); k-- > 0;) {
+    fs::create_directories(two / ("d" + names[k]));
+    WriteFile(two / ("d" + names[k] + "/f"), names[k]);
+    WriteFile(two / names[k], Pattern(300 + k * 97, unsigned(k)));
+  }
+  ASSERT_EQ(Ptf(one.path(), dir / "one.img", 1u << 20, kOld, dir.path()).exitCode, 0);
+  ASSERT_EQ(Ptf(two.path(), dir / "two.img", 1u << 20, kOld, dir.path()).exitCode, 0);
+  EXPECT_TRUE(ReadFile(dir / "one.img") == ReadFile(dir / "two.img"));
+}
+
+TEST_F(TreeCopy, LinksAndSpecialFiles) {
+  File("real.txt", "real");
+  Dir("d");
+  File("d/in.txt", "in");
+  fs::create_symlink(Src("real.txt"), Src("file_link"));
+  fs::create_directory_symlink(Src("d"), Src("dir_link"));
+  ASSERT_EQ(mkfifo(Src("pipe").c_str(), 0600), 0);
+  const auto r = Ptf(Src(), dir / "l.img", 1u << 20, kOld, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_NE(r.out.find("Error:   Skipped (not a regular file or directory): " + Src("dir_link") + "\n"),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Error:   Skipped (not a regular file or directory): " + Src("pipe") + "\n"),
+            std::string::npos) << r.out;
+  ASSERT_EQ(Ftp(dir / "l.img", dir / "back", kOld, dir.path()).exitCode, 0);
+  EXPECT_EQ(ReadFile(dir / "back/file_link"), "real");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "back/file_link")));
+  EXPECT_FALSE(fs::exists(dir / "back/dir_link"));
+  EXPECT_FALSE(fs::exists(dir / "back/pipe"));
+  EXPECT_EQ(ReadFile(dir / "back/d/in.txt"), "in");
+}
+
+TEST_F(TreeCopy, OnlyAnEmptySubdirectoryAndExistingHostDirectories) {
+  Dir("only");
+  ASSERT_EQ(Ptf(Src(), dir / "e.img", 1u << 20, kNew, dir.path()).exitCode, 0);
+  fs::create_directories(dir / "back/only");  // already there: accepted
+  const auto r = Ftp(dir / "e.img", dir / "back", kNew, dir.path());
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(fs::is_directory(dir / "back/only"));
+}
+
+TEST_F(TreeCopy, EmptyTreeGivesAnEmptyImageThatFtpReportsAsEmpty) {
+  Dir("");
+  ASSERT_EQ(Ptf(Src(), dir / "n.img", 1u << 20, kOld, dir.path()).exitCode, 0);
+  const auto r = Ftp(dir / "n.img", dir / "back", kOld, dir.path());
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_EQ(r.out,
+            "-- VoRel -- ERROR: The input image is empty or you have selected the wrong flash type!\n\n");
+}
+
+TEST_F(TreeCopy, WrongFlashTypeDoesNotMount) {
+  File("a.txt", "a");
+  ASSERT_EQ(Ptf(Src(), dir / "w.img", 1u << 20, kOld, dir.path()).exitCode, 0);
+  const auto r = Ftp(dir / "w.img", dir / "back", kNew, dir.path());
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_EQ(r.out, "Error: Could not mount volume\n");
+}
+
+TEST_F(TreeCopy, FullInTheFirstDirectoryIsCopyErrors) {
+  for (int i = 0; i < 12; ++i) File("big" + std::to_string(i), Pattern(40000, unsigned(i)));
+  const auto r = Ptf(Src(), dir / "f.img", 4 * 65536, kOld, dir.path());
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_NE(r.out.find("-----------------VoRel ERROR --------------------\n"
+                       "MakeStructureFilesOnFFs -- CopyToMurvexDir\n"
+                       "working Dir: "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("source:      " + Src() + "\ndestination: TmpDisc\n"
+                       "-------------------------------------------------\n"), std::string::npos) << r.out;
+  const std::string last = "-------------------------------------------------\n"
+                           "-- VoRel -- ERROR: Copy errors \n\n";
+  EXPECT_TRUE(r.out.size() >= last.size() && r.out.compare(r.out.size() - last.size(), last.size(), last) == 0)
+      << r.out;
+}
+
+TEST_F(TreeCopy, FullInTheSecondDirectoryIsDataTooLarge) {
+  File("small.txt", "small");
+  for (int i = 0; i < 12; ++i) File("sub/big" + std::to_string(i), Pattern(40000, unsigned(i)));
+  const auto r = Ptf(Src(), dir / "f.img", 4 * 65536, kOld, dir.path());
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_NE(r.out.find("source:      " + Src("sub") + "\ndestination: TmpDisc/sub\n"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("-- VoRel -- ERROR: Data too largely \n\n"), std::string::npos) << r.out;
+  // What the run reports as copied reads back intact.
+  const auto back = Ftp(dir / "f.img", dir / "back", kOld, dir.path());
+  EXPECT_EQ(ReadFile(dir / "back/small.txt"), "small") << back.out;
+}
+
+// An image holding names that must not become host paths, built with the
+// sector manager's test encoders (4 sectors of 64 KiB).
+TEST_F(TreeCopy, UnsafeNamesInAnImageAreSkippedAndReported) {
+  using namespace nortest;
+  using nor::MakeRef;
+  TestFlash f(65536, 4);
+  f.EraseAll();
+  SignAll(f);
+  CheckpointModel m = FreshModel(f.geo, 3, 1);
+  const std::vector<std::string> names = {"..", "a/b", "ok", "c\\d", ".", ""};
+  m.slots[0].child = MakeRef(0, 2);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::uint32_t self = 2 + std::uint32_t(i);
+    m.slots.push_back(FileEntry(names[i], MakeRef(0, 2 + std::uint32_t(names.size())), MakeRef(0, 0),
+                                i + 1 < names.size() ? MakeRef(0, self + 1) : nor::kRefNone,
+                                i > 0 ? MakeRef(0, self - 1) : nor::kRefNone));
+  }
+  m.slots.push_back(Inode(1));  // shared by every entry above
+  WriteCheckpoint(f, m, f.geo.FirstDataCluster(3));
+  WriteFile(dir / "u.img", std::string(f.mem.begin(), f.mem.end()));
+  fs::create_directories(dir / "inside/out");
+  const auto r = Ftp(dir / "u.img", dir / "inside/out", kOld, dir.path());
+  EXPECT_EQ(r.exitCode, 255) << r.out;
+  for (const char* shown : {"..", "a/b", "c\\d", ".", ""})
+    EXPECT_NE(r.out.find("Error:   Unsafe name in image skipped: " + std::string(shown) + "\n"), std::string::npos)
+        << shown << "\n" << r.out;
+  EXPECT_NE(r.out.find("-- VoRel -- ERROR: Copy errors \n\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::exists(dir / "inside/out/ok"));
+  // Nothing beside the destination, nothing above it.
+  std::vector<std::string> inside;
+  for (const auto& e : fs::directory_iterator(dir / "inside")) inside.push_back(e.path().filename());
+  EXPECT_EQ(inside, std::vector<std::string>{"out"});
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(dir / "inside/out")) out.push_back(e.path().filename());
+  EXPECT_EQ(out, std::vector<std::string>{"ok"});
+}
+
+TEST_F(TreeCopy, CopyOutNeverFollowsLinksInTheDestination) {
+  File("sub/x.txt", "x");
+  File("y.txt", "y");
+  ASSERT_EQ(Ptf(Src(), dir / "s.img", 1u << 20, kOld, dir.path()).exitCode, 0);
+  fs::create_directories(dir / "elsewhere");
+  fs::create_directories(dir / "back");
+  fs::create_directory_symlink(dir / "elsewhere", dir / "back/sub");
+  WriteFile(dir / "target.txt", "keep");
+  fs::create_symlink(dir / "target.txt", dir / "back/y.txt");
+  const auto r = Ftp(dir / "s.img", dir / "back", kOld, dir.path());
+  EXPECT_EQ(r.exitCode, 255) << r.out;
+  EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+  EXPECT_EQ(ReadFile(dir / "target.txt"), "keep");
+}
+
+}  // namespace
