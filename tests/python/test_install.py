@@ -80,9 +80,26 @@ class Install(unittest.TestCase):
         self.assertTrue(os.access(os.path.join(self.prefix, 'bin', 'vorel'), os.X_OK))
 
     def test_installed_vorel_runs(self):
-        status, out, _ = run([os.path.join(self.prefix, 'bin', 'vorel')], self.work)
+        vorel = os.path.join(self.prefix, 'bin', 'vorel')
+        status, out, _ = run([vorel], self.work)
         self.assertEqual(status, 255)  # exit code -1: no direction given
         self.assertIn('\nError: ', out)
+        source = os.path.join(self.work, 'tree')
+        os.makedirs(os.path.join(source, 'sub'))
+        payload = bytes(bytearray(range(256))) * 3
+        with open(os.path.join(source, 'sub', 'data.bin'), 'wb') as f:
+            f.write(payload)
+        image = os.path.join(self.work, 'image.bin')
+        status, out, _ = run([vorel, '-dir:ptf', '-src:' + source, '-dst:' + image, '-size:4194304',
+                              '-flashType:MX29LV640B'], self.work)
+        self.assertEqual(status, 0, out)
+        self.assertEqual(os.path.getsize(image), 4194304)
+        back = os.path.join(self.work, 'back')
+        status, out, _ = run([vorel, '-dir:ftp', '-src:' + image, '-dst:' + back, '-flashType:MX29LV640B'],
+                             self.work)
+        self.assertEqual(status, 0, out)
+        with open(os.path.join(back, 'sub', 'data.bin'), 'rb') as f:
+            self.assertEqual(f.read(), payload)
 
     def test_fresh_interpreter_imports_both_modules_from_the_prefix(self):
         status, out, err = run([sys.executable, '-E', '-S', '-c', CHILD, self.site, self.model], self.work)
