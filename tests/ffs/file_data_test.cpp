@@ -268,6 +268,31 @@ TEST_P(FileData, FillingTheVolumeStopsShortAndKeepsWhatFitted) {
   EXPECT_EQ(ReadFile("/TmpDisc/after"), Pattern(20000));
 }
 
+// Inode fields as a damaged image could carry them: reads and writes stay
+// inside their buffers and end.
+TEST_P(FileData, DamagedInodeFieldsAreSurvived) {
+  WriteFile("/TmpDisc/f", Pattern(1200));
+  const int fd = ffs_open("/TmpDisc/f", FFS_O_RDWR, 0);
+  nor::NodeSlot* inode = InodeOf(fd);
+  std::string buf(5000, '\0');
+  inode->tail_fill = 0xFFFFFF;
+  ASSERT_EQ(ffs_lseek(fd, 1100, 0), 1100);
+  EXPECT_GE(ffs_read(fd, buf.data(), 5000), 0);
+  inode->tail_fill = 10;  // below the position in the tail cluster
+  ASSERT_EQ(ffs_lseek(fd, 1100, 0), 1100);
+  EXPECT_GE(ffs_read(fd, buf.data(), 5000), 0);
+  EXPECT_GE(ffs_write(fd, buf.data(), 100), 0);
+  inode->first_cluster = 0xFFF0;  // beyond the volume
+  inode->size = 0x7FFFFFFF;
+  ASSERT_EQ(ffs_lseek(fd, 0, 0), 0);
+  EXPECT_EQ(ffs_read(fd, buf.data(), 5000), 0);
+  inode->first_cluster = nor::kNoCluster;
+  inode->last_cluster = inode->tail_cluster = nor::kNoCluster;
+  inode->tail_fill = 0;
+  inode->size = 0;
+  ffs_close(fd);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, FileData, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "OnFlash" : "InRam"; });
 
