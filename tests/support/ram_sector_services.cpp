@@ -175,11 +175,15 @@ void FreeChain(VolumeRecord* v, std::uint32_t first) {
 }
 
 int Nothing(VolumeRecord*) { return 0; }
+int ReadLimitRecycle(VolumeRecord*) {
+  ++Self().readLimitRuns_;
+  return 0;
+}
 
 const FfsSectorServices kServices = {
     TakeSlot,   FreeSlot,       CheckSpace, FreeClusters, Sync,         FlushFile,  Unmount,
     GetCluster, ReleaseCluster, Cached,     EntryData,    EntryCluster, EntryState, MarkEntry,
-    ReadCluster, Prepare,       WriteBackHead, Allocate,  FreeChain,    Nothing,    Nothing,
+    ReadCluster, Prepare,       WriteBackHead, Allocate,  FreeChain,    Nothing,    ReadLimitRecycle,
 };
 
 // Mount from the kept state; answers only for volumes of these services.
