@@ -28,7 +28,7 @@ std::uint32_t DirectorySize(VolumeRecord* v, const NodeSlot* dir) {
   std::uint32_t size = 0;
   std::uint32_t steps = LinkLimit(v);
   for (const NodeSlot* c = dir->child; c != nullptr && steps-- > 0; c = c->next)
-    size += (c->name ? static_cast<std::uint32_t>(std::strlen(c->name)) : 0) + (IsDir(c) ? 21 : 17);
+    size += (c->name ? static_cast<std::uint32_t>(std::strlen(c->name)) : 0) + EntryBytes(IsDir(c));
   return size;
 }
 

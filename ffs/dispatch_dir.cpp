@@ -12,8 +12,6 @@
 namespace ffsd {
 namespace {
 
-constexpr std::uint32_t kDirectoryEntryBytes = 21;
-
 NodeSlot* NextListed(FileControlBlock* b) {
   NodeSlot* dir = EntryOf(b);
   if (!IsDir(dir)) return nullptr;
@@ -38,32 +36,8 @@ std::intptr_t CmdMkdir(Request& r) {
   const std::uint32_t len = static_cast<std::uint32_t>(ComponentLength(name));
   if (len == 0) return Fail(FFS_EINVAL);
   if (CheckAccess(parent->inode, kWrite | kSearch) != 0) return -1;
-  const std::uint32_t space = len + InodeBytes(v) + kDirectoryEntryBytes;
-  if (Sm().check_space(v, space) != 0) return -1;
   if (FindChild(v, parent, name, len) != nullptr) return Fail(FFS_EEXIST);
-  NodeSlot* inode = Sm().take_slot(v);
-  if (inode == nullptr) return -1;
-  NodeSlot* entry = Sm().take_slot(v);
-  if (entry == nullptr || v->nor->names.StoreString(&entry->name, name, len) == nullptr) {
-    if (entry) Sm().free_slot(v, entry);
-    Sm().free_slot(v, inode);
-    return Fail(FFS_ENOSPC);
-  }
-  inode->kind = SlotKind::Inode;
-  inode->links = 1;
-  inode->first_cluster = inode->last_cluster = inode->tail_cluster = nor::kNoCluster;
-  inode->tail_fill = 0;
-  inode->size = 0;
-  inode->time1 = inode->time2 = ffs_clock();
-  inode->serial = v->nor->next_serial++;
-  inode->uid = ffs_owner_uid();
-  inode->gid = ffs_owner_gid();
-  inode->mode = static_cast<std::uint16_t>(r.a2 & ~FFS_S_IFDIR);
-  entry->kind = SlotKind::Directory;
-  entry->inode = inode;
-  entry->child = nullptr;
-  LinkFirstChild(parent, entry);
-  v->nor->node_bytes += space;
+  if (CreateEntry(v, parent, name, len, true, static_cast<int>(r.a2)) == nullptr) return -1;
   return EndChange(v);
 }
 
@@ -73,12 +47,7 @@ std::intptr_t CmdOpendir(Request& r) {
   NodeSlot* dir = Arg<NodeSlot>(r.a1);
   if (!IsDir(dir)) return Fail(FFS_ENOTDIR);
   ffs_fcb_reset(b, FFS_KIND_DIRECTORY);
-  b->entry = dir;
-  b->volume = v;
-  b->cursor = nullptr;
-  b->handler = ffs_dispatch;
-  b->lock = LockVolume;
-  b->unlock = UnlockVolume;
+  AttachToVolume(b, v, dir);
   ++v->ref_count;  // dropped when the block is closed
   return Ptr(b);
 }

@@ -44,6 +44,11 @@ inline NodeSlot* Root(VolumeRecord* v) { return v->nor ? v->nor->nodes.Root() : 
 inline bool ReadOnly(const VolumeRecord* v) { return (v->flags & FFS_VF_READ_ONLY) != 0; }
 inline std::uint32_t InodeBytes(const VolumeRecord* v) { return v->inode_size_estimate; }
 
+// Checkpoint bytes of an entry beyond its name: a file entry, a directory entry.
+inline constexpr std::uint32_t kFileEntryBytes = 17;
+inline constexpr std::uint32_t kDirectoryEntryBytes = 21;
+inline std::uint32_t EntryBytes(bool directory) { return directory ? kDirectoryEntryBytes : kFileEntryBytes; }
+
 // Length of a name up to a '/' (or its end).
 inline std::size_t ComponentLength(const char* name) {
   const char* slash = std::strchr(name, '/');
@@ -55,6 +60,15 @@ inline std::size_t ComponentLength(const char* name) {
 inline std::uint32_t LinkLimit(VolumeRecord* v) { return v->nor ? v->nor->nodes.slot_count() + 1 : 0; }
 // The child of dir whose name has exactly these bytes; null when none.
 NodeSlot* FindChild(VolumeRecord* v, NodeSlot* dir, const char* name, std::size_t length);
+// A new entry (file or directory) with its own inode record, the newest
+// child of parent: checkpoint space checked, the name stored, the mode and
+// the caller's owner and group stamped. Null with the error number set, every
+// slot and name taken returned.
+NodeSlot* CreateEntry(VolumeRecord* v, NodeSlot* parent, const char* name, std::uint32_t length,
+                      bool directory, int mode);
+// The serial number for a new inode record: the volume's next one, or from
+// 2^20 on the lowest number no inode record carries.
+std::uint32_t NewSerial(VolumeRecord* v);
 // Makes entry the first child of parent / takes it out of its parent's list.
 void LinkFirstChild(NodeSlot* parent, NodeSlot* entry);
 void UnlinkChild(NodeSlot* entry);
@@ -97,6 +111,9 @@ NodeSlot* NamedEntry(Request& r, const char* name);
 // The caller owns the entry's inode record (EPERM otherwise).
 int CheckOwner(const NodeSlot* entry);
 
+// Makes a block one of this volume's: its entry, the dispatcher as handler,
+// the volume's lock and unlock operations.
+void AttachToVolume(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry);
 // Volume lock and unlock operations of a block (lock mode bit 0: write).
 void LockVolume(FileControlBlock* b, int mode);
 void UnlockVolume(FileControlBlock* b, int mode);

@@ -11,11 +11,8 @@
 namespace ffsd {
 namespace {
 
-constexpr std::uint32_t kFileEntryBytes = 17;
-constexpr std::uint32_t kDirectoryEntryBytes = 21;
-
-std::uint32_t EntryBytes(const VolumeRecord* v, const NodeSlot* e, std::uint32_t nameLength) {
-  return nameLength + InodeBytes(v) + (IsDir(e) ? kDirectoryEntryBytes : kFileEntryBytes);
+std::uint32_t StoredBytes(const VolumeRecord* v, const NodeSlot* e, std::uint32_t nameLength) {
+  return nameLength + InodeBytes(v) + EntryBytes(IsDir(e));
 }
 
 std::uint32_t NameLength(const NodeSlot* e) {
@@ -146,7 +143,7 @@ std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry) {
   NodeSlot* inode = entry->inode;
   ForgetCursor(entry);
   UnlinkChild(entry);
-  v->nor->node_bytes -= std::min(v->nor->node_bytes, EntryBytes(v, entry, NameLength(entry)));
+  v->nor->node_bytes -= std::min(v->nor->node_bytes, StoredBytes(v, entry, NameLength(entry)));
   if (inode != nullptr && inode->links > 0) --inode->links;
   if (inode != nullptr && inode->open_count > 0 && IsOpen(entry)) {
     entry->unlinked = true;  // freed when its last open block closes

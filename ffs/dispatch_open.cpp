@@ -12,8 +12,6 @@
 namespace ffsd {
 namespace {
 
-constexpr std::uint32_t kFileEntryBytes = 17;
-
 std::uint32_t AccessOfFlags(int flags) {
   const bool append = flags & FFS_O_APPEND;
   if (flags & FFS_O_WRONLY) return append ? FFS_ACC_APPEND : FFS_ACC_WRITE;
@@ -29,51 +27,14 @@ unsigned RightsOfFlags(int flags) {
   return kRead;
 }
 
-// A new file entry with its inode record under parent; null on failure
-// (every slot and name taken is returned).
-NodeSlot* CreateFile(VolumeRecord* v, NodeSlot* parent, const char* name, int mode) {
-  const std::uint32_t len = static_cast<std::uint32_t>(std::strlen(name));
-  const std::uint32_t space = len + InodeBytes(v) + kFileEntryBytes;
-  if (Sm().check_space(v, space) != 0) return nullptr;
-  NodeSlot* inode = Sm().take_slot(v);
-  if (inode == nullptr) return nullptr;
-  NodeSlot* entry = Sm().take_slot(v);
-  if (entry == nullptr || v->nor->names.StoreString(&entry->name, name, len) == nullptr) {
-    if (entry) Sm().free_slot(v, entry);
-    Sm().free_slot(v, inode);
-    Fail(FFS_ENOSPC);
-    return nullptr;
-  }
-  inode->kind = SlotKind::Inode;
-  inode->links = 1;
-  inode->open_count = 0;
-  inode->first_cluster = inode->last_cluster = inode->tail_cluster = nor::kNoCluster;
-  inode->tail_fill = 0;
-  inode->size = 0;
-  inode->time1 = inode->time2 = ffs_clock();
-  inode->serial = v->nor->next_serial++;
-  inode->uid = ffs_owner_uid();
-  inode->gid = ffs_owner_gid();
-  inode->mode = static_cast<std::uint16_t>(mode & ~FFS_S_IFDIR);
-  inode->attributes = 0;
-  entry->kind = SlotKind::File;
-  entry->inode = inode;
-  LinkFirstChild(parent, entry);
-  v->nor->node_bytes += space;
-  return entry;
-}
-
 }  // namespace
 
 std::intptr_t AttachFile(Request& r, NodeSlot* entry, int flags) {
   FileControlBlock* b = r.block;
   VolumeRecord* v = r.volume;
   NodeSlot* inode = entry->inode;
-  b->entry = entry;
   b->volume = v;
-  b->handler = ffs_dispatch;
-  b->lock = LockVolume;
-  b->unlock = UnlockVolume;
+  AttachToVolume(b, v, entry);
   b->read = FileRead;
   b->write = FileWrite;
   b->held = nullptr;
@@ -124,7 +85,8 @@ std::intptr_t CmdOpen(Request& r) {
   }
   if (!(flags & FFS_O_CREAT)) return Fail(FFS_ENOENT);
   if (CheckAccess(parent->inode, kWrite | kSearch) != 0) return -1;
-  entry = CreateFile(v, parent, name, static_cast<int>(r.a3));
+  entry = CreateEntry(v, parent, name, static_cast<std::uint32_t>(std::strlen(name)), false,
+                      static_cast<int>(r.a3));
   if (entry == nullptr) return -1;
   return AttachFile(r, entry, flags);
 }

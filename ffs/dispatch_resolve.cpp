@@ -79,11 +79,7 @@ std::intptr_t CmdResolve(Request& r) {
     p = after;
   }
   if (**path == '\0' && what == FFS_RESOLVE_PARENT) return fail(FFS_ENOENT);
-  b->handler = ffs_dispatch;
-  b->lock = LockVolume;
-  b->unlock = UnlockVolume;
-  if (b->volume == nullptr) b->volume = v;
-  b->entry = cur;
+  AttachToVolume(b, v, cur);
   return Ptr(cur);
 }
 

@@ -273,17 +273,15 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
       b->written = true;
       if (Sm().write_back_head(v) != 0) break;
       const bool emptyChain = inode->first_cluster == nor::kNoCluster;
-      const std::int32_t c = Sm().allocate_cluster(v, inode);
-      if (c < 0) break;
+      e = Sm().allocate_cluster(v, inode);
+      if (e == nullptr) break;
+      const std::uint32_t c = Sm().entry_cluster(e);
       if (!emptyChain) ++pos.index;
       inode->last_cluster = static_cast<std::uint16_t>(c);
       inode->tail_cluster = static_cast<std::uint16_t>(c);
       inode->tail_fill = 0;
-      pos.cluster = static_cast<std::uint32_t>(c);
+      pos.cluster = c;
       pos.offset = 0;
-      e = Sm().get_cluster(v, pos.cluster, true, inode);
-      if (e == nullptr) break;
-      if (Sm().entry_state(e) == FFS_ENTRY_CLEAN) Sm().mark_entry(v, e, FFS_ENTRY_NEW);
     } else if (IsCluster(v, pos.cluster)) {
       b->written = true;
       e = TakePositionEntry(v, b, inode, left >= cs);

@@ -1,7 +1,11 @@
 // Links of the node table as the dispatcher changes them: children lists
 // (newest first, doubly linked through next and previous sibling), the
 // volume locks of an open block, and the sync that ends every change.
+#include <vector>
+
 #include "ffs/dispatch_internal.h"
+#include "ffs/dispatcher.h"
+#include "ffs/module_table.h"
 #include "ffs/semaphore.h"
 #include "ffs/volume_table.h"
 
@@ -15,6 +19,56 @@ NodeSlot* FindChild(VolumeRecord* v, NodeSlot* dir, const char* name, std::size_
       return c;
   }
   return nullptr;
+}
+
+namespace {
+constexpr std::uint32_t kSerialLimit = 1u << 20;
+}
+
+std::uint32_t NewSerial(VolumeRecord* v) {
+  nor::Volume* n = v->nor;
+  if (n->next_serial < kSerialLimit) return n->next_serial++;
+  std::vector<bool> taken(kSerialLimit, false);
+  for (auto& page : n->nodes.pages)
+    for (const NodeSlot& s : page->slots)
+      if (s.kind == SlotKind::Inode && s.serial < kSerialLimit) taken[s.serial] = true;
+  for (std::uint32_t serial = 1; serial < kSerialLimit; ++serial)
+    if (!taken[serial]) return serial;
+  return n->next_serial++;
+}
+
+NodeSlot* CreateEntry(VolumeRecord* v, NodeSlot* parent, const char* name, std::uint32_t length,
+                      bool directory, int mode) {
+  const std::uint32_t space = length + InodeBytes(v) + EntryBytes(directory);
+  if (Sm().check_space(v, space) != 0) return nullptr;
+  NodeSlot* inode = Sm().take_slot(v);
+  if (inode == nullptr) return nullptr;
+  NodeSlot* entry = Sm().take_slot(v);
+  if (entry == nullptr || v->nor->names.StoreString(&entry->name, name, length) == nullptr) {
+    if (entry) Sm().free_slot(v, entry);
+    Sm().free_slot(v, inode);
+    Fail(FFS_ENOSPC);
+    return nullptr;
+  }
+  inode->kind = SlotKind::Inode;
+  inode->links = 1;
+  inode->open_count = 0;
+  inode->access = 0;
+  inode->first_cluster = inode->last_cluster = inode->tail_cluster = nor::kNoCluster;
+  inode->tail_fill = 0;
+  inode->size = 0;
+  inode->time1 = inode->time2 = ffs_clock();
+  inode->serial = NewSerial(v);
+  inode->uid = ffs_owner_uid();
+  inode->gid = ffs_owner_gid();
+  inode->mode = static_cast<std::uint16_t>(mode & ~FFS_S_IFDIR);
+  inode->attributes = 0;
+  entry->kind = directory ? SlotKind::Directory : SlotKind::File;
+  entry->inode = inode;
+  entry->child = nullptr;
+  LinkFirstChild(parent, entry);
+  v->nor->node_bytes += space;
+  return entry;
 }
 
 void LinkFirstChild(NodeSlot* parent, NodeSlot* entry) {
@@ -42,6 +96,14 @@ bool IsSameOrBelow(VolumeRecord* v, const NodeSlot* dir, const NodeSlot* entry) 
 std::intptr_t EndChange(VolumeRecord* v) {
   v->flags &= ~FFS_VF_COMMIT_PENDING;
   return Sm().sync(v, (v->flags & FFS_VF_COMMIT_ON_CLOSE) ? 1 : 0);
+}
+
+void AttachToVolume(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry) {
+  b->entry = entry;
+  if (b->volume == nullptr) b->volume = v;
+  b->handler = ffs_dispatch;
+  b->lock = LockVolume;
+  b->unlock = UnlockVolume;
 }
 
 void LockVolume(FileControlBlock* b, int mode) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "converter/flash_volumes.h"
+#include "converter/tree_copy.h"
 #include "ffs/ffs.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,6 +18,19 @@ using vorel::FlashVolumes;
 
 constexpr std::uint32_t kOldCode = static_cast<std::uint32_t>(vorel::FlashTypeCode::Old);
 constexpr std::uint32_t kNewCode = static_cast<std::uint32_t>(vorel::FlashTypeCode::New);
+
+// Sets up volumes over an image file; the messages printed are returned.
+std::string Create(FlashVolumes& v, const std::string& path, std::uint32_t size, std::uint32_t code,
+                   bool format, bool* created = nullptr, bool isVolatile = true) {
+  v.SetVolumeFileName(path);
+  v.SetVolumeSize(size);
+  v.SetFlashType(code);
+  v.SetVolumeVolatileFlag(isVolatile);
+  testing::internal::CaptureStdout();
+  const bool ok = v.CreateFlashVolumes(format);
+  if (created) *created = ok;
+  return testing::internal::GetCapturedStdout();
+}
 
 bool AllBytesAre(const std::string& bytes, std::size_t from, std::size_t to, unsigned char value) {
   for (std::size_t i = from; i < to; ++i)
@@ -35,7 +49,7 @@ TEST(FlashVolumes, Defaults) {
   EXPECT_EQ(v.Device(), nullptr);
 }
 
-TEST(FlashVolumes, NewImageIsCreatedErasedAndRegistered) {
+TEST(FlashVolumes, NewImageIsCreatedFormattedAndRegistered) {
   TempDir dir;
   const std::string path = dir / "out/image.bin";
   {
@@ -47,8 +61,10 @@ TEST(FlashVolumes, NewImageIsCreatedErasedAndRegistered) {
     testing::internal::CaptureStdout();
     const bool created = v.CreateFlashVolumes(true);
     const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(created, v.Mounted());
-    EXPECT_EQ(out.rfind("Format Volume TmpDisc \n", 0), 0u) << out;
+    EXPECT_TRUE(created);
+    EXPECT_TRUE(v.Mounted());
+    EXPECT_EQ(out, "Format Volume TmpDisc \nMount Volume TmpDisc \n");
+    EXPECT_EQ(ffs_mounted_head(), ffs_find_volume("TmpDisc"));
     ASSERT_NE(v.Device(), nullptr);
     EXPECT_EQ(v.Device()->SectorCount(), 64u);
     EXPECT_EQ(v.Device()->Memory(), v.Image()->View());
@@ -59,26 +75,16 @@ TEST(FlashVolumes, NewImageIsCreatedErasedAndRegistered) {
     EXPECT_EQ(record->version, 4);
     EXPECT_EQ(record->flags & FFS_VF_HOLD_ALLOWED, FFS_VF_HOLD_ALLOWED);
     EXPECT_EQ(record->device, static_cast<vorel::NorDevice*>(v.Device()));
-    if (!created) {
-      // Blank: every byte of the image is erased.
-      const std::string bytes = testsupport::ReadFile(path);
-      ASSERT_EQ(bytes.size(), 4194304u);
-      EXPECT_TRUE(AllBytesAre(bytes, 0, bytes.size(), 0xFF));
-    }
   }
   EXPECT_EQ(ffs_find_volume("TmpDisc"), nullptr);
+  EXPECT_EQ(ffs_mounted_head(), nullptr);
   EXPECT_EQ(std::filesystem::file_size(path), 4194304u);
 }
 
 TEST(FlashVolumes, CallbacksReachTheDeviceSlots) {
   TempDir dir;
   FlashVolumes v;
-  v.SetVolumeFileName(dir / "image.bin");
-  v.SetVolumeSize(4 * 131072);
-  v.SetFlashType(kNewCode);
-  testing::internal::CaptureStdout();
-  v.CreateFlashVolumes(false);
-  testing::internal::GetCapturedStdout();
+  Create(v, dir / "image.bin", 4 * 131072, kNewCode, false);
   VolumeRecord* r = ffs_find_volume("TmpDisc");
   ASSERT_NE(r, nullptr);
   const MediumCallbacks& m = r->medium;
@@ -110,12 +116,7 @@ TEST(FlashVolumes, TailAfterTheLastSectorStaysZero) {
   const std::uint32_t size = 4 * 65536 + 1000;
   {
     FlashVolumes v;
-    v.SetVolumeFileName(path);
-    v.SetVolumeSize(size);
-    v.SetFlashType(kOldCode);
-    testing::internal::CaptureStdout();
-    v.CreateFlashVolumes(false);
-    testing::internal::GetCapturedStdout();
+    Create(v, path, size, kOldCode, false);
     EXPECT_EQ(v.Device()->SectorCount(), 4u);
   }
   const std::string bytes = testsupport::ReadFile(path);
@@ -132,13 +133,9 @@ TEST(FlashVolumes, ContentOfANonVolatileImageIsKept) {
   testsupport::WriteFile(path, image);
   {
     FlashVolumes v;
-    v.SetVolumeFileName(path);
-    v.SetVolumeSize(static_cast<std::uint32_t>(image.size()));
-    v.SetFlashType(kOldCode);
-    v.SetVolumeVolatileFlag(false);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(v.CreateFlashVolumes(false));  // no file system in it
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    bool created = true;
+    EXPECT_EQ(Create(v, path, static_cast<std::uint32_t>(image.size()), kOldCode, false, &created, false), "");
+    EXPECT_FALSE(created);  // no file system in it
   }
   EXPECT_EQ(testsupport::ReadFile(path), image);
 }
@@ -146,12 +143,9 @@ TEST(FlashVolumes, ContentOfANonVolatileImageIsKept) {
 TEST(FlashVolumes, TooSmallImageIsRefusedAtRegistration) {
   TempDir dir;
   FlashVolumes v;
-  v.SetVolumeFileName(dir / "image.bin");
-  v.SetVolumeSize(3 * 131072);
-  v.SetFlashType(kNewCode);
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(v.CreateFlashVolumes(true));
-  testing::internal::GetCapturedStdout();
+  bool created = true;
+  Create(v, dir / "image.bin", 3 * 131072, kNewCode, true, &created);
+  EXPECT_FALSE(created);
   EXPECT_EQ(ffs_find_volume("TmpDisc"), nullptr);
 }
 
@@ -160,12 +154,9 @@ TEST(FlashVolumes, ImageThatCannotBeMappedFailsWithoutHarm) {
   std::filesystem::create_directory(dir / "adir");
   {
     FlashVolumes v;
-    v.SetVolumeFileName(dir / "adir");  // a directory: no view
-    v.SetVolumeSize(4 * 65536);
-    v.SetFlashType(kOldCode);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(v.CreateFlashVolumes(false));
-    testing::internal::GetCapturedStdout();
+    bool created = true;
+    Create(v, dir / "adir", 4 * 65536, kOldCode, false, &created);  // a directory: no view
+    EXPECT_FALSE(created);
     EXPECT_EQ(v.Image()->View(), nullptr);
     EXPECT_EQ(v.Image()->Size(), 0u);
     ASSERT_NE(v.Device(), nullptr);
@@ -178,6 +169,51 @@ TEST(FlashVolumes, SectorSizes) {
   EXPECT_EQ(vorel::SectorSizeOfFlashType(kOldCode), 65536u);
   EXPECT_EQ(vorel::SectorSizeOfFlashType(kNewCode), 131072u);
   EXPECT_EQ(vorel::SectorSizeOfFlashType(0), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TreeCopy, VolumeRootEmptiness) {
+  TempDir dir;
+  FlashVolumes v;
+  bool created = false;
+  Create(v, dir / "image.bin", 4 * 65536, kOldCode, true, &created);
+  ASSERT_TRUE(created);
+  EXPECT_TRUE(vorel::IsVolumeRootEmpty("TmpDisc"));
+  ASSERT_EQ(ffs_mkdir("/TmpDisc/sub", 0x1FF), 0);
+  EXPECT_FALSE(vorel::IsVolumeRootEmpty("TmpDisc"));
+  EXPECT_TRUE(vorel::IsVolumeRootEmpty("NoSuchVolume"));  // cannot be listed
+}
+
+// A file written through the file system is in the image after the volume
+// is gone, and a second run over the image finds it.
+TEST(FlashVolumes, FilesSurviveInTheImage) {
+  TempDir dir;
+  const std::string path = dir / "image.bin";
+  const std::string data(3000, 'q');
+  {
+    FlashVolumes v;
+    bool created = false;
+    Create(v, path, 8 * 65536, kOldCode, true, &created);
+    ASSERT_TRUE(created);
+    const int fd = ffs_open("/TmpDisc/file.txt", FFS_O_WRONLY | FFS_O_CREAT, 0x1FF);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ffs_write(fd, data.data(), 3000), 3000);
+    ASSERT_EQ(ffs_close(fd), 0);
+  }
+  FlashVolumes again;
+  bool created = false;
+  EXPECT_EQ(Create(again, path, 8 * 65536, kOldCode, false, &created, false), "");
+  ASSERT_TRUE(created);
+  const int fd = ffs_open("/TmpDisc/file.txt", FFS_O_RDONLY, 0);
+  ASSERT_GE(fd, 0);
+  std::string back(4000, '\0');
+  EXPECT_EQ(ffs_read(fd, back.data(), 4000), 3000);
+  back.resize(3000);
+  EXPECT_EQ(back, data);
+  ffs_close(fd);
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST(RamNorDevice, BlocksAndBlankChecks) {
   EXPECT_EQ(d.read(three, kOld + 512 + 1, 3), 0);
   EXPECT_EQ(three[0], 7);
   EXPECT_EQ(three[2], 21);
-  // write_block assigns: bits may come back (a plain copy, as specified).
+  // write_block assigns: a plain copy, so bits may come back.
   std::vector<std::uint8_t> ones(512, 0xFF);
   EXPECT_EQ(d.write_block(ones.data(), kOld + 512), 0);
   EXPECT_EQ(d.block_erased(kOld + 512), 1);

@@ -4,15 +4,21 @@
 #include <cstring>
 
 #include "ffs/dispatcher.h"
+#include "ffs/file_api.h"
 #include "ffs/module_table.h"
 #include "tests/ffs/fs_fixture.h"
 #include "tests/ffs/semaphore_recorder.h"
 
 namespace {
 
-using Dispatcher = FsTest;
+// Every test runs on the in-memory services and on the sector manager itself.
+class Dispatcher : public FsTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool OnFlash() const override { return GetParam(); }
+};
+using DispatcherInRam = FsTest;
 
-TEST_F(Dispatcher, EleventhOpenFailsWithEmfileUntilAClose) {
+TEST_P(Dispatcher, EleventhOpenFailsWithEmfileUntilAClose) {
   int fds[10];
   for (int i = 0; i < 10; ++i) {
     fds[i] = Create("/TmpDisc/f" + std::to_string(i));
@@ -30,7 +36,7 @@ TEST_F(Dispatcher, EleventhOpenFailsWithEmfileUntilAClose) {
   EXPECT_EQ(List("/TmpDisc").size(), 11u);
 }
 
-TEST_F(Dispatcher, VolumeNameIsADirectoryNotAFile) {
+TEST_P(Dispatcher, VolumeNameIsADirectoryNotAFile) {
   WriteFile("/TmpDisc/a", "x");
   ExpectError(ffs_open("/TmpDisc", FFS_O_RDONLY, 0), FFS_ENOENT);
   ExpectError(Create("/TmpDisc"), FFS_ENOENT);
@@ -42,12 +48,12 @@ TEST_F(Dispatcher, VolumeNameIsADirectoryNotAFile) {
   EXPECT_EQ(st.mode, FFS_S_IFDIR | 7);
 }
 
-TEST_F(Dispatcher, SlashListsTheMountedVolumes) {
-  ASSERT_EQ(sm.AddVolume("Second", 65536, 4), 0);
+TEST_F(DispatcherInRam, SlashListsTheMountedVolumes) {
+  ASSERT_EQ(sm->AddVolume("Second", 65536, 4), 0);
   EXPECT_EQ(List("/"), (std::vector<std::string>{"TmpDisc", "Second"}));
 }
 
-TEST_F(Dispatcher, DoubledSlashesAndDotSlashAreSkipped) {
+TEST_P(Dispatcher, DoubledSlashesAndDotSlashAreSkipped) {
   WriteFile("//TmpDisc/./a", "one");
   ASSERT_EQ(ffs_mkdir("/TmpDisc//d", 0x1FF), 0);
   WriteFile("/TmpDisc/d//./././b", "two");
@@ -57,7 +63,7 @@ TEST_F(Dispatcher, DoubledSlashesAndDotSlashAreSkipped) {
   EXPECT_EQ(List("/TmpDisc/d/."), std::vector<std::string>{"b"});
 }
 
-TEST_F(Dispatcher, DotDotMovesUpAndLeavesTheVolumeAtItsRoot) {
+TEST_P(Dispatcher, DotDotMovesUpAndLeavesTheVolumeAtItsRoot) {
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   WriteFile("/TmpDisc/a", "top");
   EXPECT_EQ(ReadFile("/TmpDisc/d/../a"), "top");
@@ -67,7 +73,7 @@ TEST_F(Dispatcher, DotDotMovesUpAndLeavesTheVolumeAtItsRoot) {
   EXPECT_EQ(ffs_errno(), FFS_ENOENT);
 }
 
-TEST_F(Dispatcher, ComponentOfSixtyFiveCharactersIsTooLong) {
+TEST_P(Dispatcher, ComponentOfSixtyFiveCharactersIsTooLong) {
   const std::string n64(64, 'a'), n65(65, 'b');
   ASSERT_EQ(ffs_mkdir(("/TmpDisc/" + n64).c_str(), 0x1FF), 0);
   WriteFile("/TmpDisc/" + n64 + "/" + n64, "deep");
@@ -80,14 +86,14 @@ TEST_F(Dispatcher, ComponentOfSixtyFiveCharactersIsTooLong) {
   EXPECT_EQ(List("/TmpDisc"), std::vector<std::string>{n64});
 }
 
-TEST_F(Dispatcher, ListingReturnsTheNewestChildFirst) {
+TEST_P(Dispatcher, ListingReturnsTheNewestChildFirst) {
   for (const char* n : {"first", "second", "third"}) WriteFile(std::string("/TmpDisc/") + n, n);
   ASSERT_EQ(ffs_mkdir("/TmpDisc/dir", 0x1FF), 0);
   EXPECT_EQ(List("/TmpDisc"), (std::vector<std::string>{"dir", "third", "second", "first"}));
   EXPECT_TRUE(List("/TmpDisc/dir").empty());
 }
 
-TEST_F(Dispatcher, CreateExclusiveOnAnExistingFile) {
+TEST_P(Dispatcher, CreateExclusiveOnAnExistingFile) {
   WriteFile("/TmpDisc/f", "keep");
   ExpectError(Create("/TmpDisc/f", FFS_O_WRONLY | FFS_O_CREAT | FFS_O_EXCL), FFS_EEXIST);
   const int fd = Create("/TmpDisc/f", FFS_O_RDWR | FFS_O_CREAT);
@@ -102,7 +108,7 @@ TEST_F(Dispatcher, CreateExclusiveOnAnExistingFile) {
   ExpectError(Create("/TmpDisc/plain/f"), FFS_ENOTDIR);
 }
 
-TEST_F(Dispatcher, DirectoryOpenedForWritingIsRefused) {
+TEST_P(Dispatcher, DirectoryOpenedForWritingIsRefused) {
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   ExpectError(ffs_open("/TmpDisc/d", FFS_O_WRONLY, 0), FFS_EISDIR);
   ExpectError(ffs_open("/TmpDisc/d", FFS_O_RDWR, 0), FFS_EISDIR);
@@ -116,7 +122,7 @@ TEST_F(Dispatcher, DirectoryOpenedForWritingIsRefused) {
   ExpectError(ffs_mkdir("/TmpDisc/d/", 0x1FF), FFS_EEXIST);
 }
 
-TEST_F(Dispatcher, SecondWriterIsRefusedReadersAreNot) {
+TEST_P(Dispatcher, SecondWriterIsRefusedReadersAreNot) {
   const int w = Create("/TmpDisc/f");
   ASSERT_GE(w, 0);
   ExpectError(ffs_open("/TmpDisc/f", FFS_O_WRONLY, 0), FFS_EACCES);
@@ -130,7 +136,7 @@ TEST_F(Dispatcher, SecondWriterIsRefusedReadersAreNot) {
   EXPECT_GE(w2, 0);
 }
 
-TEST_F(Dispatcher, ReadOnlyVolumeRefusesEveryChange) {
+TEST_P(Dispatcher, ReadOnlyVolumeRefusesEveryChange) {
   WriteFile("/TmpDisc/f", "data");
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   vol->flags |= FFS_VF_READ_ONLY;
@@ -148,7 +154,7 @@ TEST_F(Dispatcher, ReadOnlyVolumeRefusesEveryChange) {
   vol->flags &= ~FFS_VF_READ_ONLY;
 }
 
-TEST_F(Dispatcher, StatusOfFilesAndDirectories) {
+TEST_P(Dispatcher, StatusOfFilesAndDirectories) {
   WriteFile("/TmpDisc/f", Pattern(1000));
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1ED), 0);
   FfsStat f{}, d{};
@@ -170,7 +176,7 @@ TEST_F(Dispatcher, StatusOfFilesAndDirectories) {
   EXPECT_EQ(viaFd.size, 1000u);
 }
 
-TEST_F(Dispatcher, RenameWithinAndAcrossDirectories) {
+TEST_P(Dispatcher, RenameWithinAndAcrossDirectories) {
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d/sub", 0x1FF), 0);
   WriteFile("/TmpDisc/a", "A");
@@ -189,10 +195,10 @@ TEST_F(Dispatcher, RenameWithinAndAcrossDirectories) {
   EXPECT_EQ(ReadFile("/TmpDisc/top/b2"), "B");
 }
 
-TEST_F(Dispatcher, RemoveAndRemoveWhileOpen) {
+TEST_F(DispatcherInRam, RemoveAndRemoveWhileOpen) {
   WriteFile("/TmpDisc/f", Pattern(3000));
   WriteFile("/TmpDisc/g", "g");
-  const std::uint32_t freeBefore = sm.FreeCount(vol);
+  const std::uint32_t freeBefore = sm->FreeCount(vol);
   const int fd = ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0);
   ASSERT_EQ(ffs_unlink("/TmpDisc/f"), 0);
   EXPECT_EQ(List("/TmpDisc"), std::vector<std::string>{"g"});
@@ -200,15 +206,15 @@ TEST_F(Dispatcher, RemoveAndRemoveWhileOpen) {
   std::string back(3000, '\0');
   EXPECT_EQ(ffs_read(fd, back.data(), 3000), 3000);  // still readable while open
   EXPECT_EQ(back, Pattern(3000));
-  EXPECT_EQ(sm.FreeCount(vol), freeBefore);
+  EXPECT_EQ(sm->FreeCount(vol), freeBefore);
   ASSERT_EQ(ffs_close(fd), 0);
-  EXPECT_EQ(sm.FreeCount(vol), freeBefore + 6);  // its six clusters come back
+  EXPECT_EQ(sm->FreeCount(vol), freeBefore + 6);  // its six clusters come back
   ExpectError(ffs_unlink("/TmpDisc/f"), FFS_ENOENT);
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   ExpectError(ffs_unlink("/TmpDisc/d"), FFS_EISDIR);
 }
 
-TEST_F(Dispatcher, RemoveDirectory) {
+TEST_P(Dispatcher, RemoveDirectory) {
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   WriteFile("/TmpDisc/d/f", "x");
   ExpectError(ffs_rmdir("/TmpDisc/d"), FFS_EEXIST);
@@ -225,7 +231,7 @@ TEST_F(Dispatcher, RemoveDirectory) {
   EXPECT_TRUE(List("/TmpDisc").empty());
 }
 
-TEST_F(Dispatcher, ListingSurvivesRemovalOfItsCursor) {
+TEST_P(Dispatcher, ListingSurvivesRemovalOfItsCursor) {
   for (const char* n : {"a", "b", "c", "d"}) WriteFile(std::string("/TmpDisc/") + n, n);
   FileControlBlock* dir = ffs_opendir("/TmpDisc");
   ASSERT_STREQ(ffs_readdir(dir)->name, "d");
@@ -239,7 +245,7 @@ TEST_F(Dispatcher, ListingSurvivesRemovalOfItsCursor) {
   ffs_closedir(dir);
 }
 
-TEST_F(Dispatcher, LinksShareTheData) {
+TEST_P(Dispatcher, LinksShareTheData) {
   WriteFile("/TmpDisc/f", "shared");
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   ASSERT_EQ(ffs_link("/TmpDisc/f", "/TmpDisc/d/g"), 0);
@@ -252,7 +258,7 @@ TEST_F(Dispatcher, LinksShareTheData) {
   ExpectError(ffs_link("/TmpDisc/d/g", "/TmpDisc/d/g"), FFS_EEXIST);
 }
 
-TEST_F(Dispatcher, PermissionsFollowOwnerGroupAndEverybody) {
+TEST_P(Dispatcher, PermissionsFollowOwnerGroupAndEverybody) {
   WriteFile("/TmpDisc/f", "x");
   ASSERT_EQ(ffs_chmod("/TmpDisc/f", 0), 0);
   ExpectError(ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0), FFS_EACCES);
@@ -286,7 +292,7 @@ TEST_F(Dispatcher, PermissionsFollowOwnerGroupAndEverybody) {
   ExpectError(ffs_open("/TmpDisc/locked/y", FFS_O_CREAT | FFS_O_WRONLY, 0), FFS_EACCES);
 }
 
-TEST_F(Dispatcher, CurrentDirectoryAndRelativePaths) {
+TEST_P(Dispatcher, CurrentDirectoryAndRelativePaths) {
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d/e", 0x1FF), 0);
   EXPECT_EQ(ffs_getcwd(nullptr, 0), nullptr);
@@ -307,7 +313,7 @@ TEST_F(Dispatcher, CurrentDirectoryAndRelativePaths) {
   ExpectError(ffs_chdir("/TmpDisc/d/e/rel"), FFS_ENOTDIR);
 }
 
-TEST_F(Dispatcher, FileIdsAndNamesInUse) {
+TEST_P(Dispatcher, FileIdsAndNamesInUse) {
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   WriteFile("/TmpDisc/d/f", "x");
   const int id = ffs_file_id("/TmpDisc/d/f");
@@ -333,7 +339,7 @@ TEST_F(Dispatcher, FileIdsAndNamesInUse) {
   EXPECT_EQ(inUse("g"), 0);
 }
 
-TEST_F(Dispatcher, SortEmptyTreeAndTimes) {
+TEST_F(DispatcherInRam, SortEmptyTreeAndTimes) {
   for (const char* n : {"b", "c", "a"}) WriteFile(std::string("/TmpDisc/") + n, n);
   FileControlBlock block{};
   ffs_fcb_reset(&block, FFS_KIND_DIRECTORY);
@@ -348,10 +354,10 @@ TEST_F(Dispatcher, SortEmptyTreeAndTimes) {
   ASSERT_EQ(ffs_mkdir("/TmpDisc/t/u/v", 0x1FF), 0);
   WriteFile("/TmpDisc/t/u/v/f", Pattern(2000));
   WriteFile("/TmpDisc/t/g", "g");
-  const std::uint32_t freeBefore = sm.FreeCount(vol);
+  const std::uint32_t freeBefore = sm->FreeCount(vol);
   ASSERT_EQ(ffs_empty_tree("/TmpDisc/t"), 0);
   EXPECT_TRUE(List("/TmpDisc/t").empty());
-  EXPECT_EQ(sm.FreeCount(vol), freeBefore + 4 + 1);
+  EXPECT_EQ(sm->FreeCount(vol), freeBefore + 4 + 1);
   const std::uint32_t times[2] = {11, 22};
   ASSERT_EQ(ffs_set_times("/TmpDisc/a", times), 0);
   FfsStat st{};
@@ -363,7 +369,7 @@ TEST_F(Dispatcher, SortEmptyTreeAndTimes) {
   EXPECT_EQ(st.mtime, 0u);
 }
 
-TEST_F(Dispatcher, AttributeWord) {
+TEST_P(Dispatcher, AttributeWord) {
   WriteFile("/TmpDisc/f", "x");
   FileControlBlock block{};
   ffs_fcb_reset(&block, FFS_KIND_DIRECTORY);
@@ -383,7 +389,7 @@ TEST_F(Dispatcher, AttributeWord) {
   EXPECT_EQ(ffs_errno(), FFS_EPERM);
 }
 
-TEST_F(Dispatcher, OpenFlagsRoundTrip) {
+TEST_P(Dispatcher, OpenFlagsRoundTrip) {
   int fd = Create("/TmpDisc/f", FFS_O_WRONLY | FFS_O_CREAT | FFS_O_APPEND);
   EXPECT_EQ(ffs_get_flags(fd), 5);
   ffs_close(fd);
@@ -398,7 +404,7 @@ TEST_F(Dispatcher, OpenFlagsRoundTrip) {
   EXPECT_EQ(ffs_get_flags(fd), 0);
 }
 
-TEST_F(Dispatcher, CommandTableRefusesUnknownCodes) {
+TEST_P(Dispatcher, CommandTableRefusesUnknownCodes) {
   FileControlBlock block{};
   ffs_fcb_reset(&block, FFS_KIND_FILE);
   block.volume = vol;
@@ -420,7 +426,7 @@ TEST_F(Dispatcher, CommandTableRefusesUnknownCodes) {
   EXPECT_EQ(ffs_dispatch(nullptr, FFS_REQ_SYNC_NOW, reinterpret_cast<std::intptr_t>(&fake), 0, 0, 0, 0), -1);
 }
 
-TEST_F(Dispatcher, FailedVolumeAnswersEio) {
+TEST_P(Dispatcher, FailedVolumeAnswersEio) {
   WriteFile("/TmpDisc/f", "x");
   const int fd = ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0);
   vol->flags |= FFS_VF_IO_ERROR;
@@ -433,22 +439,22 @@ TEST_F(Dispatcher, FailedVolumeAnswersEio) {
   vol->flags &= ~(FFS_VF_IO_ERROR | FFS_VF_BUSY);
 }
 
-TEST_F(Dispatcher, HoldAndReleaseCommits) {
+TEST_F(DispatcherInRam, HoldAndReleaseCommits) {
   vol->flags |= FFS_VF_COMMIT_ON_CLOSE;
   ASSERT_EQ(ffs_hold_commits("TmpDisc"), 0);
   ASSERT_EQ(ffs_hold_commits("TmpDisc"), 0);
   EXPECT_EQ(vol->flags & FFS_VF_COMMIT_ON_CLOSE, 0u);
   WriteFile("/TmpDisc/f", "x");
   EXPECT_NE(vol->flags & FFS_VF_CHANGED, 0u);
-  const int syncs = sm.Syncs();
+  const int syncs = sm->Syncs();
   ASSERT_EQ(ffs_release_commits("TmpDisc"), 0);
-  EXPECT_EQ(sm.Syncs(), syncs);  // not the last release
+  EXPECT_EQ(sm->Syncs(), syncs);  // not the last release
   ASSERT_EQ(ffs_release_commits("TmpDisc"), 0);
-  EXPECT_EQ(sm.Syncs(), syncs + 1);
+  EXPECT_EQ(sm->Syncs(), syncs + 1);
   EXPECT_NE(vol->flags & FFS_VF_COMMIT_ON_CLOSE, 0u);
 }
 
-TEST_F(Dispatcher, VolumeStatistics) {
+TEST_F(DispatcherInRam, VolumeStatistics) {
   WriteFile("/TmpDisc/f", Pattern(2048));
   FfsVolumeStats st{};
   ASSERT_EQ(ffs_volume_stats("TmpDisc", &st), 0);
@@ -467,7 +473,7 @@ TEST_F(Dispatcher, VolumeStatistics) {
   ExpectError(ffs_volume_stats("Nothing", &st), FFS_ENXIO);
 }
 
-TEST_F(Dispatcher, UnmountClosesEverythingAndMountBringsTheTreeBack) {
+TEST_P(Dispatcher, UnmountClosesEverythingAndMountBringsTheTreeBack) {
   ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
   WriteFile("/TmpDisc/d/f", Pattern(1500));
   const int fd = Create("/TmpDisc/open");
@@ -488,7 +494,7 @@ TEST_F(Dispatcher, UnmountClosesEverythingAndMountBringsTheTreeBack) {
   EXPECT_EQ(ReadFile("/TmpDisc/open"), "abc");
 }
 
-TEST_F(Dispatcher, LockOrderOfACall) {
+TEST_P(Dispatcher, LockOrderOfACall) {
   WriteFile("/TmpDisc/f", "x");
   const int fd = ffs_open("/TmpDisc/f", FFS_O_WRONLY, 0);
   SemaphoreRecorder rec;
@@ -506,5 +512,112 @@ TEST_F(Dispatcher, LockOrderOfACall) {
   EXPECT_EQ(e[6], "release FFS_SEM");
   EXPECT_EQ(e[7], "release fcb00000");
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, Dispatcher, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "OnFlash" : "InRam"; });
+
+}  // namespace
+
+namespace {
+
+// Commands the file API reaches only through a block of its own.
+class BlockCommands : public FsTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool OnFlash() const override { return GetParam(); }
+  std::intptr_t OnFd(int fd, int command, std::intptr_t a1 = 0, std::intptr_t a2 = 0) {
+    return ffs_fd_call(fd, FFS_LOCK_OPEN, command, a1, a2);
+  }
+};
+
+TEST_P(BlockCommands, ReadDirectoryWithStatusAndWithOpening) {
+  WriteFile("/TmpDisc/f", "12345");
+  ASSERT_EQ(ffs_mkdir("/TmpDisc/d", 0x1FF), 0);
+  FileControlBlock* dir = ffs_opendir("/TmpDisc");
+  ASSERT_NE(dir, nullptr);
+  const int dfd = ffs_fcb_index(dir);
+  int opened = 99;
+  auto* e = reinterpret_cast<FfsDirent*>(
+      OnFd(dfd, FFS_REQ_READDIR_OPEN, FFS_O_RDONLY, reinterpret_cast<std::intptr_t>(&opened)));
+  ASSERT_NE(e, nullptr);
+  EXPECT_STREQ(e->name, "d");
+  EXPECT_EQ(opened, -2);  // a directory is not opened
+  e = reinterpret_cast<FfsDirent*>(
+      OnFd(dfd, FFS_REQ_READDIR_OPEN, FFS_O_RDONLY, reinterpret_cast<std::intptr_t>(&opened)));
+  ASSERT_NE(e, nullptr);
+  EXPECT_STREQ(e->name, "f");
+  ASSERT_GE(opened, 0);
+  char buf[8] = {};
+  EXPECT_EQ(ffs_read(opened, buf, 8), 5);
+  EXPECT_STREQ(buf, "12345");
+  EXPECT_EQ(ffs_close(opened), 0);
+  EXPECT_EQ(OnFd(dfd, FFS_REQ_READDIR_OPEN, 0, reinterpret_cast<std::intptr_t>(&opened)), 0);
+  ffs_closedir(dir);
+
+  dir = ffs_opendir("/TmpDisc");
+  auto* s = reinterpret_cast<FfsDirent*>(OnFd(ffs_fcb_index(dir), FFS_REQ_READDIR_STAT));
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(dir->dirstat.mode & FFS_S_IFDIR, FFS_S_IFDIR);
+  OnFd(ffs_fcb_index(dir), FFS_REQ_READDIR_STAT);
+  EXPECT_EQ(dir->dirstat.size, 5u);
+  EXPECT_EQ(dir->dirstat.mode, 0x1FF);
+  ffs_closedir(dir);
+}
+
+TEST_P(BlockCommands, DuplicateFlushRestoreAndModeTimes) {
+  WriteFile("/TmpDisc/f", Pattern(1300));
+  const int fd = ffs_open("/TmpDisc/f", FFS_O_RDWR, 0);
+  ASSERT_EQ(ffs_lseek(fd, 700, 0), 700);
+  const FcbPosition saved = ffs_fcb(fd)->position;
+  const int copy = ffs_dup(fd);
+  ASSERT_GE(copy, 0);
+  EXPECT_NE(copy, fd);
+  EXPECT_EQ(ffs_tell(copy), 700);
+  EXPECT_EQ(vol->open_files, 2u);
+  ASSERT_EQ(ffs_write(fd, "W", 1), 1);
+  EXPECT_EQ(OnFd(fd, FFS_REQ_FLUSH), 0);
+  ASSERT_EQ(ffs_lseek(fd, 0, 0), 0);
+  EXPECT_EQ(OnFd(fd, FFS_REQ_RESTORE_POSITION, reinterpret_cast<std::intptr_t>(&saved)), 0);
+  EXPECT_EQ(ffs_tell(fd), 700);
+  char c = 0;
+  ASSERT_EQ(ffs_read(fd, &c, 1), 1);
+  EXPECT_EQ(c, 'W');
+  const FfsModeTimes mt{0x1A4, 5, 6};
+  EXPECT_EQ(OnFd(fd, FFS_REQ_SET_MODE_TIMES, reinterpret_cast<std::intptr_t>(&mt)), 0);
+  FfsStat st{};
+  ASSERT_EQ(ffs_fstat(fd, &st), 0);
+  EXPECT_EQ(st.mode, 0x1A4);
+  EXPECT_EQ(st.mtime, 5u);
+  EXPECT_EQ(st.atime, 6u);
+  EXPECT_EQ(ffs_close(copy), 0);
+  EXPECT_EQ(ffs_close(fd), 0);
+  EXPECT_EQ(vol->open_files, 0u);
+  ExpectError(ffs_close(fd), FFS_EBADF);
+}
+
+TEST_P(BlockCommands, NamesAreChecked) {
+  for (const char* bad : {"/TmpDisc/a*b", "/TmpDisc/\xC0\x80", "/TmpDisc/\xF4\x90\x80\x80"}) {
+    ExpectError(Create(bad), FFS_EINVAL);
+    ExpectError(ffs_mkdir(bad, 0x1FF), FFS_EINVAL);
+  }
+  EXPECT_GE(Create("/TmpDisc/\xF4\x8F\xBF\xBF"), 0);
+  ASSERT_EQ(ffs_mkdir("/TmpDisc/trailing//", 0x1FF), 0);
+  EXPECT_EQ(List("/TmpDisc/trailing").size(), 0u);
+}
+
+TEST_P(BlockCommands, SpaceCheckAndCompaction) {
+  WriteFile("/TmpDisc/f", Pattern(4000));
+  const std::intptr_t space = vol->handler(nullptr, FFS_REQ_SPACE_CHECK,
+                                           reinterpret_cast<std::intptr_t>(vol), 0, 0, 0, 0);
+  EXPECT_GT(space, 0);
+  EXPECT_LT(space, 8 * 128);
+  for (int i = 0; i < 30; ++i) WriteFile("/TmpDisc/n" + std::to_string(i), "x");
+  for (int i = 0; i < 30; i += 2) ASSERT_EQ(ffs_unlink(("/TmpDisc/n" + std::to_string(i)).c_str()), 0);
+  EXPECT_EQ(ffs_compact_names("TmpDisc"), 0);
+  for (int i = 1; i < 30; i += 2) EXPECT_EQ(ReadFile("/TmpDisc/n" + std::to_string(i)), "x");
+  EXPECT_EQ(ReadFile("/TmpDisc/f"), Pattern(4000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, BlockCommands, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "OnFlash" : "InRam"; });
 
 }  // namespace

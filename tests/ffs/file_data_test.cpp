@@ -6,9 +6,14 @@
 
 namespace {
 
-using FileData = FsTest;
+// Every test runs on the in-memory services and on the sector manager itself.
+class FileData : public FsTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool OnFlash() const override { return GetParam(); }
+};
+using FileDataInRam = FsTest;
 
-TEST_F(FileData, ThreeWritesOf256Bytes) {
+TEST_P(FileData, ThreeWritesOf256Bytes) {
   const int fd = Create("/TmpDisc/f");
   ASSERT_GE(fd, 0);
   const std::string chunk = Pattern(256);
@@ -40,7 +45,7 @@ TEST_F(FileData, ThreeWritesOf256Bytes) {
   EXPECT_EQ(ReadFile("/TmpDisc/f"), chunk + chunk + chunk);
 }
 
-TEST_F(FileData, WholeClustersLeaveNoTail) {
+TEST_P(FileData, WholeClustersLeaveNoTail) {
   const int fd = Create("/TmpDisc/f");
   const std::string data = Pattern(1024);
   ASSERT_EQ(ffs_write(fd, data.data(), 1024), 1024);
@@ -56,7 +61,7 @@ TEST_F(FileData, WholeClustersLeaveNoTail) {
   EXPECT_EQ(ReadFile("/TmpDisc/f"), data + "z");
 }
 
-TEST_F(FileData, ReadOfExactlyOneClusterThenNothing) {
+TEST_P(FileData, ReadOfExactlyOneClusterThenNothing) {
   WriteFile("/TmpDisc/f", Pattern(512));
   const int fd = ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0);
   std::string buf(600, '\0');
@@ -67,32 +72,32 @@ TEST_F(FileData, ReadOfExactlyOneClusterThenNothing) {
   EXPECT_EQ(ffs_eof(fd), 1);
 }
 
-TEST_F(FileData, ReadAtTheEndTouchesNoCache) {
+TEST_F(FileDataInRam, ReadAtTheEndTouchesNoCache) {
   WriteFile("/TmpDisc/f", Pattern(700));
   const int fd = ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0);
   std::string buf(800, '\0');
   EXPECT_EQ(ffs_read(fd, buf.data(), 800), 700);
   EXPECT_EQ(ffs_fcb(fd)->held, nullptr);  // the end releases the held entry
-  const int reads = sm.ClusterReads();
-  const int cached = sm.CachedEntries(vol);
+  const int reads = sm->ClusterReads();
+  const int cached = sm->CachedEntries(vol);
   EXPECT_EQ(ffs_read(fd, buf.data(), 800), 0);
-  EXPECT_EQ(sm.ClusterReads(), reads);
-  EXPECT_EQ(sm.CachedEntries(vol), cached);
+  EXPECT_EQ(sm->ClusterReads(), reads);
+  EXPECT_EQ(sm->CachedEntries(vol), cached);
 }
 
-TEST_F(FileData, WholeClustersAreReadStraightFromTheFlash) {
+TEST_F(FileDataInRam, WholeClustersAreReadStraightFromTheFlash) {
   WriteFile("/TmpDisc/f", Pattern(8 * 512 + 100));
   ASSERT_EQ(ffs_unmount("TmpDisc"), 0);  // an empty cache after the next mount
   ASSERT_EQ(ffs_mount("TmpDisc"), 0);
   const int fd = ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0);
   std::string buf(8 * 512 + 100, '\0');
-  const int before = sm.ClusterReads();
+  const int before = sm->ClusterReads();
   EXPECT_EQ(ffs_read(fd, buf.data(), 8 * 512 + 100), 8 * 512 + 100);
-  EXPECT_EQ(sm.ClusterReads() - before, 8);  // the tail goes through the cache
+  EXPECT_EQ(sm->ClusterReads() - before, 8);  // the tail goes through the cache
   EXPECT_EQ(buf, Pattern(8 * 512 + 100));
 }
 
-TEST_F(FileData, PartialReadsAcrossClusters) {
+TEST_P(FileData, PartialReadsAcrossClusters) {
   const std::string data = Pattern(2000, 3);
   WriteFile("/TmpDisc/f", data);
   const int fd = ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0);
@@ -112,7 +117,7 @@ TEST_F(FileData, PartialReadsAcrossClusters) {
   EXPECT_EQ(ffs_read(fd, buf, 10), 0);
 }
 
-TEST_F(FileData, OverwriteInTheMiddle) {
+TEST_P(FileData, OverwriteInTheMiddle) {
   WriteFile("/TmpDisc/f", Pattern(1500));
   const int fd = ffs_open("/TmpDisc/f", FFS_O_RDWR, 0);
   ASSERT_EQ(ffs_lseek(fd, 500, 0), 500);
@@ -126,7 +131,7 @@ TEST_F(FileData, OverwriteInTheMiddle) {
   EXPECT_EQ(ReadFile("/TmpDisc/f"), expected);
 }
 
-TEST_F(FileData, SeekBeyondTheEndFillsWithZeros) {
+TEST_P(FileData, SeekBeyondTheEndFillsWithZeros) {
   WriteFile("/TmpDisc/f", "abc");
   const int fd = ffs_open("/TmpDisc/f", FFS_O_WRONLY, 0);
   ASSERT_EQ(ffs_lseek(fd, 1200, 0), 1200);
@@ -145,7 +150,7 @@ TEST_F(FileData, SeekBeyondTheEndFillsWithZeros) {
   EXPECT_EQ(ReadFile("/TmpDisc/empty"), std::string(512, '\0') + "Q");
 }
 
-TEST_F(FileData, AppendAlwaysWritesAtTheEnd) {
+TEST_P(FileData, AppendAlwaysWritesAtTheEnd) {
   WriteFile("/TmpDisc/log", "one;");
   const int fd = ffs_open("/TmpDisc/log", FFS_O_RDWR | FFS_O_APPEND, 0);
   EXPECT_EQ(ffs_tell(fd), 4);
@@ -156,11 +161,11 @@ TEST_F(FileData, AppendAlwaysWritesAtTheEnd) {
   EXPECT_EQ(ReadFile("/TmpDisc/log"), "one;two;");
 }
 
-TEST_F(FileData, TruncateShrinksAndGrows) {
+TEST_F(FileDataInRam, TruncateShrinksAndGrows) {
   WriteFile("/TmpDisc/f", Pattern(2000));
-  const std::uint32_t freeFull = sm.FreeCount(vol);
+  const std::uint32_t freeFull = sm->FreeCount(vol);
   ASSERT_EQ(ffs_truncate("/TmpDisc/f", 600), 0);
-  EXPECT_EQ(sm.FreeCount(vol), freeFull + 2);
+  EXPECT_EQ(sm->FreeCount(vol), freeFull + 2);
   EXPECT_EQ(ReadFile("/TmpDisc/f"), Pattern(2000).substr(0, 600));
   ASSERT_EQ(ffs_truncate("/TmpDisc/f", 1024), 0);
   EXPECT_EQ(ReadFile("/TmpDisc/f"), Pattern(2000).substr(0, 600) + std::string(424, '\0'));
@@ -172,7 +177,7 @@ TEST_F(FileData, TruncateShrinksAndGrows) {
   EXPECT_EQ(ffs_read(fd, &c, 1), 0);
   ASSERT_EQ(ffs_ftruncate(fd, 0), 0);
   EXPECT_EQ(InodeOf(fd)->first_cluster, nor::kNoCluster);
-  EXPECT_EQ(sm.FreeCount(vol), freeFull + 4);
+  EXPECT_EQ(sm->FreeCount(vol), freeFull + 4);
   ffs_close(fd);
   const int r = ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0);
   ExpectError(ffs_ftruncate(r, 0), FFS_EACCES);
@@ -183,8 +188,8 @@ TEST_F(FileData, TruncateShrinksAndGrows) {
   ffs_close(t);
 }
 
-TEST_F(FileData, WriteStopsBeforeTheLastFreeCluster) {
-  sm.LimitFreeClusters(vol, 3);
+TEST_F(FileDataInRam, WriteStopsBeforeTheLastFreeCluster) {
+  sm->LimitFreeClusters(vol, 3);
   const int fd = Create("/TmpDisc/f");
   const std::string data = Pattern(4 * 512);
   ffs_set_errno(0);
@@ -207,7 +212,7 @@ TEST_F(FileData, WriteStopsBeforeTheLastFreeCluster) {
   EXPECT_EQ(ReadFile("/TmpDisc/f"), data.substr(0, 700) + data.substr(0, 324));
 }
 
-TEST_F(FileData, AccessBitsOfTheBlock) {
+TEST_P(FileData, AccessBitsOfTheBlock) {
   WriteFile("/TmpDisc/f", "abc");
   const int r = ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0);
   ExpectError(ffs_write(r, "x", 1), FFS_EACCES);
@@ -217,7 +222,7 @@ TEST_F(FileData, AccessBitsOfTheBlock) {
   EXPECT_EQ(ffs_fcb(w)->last_error, FFS_EACCES);
 }
 
-TEST_F(FileData, ManyFilesShareTheCache) {
+TEST_P(FileData, ManyFilesShareTheCache) {
   // More files written in turns than the cache has entries.
   int fds[10];
   for (int i = 0; i < 10; ++i) fds[i] = Create("/TmpDisc/f" + std::to_string(i));
@@ -233,5 +238,37 @@ TEST_F(FileData, ManyFilesShareTheCache) {
     EXPECT_EQ(ReadFile("/TmpDisc/f" + std::to_string(i)), expected) << i;
   }
 }
+
+TEST_P(FileData, FillingTheVolumeStopsShortAndKeepsWhatFitted) {
+  const int fd = Create("/TmpDisc/big");
+  const std::string chunk = Pattern(5000, 9);
+  std::uint32_t stored = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const int n = ffs_write(fd, chunk.data(), 5000);
+    if (n <= 0) break;
+    stored += static_cast<std::uint32_t>(n);
+    if (n < 5000) break;
+  }
+  nor::NodeSlot* inode = InodeOf(fd);
+  EXPECT_EQ(inode->size, stored);
+  EXPECT_GT(stored, 0u);
+  EXPECT_LT(stored, 8u * 65536);
+  ExpectError(ffs_write(fd, chunk.data(), 5000), FFS_ENOSPC);
+  ASSERT_EQ(ffs_close(fd), 0);
+  std::string expected;
+  while (expected.size() < stored) expected += chunk;
+  expected.resize(stored);
+  EXPECT_EQ(ReadFile("/TmpDisc/big"), expected);
+  ASSERT_EQ(ffs_unmount("TmpDisc"), 0);
+  ASSERT_EQ(ffs_mount("TmpDisc"), 0);
+  EXPECT_EQ(ReadFile("/TmpDisc/big"), expected);
+  // Removing the file gives the space back for new data.
+  ASSERT_EQ(ffs_unlink("/TmpDisc/big"), 0);
+  WriteFile("/TmpDisc/after", Pattern(20000));
+  EXPECT_EQ(ReadFile("/TmpDisc/after"), Pattern(20000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FileData, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "OnFlash" : "InRam"; });
 
 }  // namespace

@@ -1,10 +1,13 @@
 // A mounted in-memory volume "TmpDisc" (8 sectors of 64 KiB, 512-byte
-// clusters) over the RAM sector services, with helpers to write, read, list.
+// clusters) over the RAM sector services, or, for a fixture that asks for it,
+// over the real sector manager on an in-memory flash; with helpers to write,
+// read and list.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,15 +15,24 @@
 #include "ffs/file_control_block.h"
 #include "ffs/module_table.h"
 #include "ffs/volume_table.h"
+#include "tests/support/memory_flash.h"
 #include "tests/support/ram_sector_services.h"
 
 class FsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(sm.AddVolume("TmpDisc", 65536, SectorCount()), 0);
+    if (OnFlash()) {
+      ffs_start();
+      flash = std::make_unique<testsupport::MemoryFlash>(65536, SectorCount());
+      ASSERT_EQ(flash->AddFormattedVolume("TmpDisc"), 0) << ffs_errno();
+    } else {
+      sm = std::make_unique<testsupport::RamSectorServices>();
+      ASSERT_EQ(sm->AddVolume("TmpDisc", 65536, SectorCount()), 0);
+    }
     vol = ffs_find_volume("TmpDisc");
     ASSERT_NE(vol, nullptr);
   }
+  virtual bool OnFlash() const { return false; }
   virtual std::uint32_t SectorCount() const { return 8; }
   void TearDown() override {
     for (int fd = 0; fd < FFS_FCB_COUNT; ++fd) {
@@ -31,6 +43,7 @@ class FsTest : public ::testing::Test {
     }
     ffs_set_owner(0, 0);
     ffs_set_current_directory(nullptr, nullptr);
+    if (flash) ffs_remove_volume("TmpDisc");
   }
 
   static std::string Pattern(std::size_t n, unsigned seed = 1) {
@@ -77,6 +90,7 @@ class FsTest : public ::testing::Test {
     EXPECT_EQ(ffs_errno(), error);
   }
 
-  testsupport::RamSectorServices sm;
+  std::unique_ptr<testsupport::RamSectorServices> sm;
+  std::unique_ptr<testsupport::MemoryFlash> flash;
   VolumeRecord* vol = nullptr;
 };

@@ -317,7 +317,7 @@ class ModelTest : public FsTest {
 
   void Remount() {
     CheckTree();
-    ASSERT_EQ(ffs_unmount("TmpDisc"), 0);
+    ASSERT_EQ(ffs_unmount("TmpDisc"), 0) << "errno " << ffs_errno();
     m.open.clear();
     ASSERT_EQ(ffs_mount("TmpDisc"), 0);
     CheckTree();
@@ -336,6 +336,19 @@ unsigned EnvOr(const char* name, unsigned fallback) {
 
 TEST_F(ModelTest, RandomOperationsAgreeWithTheModel) { Run(EnvOr("FFS_MODEL_SEED", 1), 4000); }
 TEST_F(ModelTest, SecondSeed) { Run(EnvOr("FFS_MODEL_SEED", 1) + 1000, 4000); }
+
+// The same on the sector manager itself: every unmount commits a checkpoint
+// and every mount reads the tree back from the flash.
+class ModelTestOnFlash : public ModelTest {
+ protected:
+  bool OnFlash() const override { return true; }
+};
+
+TEST_F(ModelTestOnFlash, RandomOperationsAgreeWithTheModel) { Run(EnvOr("FFS_MODEL_SEED", 1) + 7, 4000); }
+
+TEST_F(ModelTestOnFlash, DISABLED_LongRun) {
+  Run(EnvOr("FFS_MODEL_SEED", 54321), static_cast<int>(EnvOr("FFS_MODEL_OPS", 100000)));
+}
 
 TEST_F(ModelTest, DISABLED_LongRun) {
   Run(EnvOr("FFS_MODEL_SEED", 12345), static_cast<int>(EnvOr("FFS_MODEL_OPS", 200000)));

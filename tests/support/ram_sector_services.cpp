@@ -131,10 +131,13 @@ int Prepare(VolumeRecord* v, NodeSlot*) {
 
 int WriteBackHead(VolumeRecord*) { return 0; }
 
-std::int32_t Allocate(VolumeRecord* v, NodeSlot* owner) {
+void* Allocate(VolumeRecord* v, NodeSlot* owner) {
   auto* st = Self().StateOf(v);
-  if (st->free.size() <= 1) return ffs_set_errno(FFS_ENOSPC), -1;  // never the last one
+  if (st->free.size() <= 1) return ffs_set_errno(FFS_ENOSPC), nullptr;  // never the last one
   const std::uint32_t c = st->free.front();
+  void* entry = GetCluster(v, c, true, owner);
+  if (entry == nullptr) return nullptr;
+  static_cast<Entry*>(entry)->state = FFS_ENTRY_NEW;
   st->free.pop_front();
   nor::Volume* n = v->nor;
   if (owner->first_cluster == nor::kNoCluster) {
@@ -148,7 +151,7 @@ std::int32_t Allocate(VolumeRecord* v, NodeSlot* owner) {
   owner->last_cluster = static_cast<std::uint16_t>(c);
   --n->free_count;
   ++n->used_clusters;
-  return static_cast<std::int32_t>(c);
+  return entry;
 }
 
 void FreeChain(VolumeRecord* v, std::uint32_t first) {
@@ -207,6 +210,13 @@ RamSectorServices::RamSectorServices() {
 
 RamSectorServices::~RamSectorServices() {
   for (const std::string& name : names_) ffs_remove_volume(name.c_str());
+  // The module table as it was: the volume control back in its place.
+  for (int i = 2; i < FFS_MODULE_TABLE_MAX; ++i)
+    if (FsModuleTable[i] == savedModule_) {
+      for (int j = i; j + 1 < FFS_MODULE_TABLE_MAX; ++j) FsModuleTable[j] = FsModuleTable[j + 1];
+      break;
+    }
+  FsModuleTable[1] = savedModule_;
   ffs_set_sector_services(previous_);
   current_ = nullptr;
 }
