@@ -115,18 +115,6 @@ void ApplyPlan(Volume& v, const Plan& plan, const ClusterList& free_list) {
   v.checkpoint_clusters = uint32_t(plan.clusters.size());
 }
 
-bool TooManyUnusable(Volume& v) {
-  for (const SectorEntry& s : v.sectors) {
-    if (s.flags & kSectorUnusable) {
-      // No NOR volume tolerates an unusable sector.
-      v.record->flags |= FFS_VF_READ_ONLY;
-      ffs_set_errno(FFS_EIO);
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 std::vector<ClusterList> CollectChains(const Volume& v, uint32_t skip) {
@@ -214,7 +202,7 @@ bool Commit(Volume& v, int mode) {
     root->inode->tail_fill = FreeClustersForData(v, 0) == 0 ? 1 : 0;
     ffs_set_errno(saved);
   }
-  if (TooManyUnusable(v)) return false;
+  if (v.TooManyUnusable()) return false;
   if (v.checkpoint_first != kNone32 && v.clean && !v.SetCleanMark()) return false;
 
   // Plan where the new checkpoint goes before anything changes, so that a

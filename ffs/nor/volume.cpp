@@ -164,6 +164,17 @@ bool Volume::SetCleanMark() {
   return true;
 }
 
+bool Volume::TooManyUnusable() {
+  for (const SectorEntry& s : sectors) {
+    if (s.flags & kSectorUnusable) {
+      record->flags |= FFS_VF_READ_ONLY;
+      ffs_set_errno(FFS_EIO);
+      return true;
+    }
+  }
+  return false;
+}
+
 void Volume::ReleaseChain(uint32_t first) {
   if (first >= geo.cluster_count || clusters[first].state != kStateChainStart) return;
   uint32_t c = first;

@@ -66,6 +66,9 @@ class Volume : public ClusterIo {
 
   bool ReadOnly() const { return (record->flags & FFS_VF_READ_ONLY) != 0; }
   bool Writable() const { return !ReadOnly(); }
+  // No NOR volume tolerates an unusable sector: one turns the volume
+  // read-only and the caller fails with EIO.
+  bool TooManyUnusable();
   // Every cluster of the chain becomes dirty; its sector's used count falls
   // and the sector keeps flag bit 2 until the next checkpoint.
   void ReleaseChain(uint32_t first);

@@ -32,7 +32,7 @@ int ProgramByte(void* d, uint32_t a, uint8_t v) {
 int WriteBlock(void* d, const void* src, uint32_t a) {
   TestFlash& f = F(d);
   if (!Inside(f, a, f.geo.block_size)) return -2;
-  if (++f.write_calls > f.fail_writes_after) return -1;
+  if (++f.write_calls > f.fail_writes_after) return f.fail_code;
   f.events.push_back(a | TestFlash::kBlockWrite);
   std::memcpy(&f.mem[a], src, f.geo.block_size);
   return 0;
@@ -50,7 +50,7 @@ int BlockErased(void* d, uint32_t a) {
 int ReadBlock(void* d, void* dst, uint32_t a) {
   TestFlash& f = F(d);
   if (!Inside(f, a, f.geo.block_size)) return -2;
-  if (++f.read_calls > f.fail_reads_after) return -1;
+  if (++f.read_calls > f.fail_reads_after) return f.fail_code;
   std::memcpy(dst, &f.mem[a], f.geo.block_size);
   return 0;
 }
@@ -60,7 +60,7 @@ int Copy(void*, uint32_t, uint32_t, uint32_t) { return -1; }
 int EraseSector(void* d, uint32_t a) {
   TestFlash& f = F(d);
   if (!Inside(f, a, f.geo.sector_size)) return -2;
-  if (++f.erase_calls > f.fail_erases_after) return -1;
+  if (++f.erase_calls > f.fail_erases_after) return f.fail_code;
   f.erased.push_back(a / f.geo.sector_size);
   std::memset(&f.mem[a], 0xFF, f.geo.sector_size);
   return 0;

@@ -37,6 +37,7 @@ class TestFlash {
   uint32_t fail_reads_after = UINT32_MAX;
   uint32_t fail_erases_after = UINT32_MAX;
   uint32_t fail_writes_after = UINT32_MAX;
+  int fail_code = -1;  // what a failing call answers
 
   // A registration descriptor for this flash under the given name.
   VolumeDescriptor Descriptor(const char* name) const;

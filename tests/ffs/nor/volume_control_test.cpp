@@ -86,3 +86,31 @@ TEST_F(VolumeControlTest, EraseAllKeepsCountingErases) {
   EXPECT_EQ(ffs_errno(), FFS_EROFS);
   record->flags &= ~FFS_VF_READ_ONLY;
 }
+
+TEST_F(VolumeControlTest, SyncAllCommitsChangedVolumesOnly) {
+  WriteFreshImage(f, 5);
+  void* out = nullptr;
+  ASSERT_NE(nor_volume_control(FFS_MOD_MOUNT, "NorCtl", &out, 0, 1), 0);
+  EXPECT_EQ(nor_volume_control(FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0), 0);
+  EXPECT_EQ(record->nor->sequence, 5u);  // committed: nothing to do
+  record->flags &= ~FFS_VF_COMMITTED;
+  record->flags |= FFS_VF_CHANGED;
+  EXPECT_EQ(nor_volume_control(FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0), 0);
+  EXPECT_EQ(record->nor->sequence, 6u);
+  EXPECT_NE(record->flags & FFS_VF_COMMITTED, 0u);
+}
+
+TEST_F(VolumeControlTest, FormatByName) {
+  f.EraseAll();
+  EXPECT_EQ(nor_volume_control(FFS_MOD_FORMAT, "Other", nullptr, 0, 0), 0);
+  EXPECT_EQ(nor_volume_control(FFS_MOD_FORMAT, "NorCtl", nullptr, 0, 0), 1);
+  EXPECT_EQ(record->nor, nullptr);  // a blank volume is not left mounted
+  EXPECT_EQ(record->flags & FFS_VF_BUSY, 0u);
+  void* out = nullptr;
+  ASSERT_NE(nor_volume_control(FFS_MOD_MOUNT, "NorCtl", &out, 0, 1), -1);
+  EXPECT_EQ(record->nor->sequence, 1u);
+  record->flags |= FFS_VF_READ_ONLY;
+  EXPECT_EQ(nor_volume_control(FFS_MOD_FORMAT, "NorCtl", nullptr, 0, 0), -1);
+  EXPECT_EQ(ffs_errno(), FFS_EROFS);
+  record->flags &= ~FFS_VF_READ_ONLY;
+}

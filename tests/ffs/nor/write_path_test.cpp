@@ -2,6 +2,7 @@
 // commit, format and unmount, seen through the flash they leave behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -461,4 +462,88 @@ TEST_F(WritePath, FreeClustersForFileData) {
   ffs_set_errno(0);
   EXPECT_EQ(FreeClustersForData(*v, 0), 0u);
   EXPECT_EQ(ffs_errno(), FFS_ENOSPC);
+}
+
+TEST_F(WritePath, DeviceFailures) {
+  std::unique_ptr<Volume> v = FormatAndMount();
+  ASSERT_TRUE(v);
+  NodeSlot* inode = NewFile(*v, "a");
+  Grow(*v, inode, 1);
+  // A write answering exactly -1 fails with EIO but leaves the volume usable.
+  f.fail_writes_after = f.write_calls;
+  ffs_set_errno(0);
+  EXPECT_EQ(v->cache->Flush(), -1);
+  EXPECT_EQ(ffs_errno(), FFS_EIO);
+  EXPECT_EQ(f.record.flags & FFS_VF_IO_ERROR, 0u);
+  EXPECT_EQ(PrepareAllocation(*v, 0, inode), 0);
+  // Any other failure marks the volume: no allocation until it is mounted again.
+  f.fail_code = -5;
+  Grow(*v, inode, 2);
+  EXPECT_EQ(v->cache->Flush(), -1);
+  EXPECT_NE(f.record.flags & FFS_VF_IO_ERROR, 0u);
+  EXPECT_EQ(PrepareAllocation(*v, 0, inode), -1);
+  EXPECT_EQ(ffs_errno(), FFS_EIO);
+}
+
+TEST_F(WritePath, AnEraseCutShortIsErasedAgainAtMount) {
+  std::unique_ptr<Volume> v = FormatAndMount();
+  ASSERT_TRUE(v);
+  f.fail_erases_after = f.erase_calls;
+  f.fail_code = -3;
+  EXPECT_FALSE(v->EraseSector(3));
+  EXPECT_EQ(ffs_errno(), FFS_EIO);
+  EXPECT_NE(f.record.flags & FFS_VF_IO_ERROR, 0u);
+  const uint8_t zero[4] = {0, 0, 0, 0};
+  EXPECT_EQ(0, std::memcmp(&f.mem[3 * 4096 + 508], zero, 4));
+  f.fail_erases_after = UINT32_MAX;
+  f.ResetCounters();
+  v = Mount(&f.record, kMountNoReclaim);
+  ASSERT_TRUE(v);
+  EXPECT_EQ(f.erased, std::vector<uint32_t>{3});
+  EXPECT_EQ(0, std::memcmp(&f.mem[3 * 4096 + 508], "QM13", 4));
+  EXPECT_EQ(v->sectors[3].erase_count, 1u);
+}
+
+TEST_F(WritePath, AnUnusableSectorTurnsTheVolumeReadOnly) {
+  std::unique_ptr<Volume> v = FormatAndMount();
+  ASSERT_TRUE(v);
+  NodeSlot* inode = NewFile(*v, "a");
+  v->sectors[4].flags |= kSectorUnusable;
+  EXPECT_EQ(PrepareAllocation(*v, 0, inode), -1);
+  EXPECT_EQ(ffs_errno(), FFS_EIO);
+  EXPECT_NE(f.record.flags & FFS_VF_READ_ONLY, 0u);
+  EXPECT_FALSE(Commit(*v, 1));
+}
+
+TEST_F(WritePath, AllocationWhileTheCacheHoldsOnlyModifiedEntries) {
+  std::unique_ptr<Volume> v = FormatAndMount();
+  ASSERT_TRUE(v);
+  NodeSlot* inode = NewFile(*v, "a");
+  std::vector<uint32_t> clusters;
+  for (int i = 0; i < 10; ++i) clusters.push_back(Grow(*v, inode, uint8_t(i)));
+  ASSERT_EQ(Sync(*v, 1), 0);
+  for (uint32_t c : clusters) {
+    CacheEntry* e = v->cache->Get(c, false, inode);
+    ASSERT_NE(e, nullptr);
+    e->buffer[1] = 0xEE;
+    v->cache->Release(e, true);
+  }
+  // The eviction writes the oldest entry back onto the free head; the new
+  // cluster must be another one.
+  CacheEntry* e = AllocateCluster(*v, inode);
+  ASSERT_NE(e, nullptr);
+  std::vector<uint16_t> chain = Chain(*v, inode->first_cluster);
+  ASSERT_EQ(chain.size(), 11u);
+  std::vector<uint16_t> sorted = chain;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  EXPECT_EQ(chain.back(), e->cluster);
+  EXPECT_EQ(v->clusters[e->cluster].state, chain[9]);
+  EXPECT_EQ(f.Cluster(chain[0])[1], 0xEE);  // the first one was written back
+  EXPECT_EQ(v->clusters[clusters[0]].state, kStateDirty);
+  v->cache->Release(e, false);
+  ASSERT_EQ(Sync(*v, 1), 0);
+  v = Mount(&f.record, kMountNoReclaim);
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->used_clusters, 11u);
 }
