@@ -230,6 +230,20 @@ TEST_F(MountTest, RepairIsCommittedWhenMountMayReclaim) {
   EXPECT_EQ(v->clusters[1].state, kStateDirty);
 }
 
+TEST_F(MountTest, RepairWithoutRoomForACommitStillMounts) {
+  f.EraseAll();
+  SignAll(f);
+  CheckpointModel m = FreshModel(g(), 5, 3);
+  m.free_list = Range(3, 7);  // no whole free sector for a checkpoint area
+  ClusterList chain = WriteCheckpoint(f, m, g().FirstDataCluster(5));
+  ClearCleanMark(chain);
+  Scribble(3);
+  std::unique_ptr<Volume> v = MountOk(kMountReclaim);
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->sequence, 3u);
+  EXPECT_EQ(v->FreeList(), Range(4, 7));
+}
+
 TEST_F(MountTest, CleanCheckpointSkipsTheFreeListCheck) {
   WriteFreshImage(f, 3);
   Scribble(20);  // not possible on a clean volume: shows that nothing is tested
