@@ -277,12 +277,9 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
       b->written = true;
       if (Sm().write_back_head(v) != 0) break;
       const bool emptyChain = inode->first_cluster == nor::kNoCluster;
-      const std::int32_t allocated = Sm().allocate_cluster(v, inode);
-      if (allocated < 0) break;
-      const std::uint32_t c = static_cast<std::uint32_t>(allocated);
-      e = Sm().get_cluster(v, c, true, inode);
+      e = Sm().allocate_cluster(v, inode);
       if (e == nullptr) break;
-      if (Sm().entry_state(e) == FFS_ENTRY_CLEAN) Sm().mark_entry(v, e, FFS_ENTRY_NEW);
+      const std::uint32_t c = Sm().entry_cluster(e);
       if (!emptyChain) ++pos.index;
       inode->last_cluster = static_cast<std::uint16_t>(c);
       inode->tail_cluster = static_cast<std::uint16_t>(c);

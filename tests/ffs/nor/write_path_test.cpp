@@ -547,29 +547,3 @@ TEST_F(WritePath, AllocationWhileTheCacheHoldsOnlyModifiedEntries) {
   ASSERT_TRUE(v);
   EXPECT_EQ(v->used_clusters, 11u);
 }
-
-TEST_F(WritePath, FlushingOneFileLeavesTheOthersCached) {
-  std::unique_ptr<Volume> v = FormatAndMount();
-  ASSERT_TRUE(v);
-  NodeSlot* a = NewFile(*v, "a");
-  NodeSlot* b = NewFile(*v, "b");
-  const uint32_t a1 = Grow(*v, a, 1);
-  const uint32_t b1 = Grow(*v, b, 2);
-  const uint32_t a2 = Grow(*v, a, 3);
-  f.ResetCounters();
-  EXPECT_EQ(v->cache->FlushOwner(a), 0);
-  // a's clusters, and b's earlier one of the same sector (written upwards).
-  std::vector<uint32_t> writes;
-  for (uint32_t e : f.events) {
-    if (e & TestFlash::kBlockWrite) writes.push_back((e & ~TestFlash::kBlockWrite) / 512);
-  }
-  EXPECT_EQ(writes, (std::vector<uint32_t>{a1, b1, a2}));
-  const uint32_t b2 = Grow(*v, b, 4);
-  f.ResetCounters();
-  EXPECT_EQ(v->cache->FlushOwner(a), 0);
-  EXPECT_EQ(f.write_calls, 0u);  // b's new cluster waits
-  EXPECT_EQ(v->cache->Cached(b2)->state, EntryState::New);
-  EXPECT_EQ(v->cache->FlushOwner(b), 0);
-  EXPECT_EQ(f.write_calls, 1u);
-  EXPECT_EQ(f.Cluster(b2)[0], 4);
-}
