@@ -175,11 +175,6 @@ int ClusterCache::Flush() {
   return wrote ? 1 : 0;
 }
 
-CacheEntry* ClusterCache::Cached(uint32_t cluster) {
-  const int i = Find(cluster);
-  return i < 0 ? nullptr : &entries_[size_t(i)];
-}
-
 bool ClusterCache::WriteBackOldest() {
   if (release_.empty()) return true;
   const int i = release_.front();

@@ -318,6 +318,23 @@ TEST_F(MountTest, LongNamesAreRenamedAgainstTheirSiblings) {
   EXPECT_EQ(v->nodes.Root()->child, &slots[2]);
 }
 
+TEST_F(MountTest, OddNamesAreKeptAsStored) {
+  f.EraseAll();
+  SignAll(f);
+  CheckpointModel m = FreshModel(g(), 5, 1);
+  m.slots[0].child = MakeRef(0, 2);
+  m.slots.push_back(FileEntry("..", MakeRef(0, 1), MakeRef(0, 0), MakeRef(0, 3)));
+  m.slots.push_back(FileEntry("a/b", MakeRef(0, 1), MakeRef(0, 0), MakeRef(0, 4), MakeRef(0, 2)));
+  m.slots.push_back(FileEntry(".", MakeRef(0, 1), MakeRef(0, 0), kRefNone, MakeRef(0, 3)));
+  WriteCheckpoint(f, m, g().FirstDataCluster(5));
+  std::unique_ptr<Volume> v = MountOk();
+  ASSERT_TRUE(v);
+  NodeSlot* slots = v->nodes.pages[0]->slots.data();
+  EXPECT_STREQ(slots[2].name, "..");
+  EXPECT_STREQ(slots[3].name, "a/b");
+  EXPECT_STREQ(slots[4].name, ".");
+}
+
 TEST_F(MountTest, ReferencesOfTheWrongKindReadAsNone) {
   f.EraseAll();
   SignAll(f);
