@@ -107,6 +107,7 @@ class CDataModelToHMI {
   std::unique_ptr<XmlDocument> model_;
   std::unique_ptr<model::ModelQueries> queries_;
   XmlDocument parameters_;
+  bool implausibleWritten_ = false;  // root's last child is our ImplausibleValues
   ModelHeader header_;
   std::string menuRootPath_;
   std::string sectionMdmPath_;
