@@ -75,6 +75,10 @@ bool CDataModelToHMI::Load(char* text, LoadResult& result) {
 int CDataModelToHMI::LoadSteps(char* text, LoadResult& result) {
   (void)result;
   queries_.reset();
+  instances_.Clear();
+  viewInUse_.clear();
+  deferred_.clear();
+  pendingChanges_.clear();
   header_ = ModelHeader();
   model_ = std::make_unique<XmlDocument>();
   // 1. The digest covers everything but the last 65 bytes (the trailer line).
@@ -137,6 +141,9 @@ void CDataModelToHMI::Prepare() {
     temperatureFahrenheitPath_ = queries_->MappedPath(vocab::kTemperatureUnitReferenceF);
   }
   ansiDeviceNumbers_ = !queries_->MappedPath(vocab::kPathAnsiDeviceNumbers).empty();
+  XmlNode typeCodeEntry =
+      model::FirstElement(root, [](XmlNode n) { return model::AttributeEquals(n, vocab::kMode, vocab::kTypeCode); });
+  typeCodeEntryPath_ = typeCodeEntry.IsNull() ? std::string() : typeCodeEntry.Path();
   gridFaultCounterHidden_ = false;
   if (mode_ == 0) {
     const std::string gridFault = queries_->MappedPath(vocab::kGridFaultCounter);

@@ -92,6 +92,8 @@ ModelQueries::ModelQueries(XmlNode rootElement, XmlNode textDocument)
     path += '/';
     path += node.NameChars();
     byPath_.emplace(path, node.Record());
+    XmlAttribute entryRef = node.Attribute(vocab::kEntryRef);
+    if (entryRef.ValueChars()) byEntryRef_.emplace(entryRef.ValueChars(), node.Record());
     lengths.push_back(static_cast<long>(path.size()));
     return true;
   });
@@ -121,6 +123,11 @@ XmlNode ModelQueries::Find(const std::string& path) const {
     return found == byPath_.end() ? XmlNode() : XmlNode(found->second);
   }
   return root_.FindByPath(path.c_str(), "/");
+}
+
+XmlNode ModelQueries::FirstWithEntryRef(const std::string& reference) const {
+  auto found = byEntryRef_.find(reference);
+  return found == byEntryRef_.end() ? XmlNode() : XmlNode(found->second);
 }
 
 std::string ModelQueries::ResolveReference(const std::string& reference) const {

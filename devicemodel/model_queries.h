@@ -45,6 +45,8 @@ class ModelQueries {
   // search of the XML layer answers it.
   XmlNode Find(const std::string& path) const;
   std::string ResolveReference(const std::string& reference) const;
+  // The first element in document order whose entryRef is exactly reference.
+  XmlNode FirstWithEntryRef(const std::string& reference) const;
   XmlNode ResolveNode(const std::string& reference) const { return Find(ResolveReference(reference)); }
 
   bool InUseFlag(XmlNode node, const char* flag) const;
@@ -59,6 +61,7 @@ class ModelQueries {
   XmlNode textDocument_;
   std::string rootPath_;
   std::unordered_map<std::string, XmlNodeRecord*> byPath_;
+  std::unordered_map<std::string, XmlNodeRecord*> byEntryRef_;
   XmlNode firstMapping_;  // the first element of type "mapping"; its siblings follow
 };
 

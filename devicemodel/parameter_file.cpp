@@ -24,6 +24,7 @@ XmlNode ParameterRoot(XmlDocument& document) {
 bool CDataModelToHMI::CreateParameterDocument(const char* generator, const char* created) {
   if (!Loaded() || !generator || !created) return false;
   parameters_.Parse(nullptr);  // a fresh, empty document
+  instances_.Clear();
   implausibleWritten_ = false;
   if (header_.device.empty() || header_.versionContent.empty() || header_.versionSyntax.empty()) return true;
   const ParameterFileHeader header{header_.versionSyntax, header_.device, header_.versionContent,
@@ -31,6 +32,7 @@ bool CDataModelToHMI::CreateParameterDocument(const char* generator, const char*
   CDataModelToParameter builder(parameters_, multiSetCount_, header);
   queries_->RootElement().Traverse(builder);
   builder.SetNumberPass(builder.Root());
+  instances_.Build(parameters_.Root());
   return true;
 }
 
@@ -41,6 +43,8 @@ std::string CDataModelToHMI::WriteCustomerAllParameter(const char* changedby, co
   // child). Only that one: a mirrored section may carry the same name.
   if (implausibleWritten_ && root.ChildCount() > 0) root.RemoveChild(root.ChildCount() - 1);
   implausibleWritten_ = false;
+  // 2. The changes recorded since the last write are checked again.
+  RunDeferredChecks();
   // 3. The table, one "Value<n>" element per value reference.
   if (!implausible_.Empty() && !root.IsNull()) {
     XmlNode list = root.AppendChild(XmlNodeType::Element);
