@@ -73,6 +73,15 @@ void AppendDeepCopy(XmlNode parent, XmlNode source, const std::string& setNumber
   }
 }
 
+// A parameter's dependency rules and value labels describe it; they hold no
+// value. Mirrored, they would turn a value element into a group (its value
+// could not be set, and the type code would read their empty elements as
+// positions), so they stay out of the parameter file.
+bool IsParameterMetadata(XmlNode node) {
+  return model::HasType(node, vocab::kDependents) || model::HasType(node, vocab::kTypeCodeDependents) ||
+         model::HasType(node, vocab::kValueLabel);
+}
+
 }  // namespace
 
 void SetAttribute(XmlNode node, const char* name, const char* value) {
@@ -172,7 +181,7 @@ void CDataModelToParameter::CopyAndAddValueAndSetNumberToDestinationNode(XmlNode
     }
     XmlNode child = frame.model.Child(frame.next++);
     XmlNode target = frame.target;  // frame may move when enter grows the stack
-    if (child.Type() == XmlNodeType::Element) enter(child, target);
+    if (child.Type() == XmlNodeType::Element && !IsParameterMetadata(child)) enter(child, target);
   }
 }
 

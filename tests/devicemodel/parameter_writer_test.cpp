@@ -183,6 +183,21 @@ TEST(ParameterWriter, SectionNameIsSkippedOnTheWayDown) {
   EXPECT_EQ(b.Root().Child(0).FindByPath("Mod/Set/V").FirstChildValue(), "&<");
 }
 
+TEST(ParameterWriter, RulesAndValueLabelsStayOutOfTheFile) {
+  Built b(
+      "\t<Params type=\"sectionMDM\"><M type=\"mdm\"><S based=\"paraSet\">\n"
+      "\t\t<A default=\"1\"><R type=\"dependents\" check=\"eq\" with=\"1\"><T type=\"then\"><X set=\"2\"/></T></R>"
+      "<Q type=\"typeCodeDependents\"/></A>\n"
+      "\t\t<B default=\"3\"><L type=\"valueLabel\"><V valueRef=\"3\"/></L></B>\n"
+      "\t\t<G><C default=\"4\"/></G>\n"
+      "\t</S></M></Params>\n");
+  ASSERT_TRUE(b.loaded);
+  EXPECT_EQ(b.Section(),
+            "<Params>\n\t<M>\n\t\t<S setNo=\"0\">\n"
+            "\t\t\t<A>1</A>\n\t\t\t<B>3</B>\n\t\t\t<G>\n\t\t\t\t<C>4</C>\n\t\t\t</G>\n"
+            "\t\t</S>\n\t</M>\n</Params>\n");
+}
+
 TEST(ParameterWriter, WithoutSectionNothingIsCopied) {
   Built b("\t<Params><M type=\"mdm\"><Set based=\"paraSet\"><V default=\"1\"/></Set></M></Params>\n");
   ASSERT_TRUE(b.loaded);
