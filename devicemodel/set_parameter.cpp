@@ -50,7 +50,8 @@ bool CDataModelToHMI::SetParameter(const std::string& value, const std::string& 
   if (instance.IsNull()) return false;
   XmlNode definition = queries_->Find(ModelPath(path));
   // 3. A real change is set and recorded for the deferred checks.
-  if (ValueText(instance) != value) {
+  const bool changed = ValueText(instance) != value;
+  if (changed) {
     if (!SetValueText(instance, value)) return false;
     if (!deferralKey.empty()) {
       std::vector<std::string>& paths = deferred_[deferralKey];
@@ -66,8 +67,10 @@ bool CDataModelToHMI::SetParameter(const std::string& value, const std::string& 
   // 4. The record, its check, the parameter's rules.
   ParameterRecord record;
   if (!definition.IsNull() && ReadRecord(definition, false, std::string(), record, SetNumberOf(instance))) {
-    for (ParameterSetValue& set : record.sets) set.pending = true;
-    StoreRecord(record);
+    if (changed) {
+      for (ParameterSetValue& set : record.sets) set.pending = true;
+      StoreRecord(record);
+    }
     CDataModelDependency(*this).Evaluate(definition, value, SetNumberOf(instance));
   }
   return true;
