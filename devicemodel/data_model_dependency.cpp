@@ -15,13 +15,6 @@ namespace {
 
 constexpr char kAttributeSeparator = '@';
 
-XmlNode NextElement(XmlNode node, size_t from) {
-  XmlNode parent = node;
-  for (size_t i = from; i < parent.ChildCount(); ++i)
-    if (parent.Child(i).Type() == XmlNodeType::Element) return parent.Child(i);
-  return XmlNode();
-}
-
 }  // namespace
 
 bool DependencyConditionHolds(const std::string& check, const std::string& value, const std::string& with) {
@@ -80,7 +73,7 @@ void CDataModelDependency::EvaluateRules(XmlNode definition, const std::string& 
 void CDataModelDependency::EvaluateCheck(XmlNode rule, const std::string& value, const std::string& setNumber,
                                          bool everyInstance) {
   if (!model::IsPresent(rule, vocab::kCheck) || !model::IsPresent(rule, vocab::kWith)) return;
-  if (NextElement(rule, 0).IsNull()) return;
+  if (model::FirstChildElement(rule).IsNull()) return;
   const std::vector<XmlNode>& instances =
       engine_.Instances().Find(engine_.ParameterPath(rule.Parent().Path()));
   if (everyInstance && !instances.empty()) {
@@ -101,10 +94,8 @@ void CDataModelDependency::RunCheck(XmlNode rule, const std::string& value, cons
   definition_ = rule.Parent();
   const bool holds = DependencyConditionHolds(model::AttributeValue(rule, vocab::kCheck), value,
                                               model::AttributeValue(rule, vocab::kWith));
-  XmlNode thenBlock = NextElement(rule, 0);
-  XmlNode elseBlock;
-  for (size_t i = 0; i < rule.ChildCount(); ++i)
-    if (rule.Child(i) == thenBlock) elseBlock = NextElement(rule, i + 1);
+  XmlNode thenBlock = model::FirstChildElement(rule);
+  XmlNode elseBlock = model::NextSiblingElement(thenBlock);
   if (holds && model::HasType(thenBlock, vocab::kThen)) GetCheckBlockInfo(thenBlock);
   if (!holds && model::HasType(elseBlock, vocab::kElse)) GetCheckBlockInfo(elseBlock);
   value_ = std::move(savedValue);

@@ -12,20 +12,6 @@
 
 namespace {
 
-bool NameIs(XmlNode node, const char* name) {
-  const char* own = node.NameChars();
-  return own && name && std::strcmp(own, name) == 0;
-}
-
-// The first child element with exactly this name, or the null handle.
-XmlNode ChildElement(XmlNode parent, const std::string& name) {
-  for (size_t i = 0; i < parent.ChildCount(); ++i) {
-    XmlNode child = parent.Child(i);
-    if (child.Type() == XmlNodeType::Element && NameIs(child, name.c_str())) return child;
-  }
-  return XmlNode();
-}
-
 XmlNode AppendElement(XmlNode parent, const char* name) {
   XmlNode element = parent.AppendChild(XmlNodeType::Element);
   element.SetName(name);
@@ -143,7 +129,7 @@ XmlNode CDataModelToParameter::Destination(XmlNode parameterSet) const {
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     const std::string name = it->Name();
     if (name.empty() || name == sectionName) continue;
-    XmlNode next = ChildElement(destination, name);
+    XmlNode next = model::NamedChildElement(destination, name);
     destination = next.IsNull() ? AppendElement(destination, name.c_str()) : next;
   }
   return destination;

@@ -35,12 +35,6 @@ std::string Detail(int code, const std::string& versionSyntax) {
   }
 }
 
-XmlNode FirstElementChild(XmlNode node) {
-  for (size_t i = 0; i < node.ChildCount(); ++i)
-    if (node.Child(i).Type() == XmlNodeType::Element) return node.Child(i);
-  return XmlNode();
-}
-
 }  // namespace
 
 int LeadingDecimal(const std::string& text) {
@@ -92,7 +86,7 @@ int CDataModelToHMI::LoadSteps(char* text, LoadResult& result) {
   XmlNode top = model_->Root();
   if (StoredDigest(top.Child(2).Value()) != computed) return kLoadBadChecksum;
   // 4. Main attributes.
-  XmlNode root = FirstElementChild(top);
+  XmlNode root = model::FirstChildElement(top);
   if (root.IsNull()) return kLoadMissingMainAttributes;
   header_.device = model::AttributeValue(root, vocab::kDevice);
   header_.versionContent = model::AttributeValue(root, vocab::kVersionContent);

@@ -64,6 +64,27 @@ XmlNode FirstElement(XmlNode top, const std::function<bool(XmlNode)>& predicate)
   return found;
 }
 
+XmlNode FirstChildElement(XmlNode node) {
+  for (size_t i = 0; i < node.ChildCount(); ++i)
+    if (node.Child(i).Type() == XmlNodeType::Element) return node.Child(i);
+  return XmlNode();
+}
+
+XmlNode NextSiblingElement(XmlNode node) {
+  while (node.MoveToNextSibling())
+    if (node.Type() == XmlNodeType::Element) return node;
+  return XmlNode();
+}
+
+XmlNode NamedChildElement(XmlNode parent, const std::string& name) {
+  for (size_t i = 0; i < parent.ChildCount(); ++i) {
+    XmlNode child = parent.Child(i);
+    const char* own = child.NameChars();
+    if (child.Type() == XmlNodeType::Element && own && name == own) return child;
+  }
+  return XmlNode();
+}
+
 XmlNode ModuleNodeOf(XmlNode node) {
   for (; !node.IsNull(); node = node.Parent())
     if (IsModuleNode(node)) return node;

@@ -29,6 +29,11 @@ std::string SectionOf(XmlNode node);
 // The first element in document order at or below top (top excluded) for
 // which the predicate holds; the null handle when none does.
 XmlNode FirstElement(XmlNode top, const std::function<bool(XmlNode)>& predicate);
+// Child elements: the first, the one after node, and the first named
+// exactly name (names compared literally, never as patterns).
+XmlNode FirstChildElement(XmlNode node);
+XmlNode NextSiblingElement(XmlNode node);
+XmlNode NamedChildElement(XmlNode parent, const std::string& name);
 // The nearest module node at or above node, or the null handle.
 XmlNode ModuleNodeOf(XmlNode node);
 

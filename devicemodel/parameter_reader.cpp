@@ -16,12 +16,6 @@ using model::AttributeEquals;
 using model::AttributeValue;
 using model::HasType;
 
-XmlNode FirstChildElement(XmlNode node) {
-  for (size_t i = 0; i < node.ChildCount(); ++i)
-    if (node.Child(i).Type() == XmlNodeType::Element) return node.Child(i);
-  return XmlNode();
-}
-
 constexpr char kOneSet[] = "1";  // multiSets of a model with a single parameter set
 
 int DecimalsOf(const std::string& number) {
@@ -166,7 +160,7 @@ void CDataModelToHMI::FillValues(ParameterRecord& record, const std::string& set
 // Value labels: the children of a sole "valueLabel" child.
 void CDataModelToHMI::FillItems(ParameterRecord& record) const {
   XmlNode definition = record.node;
-  XmlNode only = FirstChildElement(definition);
+  XmlNode only = model::FirstChildElement(definition);
   if (!only.IsNull() && definition.ChildCount() == 1 && HasType(only, vocab::kValueLabel))
     for (size_t i = 0; i < only.ChildCount(); ++i)
       if (only.Child(i).Type() == XmlNodeType::Element)

@@ -8,21 +8,8 @@
 #include "devicemodel/data_model_to_hmi.h"
 #include "devicemodel/vocabulary.h"
 
-namespace {
-
-XmlNode FirstChildElement(XmlNode node) {
-  for (size_t i = 0; i < node.ChildCount(); ++i)
-    if (node.Child(i).Type() == XmlNodeType::Element) return node.Child(i);
-  return XmlNode();
-}
-
-XmlNode NextSiblingElement(XmlNode node) {
-  while (node.MoveToNextSibling())
-    if (node.Type() == XmlNodeType::Element) return node;
-  return XmlNode();
-}
-
-}  // namespace
+using model::FirstChildElement;
+using model::NextSiblingElement;
 
 std::string CDataModelToHMI::ParameterPath(const std::string& modelPath) const {
   if (!queries_) return modelPath;

@@ -12,16 +12,6 @@ namespace {
 
 constexpr char kUnknownCode[] = "?";
 
-// The child element named exactly name: item names come from values, which
-// must never be taken as wildcard patterns.
-XmlNode NamedChild(XmlNode parent, const std::string& name) {
-  for (size_t i = 0; i < parent.ChildCount(); ++i) {
-    XmlNode child = parent.Child(i);
-    if (child.Type() == XmlNodeType::Element && child.Name() == name) return child;
-  }
-  return XmlNode();
-}
-
 }  // namespace
 
 std::vector<ValueEntry> CDataModelToHMI::CollectValues(const char* key) const {
@@ -53,8 +43,9 @@ std::string CDataModelToHMI::GetTypecode() const {
       code += kUnknownCode;
       continue;
     }
+    // Item names come from values: looked up literally, never as patterns.
     XmlNode list = queries_->ResolveNode(model::AttributeValue(parameter, vocab::kRef));
-    const std::string itemCode = model::AttributeValue(NamedChild(list, entry.value), vocab::kCode);
+    const std::string itemCode = model::AttributeValue(model::NamedChildElement(list, entry.value), vocab::kCode);
     code += itemCode.empty() ? kUnknownCode : itemCode;
   }
   return code;
