@@ -126,6 +126,8 @@ void CDataModelDependency::Act(XmlNode action) {
         WriteParameterValue(engine_.ParameterPath(engine_.Queries()->ResolveReference(reference)), value);
       return;
     }
+    // The one condition on the value under test: a single word. The
+    // triggering parameter's section adds none.
     if (value_.find(' ') == std::string::npos) SetModelAttribute(reference, name, value);
     return;
   }

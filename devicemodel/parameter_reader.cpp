@@ -157,6 +157,7 @@ void CDataModelToHMI::FillValues(ParameterRecord& record, const std::string& set
 // named by `min` (the first item when the parameter has no min) up to and
 // including the one named by `max` (the last when none is), hidden items
 // left out. A selection-like parameter without such a list is not checked.
+// Items carry no conditions here, and one list serves every product line.
 // Value labels: the children of a sole "valueLabel" child.
 void CDataModelToHMI::FillItems(ParameterRecord& record) const {
   XmlNode definition = record.node;

@@ -106,7 +106,9 @@ void CDataModelToHMI::ClearWorkingSets() {
 
 void CDataModelToHMI::RunInitialCheckPass() {
   if (!queries_) return;
-  // Every dependency rule once, with its parameter's current value.
+  // Every dependency rule once, with its parameter's current value. No
+  // walk of the menu views is added: the records checked are those the
+  // rules reach and those already listed as implausible.
   CDataModelDependency dependency(*this);
   XmlVisitDescendants(queries_->RootElement(), [&](XmlNode node, int) {
     if (dependency.IsDependencyElement(node)) dependency.EvaluateRule(node);
