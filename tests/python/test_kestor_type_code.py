@@ -159,6 +159,18 @@ class Cycles(unittest.TestCase):
         self.assertTrue(c.WriteCustomerAllParameter('a', 'b').endswith('-->\n'))
 
 
+class OddInput(unittest.TestCase):
+    def test_long_and_odd_codes(self):
+        c = creator()
+        start = time.time()
+        self.assertIs(c.SetTypecode('RXA0' + '1' * 200000), True)
+        self.assertLess(time.time() - start, 5)
+        self.assertEqual(c.GetTypecode(), 'RXA01')
+        for code in ('RX\xff', 'RX ', 'RX\n', 'RXA\x80'):
+            self.assertIs(c.SetTypecode(code), False, repr(code))
+        self.assertEqual(c.GetTypecode(), 'RXA01')
+
+
 class Signatures(unittest.TestCase):
     def test_signatures_of_installed_modules_only(self):
         self.assertEqual(creator().GetSwComponentSignatureVector(), ('Main 1.0',))
