@@ -236,5 +236,71 @@ class GeneratedModels(unittest.TestCase):
                 self.assertEqual(c.GetTypecode(), expected)
 
 
+def random_rules(rng):
+    """A model whose type-code parameters carry random rules on each other,
+    on limits, on the module flags and on targets that do not exist."""
+    count = rng.randint(2, 8)
+    names = ['P%d' % i for i in range(count)]
+
+    def target():
+        return rng.choice(names + ['Missing', 'P0/Deeper'])
+
+    def action():
+        value = rng.choice(['a', 'b', '1', '2.5', 'x y', ''])
+        kind = rng.randint(0, 6)
+        if kind == 0:
+            return '<X set="%s" attRef="Params/M/Codes/%s@default"/>' % (value, target())
+        if kind == 1:
+            return '<X set="%s" attRef="Params/M/Codes/%s@max"/>' % (value, target())
+        if kind == 2:
+            return '<X set="%s" valueRef="Params/M/Codes/%s"/>' % (value, target())
+        if kind == 3:
+            return '<X set="%s" attRef="Params/M@installed"/>' % rng.choice(['true', 'false'])
+        if kind == 4:
+            return '<X set="%s" attRef="Params/M/Codes/%s"/>' % (value, target())
+        if kind == 5:
+            return '<X set="%s"/>' % value
+        return '<X attRef="Params/M/Codes/%s@default"/>' % target()
+
+    def rule():
+        kind = rng.choice(['dependents', 'typeCodeDependents'])
+        check = rng.choice(['eq', 'gt', 'ge', 'lt', 'le', 'ne', ''])
+        with_ = rng.choice(['a', 'b', '1', '2'])
+        then = '<T type="then">%s</T>' % ''.join(action() for _ in range(rng.randint(0, 3)))
+        other = '<E type="else">%s</E>' % ''.join(action() for _ in range(rng.randint(0, 3)))
+        return '<R type="%s" check="%s" with="%s">%s%s</R>' % (kind, check, with_, then, other)
+
+    params = ''.join('<%s type="%s" ref="L/AB" min="a" max="%s" default="%s">%s</%s>' % (
+        n, rng.choice(['selection', 'integer', 'float']), rng.choice(['b', '2']), rng.choice(['a', 'b', '1']),
+        ''.join(rule() for _ in range(rng.randint(0, 2))), n) for n in names)
+    inside = ('\t<Params type="sectionMDM"><M type="mdm" installed="true" projected="true">'
+              '<Codes based="paraSet" type="%s">%s</Codes></M></Params>\n'
+              '\t<L><AB type="staticSelectionList"><a code="1"/><b code="2"/></AB></L>\n'
+              '\t<Maps><X type="mapping" ref="Params/M/Codes" with="pathTypeCode"/></Maps>\n'
+              '\t<Hmi mode="menuTree"><Top type="root"><V type="entryList" mode="typeCode">%s</V></Top></Hmi>\n'
+              % (rng.choice(['sectionSingleSet', 'sectionMultiSet']), params,
+                 ''.join('<e type="entry" entryRef="Params/M/Codes/%s"/>' % n for n in names)))
+    return inside, count
+
+
+class RandomRules(unittest.TestCase):
+    def test_random_rule_networks_never_fail_badly(self):
+        rng = random.Random(77)
+        start = time.time()
+        for _ in range(60):
+            inside, count = random_rules(rng)
+            c = Kestor.DeviceModelCreator(model(ATTRIBUTES.replace('multiSets="1"', 'multiSets="%d"' % rng.randint(1, 3)),
+                                                inside))
+            self.assertIs(c.CreateCustomerDeviceParameter('g', 'c'), True, inside)
+            for _ in range(4):
+                code = 'RX' + ''.join(rng.choice('12') for _ in range(count))
+                self.assertIn(c.SetTypecode(code), (True, False))
+                self.assertTrue(c.GetTypecode().startswith('RX'))
+            text = c.WriteCustomerAllParameter('a', 'b')
+            self.assertEqual(text[-65:], trailer(text[:-65]))
+            ET.fromstring(text)
+        self.assertLess(time.time() - start, 60)
+
+
 if __name__ == '__main__':
     unittest.main()
