@@ -29,7 +29,10 @@
 namespace inspect {
 
 // One line per violation (no trailing newline); empty when all hold. Only
-// reads: neither the RAM state nor the flash is changed.
+// reads: neither the RAM state, the read counts nor the flash is changed.
+// Call it on a volume at rest: just mounted, or after a sync with no
+// modified cache entry (a modified entry holds back one free cluster that
+// the free count already left out).
 std::vector<std::string> CheckVolume(nor::Volume& v);
 
 struct ImageCheck {

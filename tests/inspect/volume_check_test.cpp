@@ -57,6 +57,22 @@ TEST_F(VolumeCheck, SampleTreeIsAsExpected) {
   EXPECT_EQ(B()->inode->tail_fill, 88u);
 }
 
+TEST_F(VolumeCheck, CheckingChangesNeitherFlashNorCounts) {
+  const VolumeRecord* record = v->record;
+  const std::uint8_t* flash = static_cast<vorel::RamNorDevice*>(
+      static_cast<vorel::NorDevice*>(record->device))->Memory();
+  const std::vector<std::uint8_t> before(flash, flash + 16 * kOldSector);
+  std::vector<std::uint32_t> reads;
+  for (const auto& s : v->sectors) reads.push_back(s.read_count);
+  const std::uint32_t freeCount = v->free_count;
+  ++v->sectors[1].used;  // something to report: the sector's and the volume's count
+  EXPECT_EQ(CheckVolume(*v).size(), 2u);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), flash));
+  for (std::size_t s = 0; s < reads.size(); ++s) EXPECT_EQ(v->sectors[s].read_count, reads[s]) << s;
+  EXPECT_EQ(v->free_count, freeCount);
+  EXPECT_EQ(v->sectors[1].used, 4u);
+}
+
 TEST_F(VolumeCheck, SizeDisagreeingWithTheChain) {
   B()->inode->size = 601;
   EXPECT_EQ(CheckVolume(*v), Strings{"inode of /d/b.bin: size 601 but its 2 clusters and tail hold 600"});
