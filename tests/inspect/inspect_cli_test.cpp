@@ -195,6 +195,22 @@ TEST_F(InspectCli, AnInterruptedDataWriteIsRecoveredAtMount) {
   EXPECT_EQ(Lines(r.out).size(), 5u) << r.out;
 }
 
+TEST_F(InspectCli, ACommitCutShortInItsAreaIsRecoveredAtMount) {
+  // A data write set the clean mark, then a commit wrote part of checkpoint 3
+  // into the area (cluster 3) and lost power before its start bit.
+  WriteAt(img, 2 * 512 + 511, std::string(1, '\0'));
+  WriteAt(img, 3 * 512, std::string(300, '\x11'));
+  auto r = Run("check");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  r = Run("stat");
+  const auto lines = Lines(r.out);
+  ASSERT_GE(lines.size(), 5u);
+  // The area is given up; the repair commit takes a new one in the first
+  // whole free sector (2; sector 1 holds the free head) at cluster 2 x 128 + 1.
+  EXPECT_EQ(lines[3], "checkpoint       sequence 3, first cluster 257, 1 cluster(s), version 13, clean");
+  EXPECT_EQ(lines[4], "checkpoint area  next checkpoint at cluster 258");
+}
+
 TEST_F(InspectCli, CommandLineErrors) {
   auto r = Inspect({});
   EXPECT_EQ(r.exitCode, 3);
