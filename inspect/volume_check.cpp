@@ -2,15 +2,18 @@
 // node side, which matches the chains to inode records.
 #include "inspect/volume_check.h"
 
+#include "ffs/ffs.h"
 #include "inspect/check_internal.h"
 #include "inspect/inspect_text.h"
 
 namespace inspect {
 
 std::vector<std::string> CheckVolume(nor::Volume& v) {
+  const int error = ffs_errno();  // the name check and flash reads may set it
   Findings f;
   CheckClusters(v, f);
   CheckNodes(v, f);
+  ffs_set_errno(error);
   return f.violations;
 }
 

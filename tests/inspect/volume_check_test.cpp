@@ -138,7 +138,9 @@ TEST_F(VolumeCheck, LinkCountAndSerials) {
 TEST_F(VolumeCheck, DuplicateAndRefusedNames) {
   std::strcpy(D()->name, "a");  // same length as "d"
   std::strcpy(A()->name, "a/txt");  // same length as "a.txt"
+  ffs_set_errno(FFS_ENOENT);
   EXPECT_EQ(CheckVolume(*v), Strings{"entry /a/txt has a name the file API refuses"});
+  EXPECT_EQ(ffs_errno(), FFS_ENOENT) << "the caller's error number is kept";
   std::strcpy(A()->name, "a");
   A()->name[1] = '\0';
   EXPECT_EQ(CheckVolume(*v), Strings{"entry /a repeats a name of its directory"});
