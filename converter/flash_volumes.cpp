@@ -74,7 +74,8 @@ FlashVolumes::~FlashVolumes() {
 
 bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
   mounted_ = false;
-  image_ = std::make_unique<MappedImageFile>(imageFileName_, volumeName_.c_str(), imageSize_);
+  image_ = std::make_unique<MappedImageFile>(imageFileName_, volumeName_.c_str(), imageSize_,
+                                             private_ ? MapMode::Private : MapMode::Shared);
   const std::uint32_t sectorSize = SectorSizeOfFlashType(flashType_);
   // Over a view the device never reaches beyond the mapped bytes.
   const std::uint32_t deviceSize = image_->View() ? image_->Size() : imageSize_;

@@ -41,6 +41,9 @@ class FlashVolumes {
   void SetVolumeSize(std::uint32_t bytes) { imageSize_ = bytes; }
   void SetFlashType(std::uint32_t code) { flashType_ = code; }
   void SetVolumeVolatileFlag(bool isVolatile) { volatile_ = isVolatile; }
+  // A private mapping keeps every change (recovery at mount, the final
+  // commit) in memory: the image file is never written.
+  void SetPrivateMapping(bool isPrivate) { private_ = isPrivate; }
 
   // Maps the image, builds the device, starts the file system and mounts the
   // volume (formatting first when formatIfNeeded and the image does not mount).
@@ -61,6 +64,7 @@ class FlashVolumes {
   std::uint32_t flashType_ = static_cast<std::uint32_t>(FlashTypeCode::None);
   std::uint32_t imageSize_ = 0;
   bool volatile_ = true;
+  bool private_ = false;
   std::unique_ptr<RamNorDevice> device_;
   std::unique_ptr<MappedImageFile> image_;
   bool mounted_ = false;

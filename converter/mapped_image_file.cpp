@@ -1,6 +1,7 @@
 // Opening and mapping the image file: a relative path is taken from the
 // program's directory, missing directory levels are created, the file is
-// opened (or created), sized and mapped shared and writable.
+// opened (or created), sized and mapped shared and writable. A private view
+// opens an existing file read-only and maps it copy-on-write.
 #include "converter/mapped_image_file.h"
 
 #include <fcntl.h>
@@ -23,8 +24,8 @@ constexpr int kMappedState = 1;
 }
 
 MappedImageFile::MappedImageFile(const std::string& path, const char* mappingNameBase,
-                                 std::uint32_t size)
-    : size_(size) {
+                                 std::uint32_t size, MapMode mode)
+    : size_(size), mode_(mode) {
   if (mappingNameBase != nullptr)
     mappingName_ = std::string(mappingNameBase) + std::to_string(static_cast<long>(getpid()));
   Open(path);
@@ -32,14 +33,14 @@ MappedImageFile::MappedImageFile(const std::string& path, const char* mappingNam
 
 MappedImageFile::~MappedImageFile() {
   if (view_ != nullptr) {
-    Flush();
+    if (mode_ == MapMode::Shared) Flush();
     munmap(view_, size_);
   }
   if (file_ >= 0) close(file_);
 }
 
 bool MappedImageFile::Flush() const {
-  return view_ != nullptr && msync(view_, size_, MS_SYNC) == 0;
+  return mode_ == MapMode::Shared && view_ != nullptr && msync(view_, size_, MS_SYNC) == 0;
 }
 
 bool MappedImageFile::Open(const std::string& path) {
@@ -51,12 +52,13 @@ bool MappedImageFile::Open(const std::string& path) {
     size_ = 0;
     return false;
   }
+  const bool shared = mode_ == MapMode::Shared;
   std::error_code ec;
-  fs::create_directories(dir, ec);  // the outcome shows when the file is opened
+  if (shared) fs::create_directories(dir, ec);  // the outcome shows when the file is opened
 
   bool created = false;
-  file_ = open(path_.c_str(), O_RDWR | O_CLOEXEC);
-  if (file_ < 0) {
+  file_ = open(path_.c_str(), (shared ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (file_ < 0 && shared) {
     file_ = open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     created = true;
   }
@@ -81,7 +83,8 @@ bool MappedImageFile::Open(const std::string& path) {
     size_ = 0;
     return false;
   }
-  void* view = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED, file_, 0);
+  void* view = mmap(nullptr, size_, PROT_READ | PROT_WRITE, shared ? MAP_SHARED : MAP_PRIVATE,
+                    file_, 0);
   if (view == MAP_FAILED) {
     close(file_);
     file_ = -1;

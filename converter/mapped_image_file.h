@@ -1,6 +1,7 @@
 // The image file mapped into memory, shared with the file: every write of the
 // view reaches the file. An existing file keeps its size; a new one is
 // zero-extended to the requested size. A failed open leaves no view, size 0.
+// A private mapping (copy-on-write) of an existing file never changes it.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +9,16 @@
 
 namespace vorel {
 
+enum class MapMode {
+  Shared,   // writes reach the file; a missing file is created
+  Private,  // copy-on-write: the file is only read, never created or changed
+};
+
 class MappedImageFile {
  public:
   // mappingNameBase may be null (no mapping name).
-  MappedImageFile(const std::string& path, const char* mappingNameBase, std::uint32_t size);
+  MappedImageFile(const std::string& path, const char* mappingNameBase, std::uint32_t size,
+                  MapMode mode = MapMode::Shared);
   ~MappedImageFile();  // flushes the view to the file and unmaps it
   MappedImageFile(const MappedImageFile&) = delete;
   MappedImageFile& operator=(const MappedImageFile&) = delete;
@@ -21,14 +28,16 @@ class MappedImageFile {
   const std::string& MappingName() const { return mappingName_; }
   const std::string& Path() const { return path_; }
 
-  // Writes the view back to the file now.
+  // Writes the view back to the file now (false for a private view).
   bool Flush() const;
+  MapMode Mode() const { return mode_; }
 
  private:
   bool Open(const std::string& path);
 
   std::uint8_t* view_ = nullptr;
   std::uint32_t size_;
+  MapMode mode_;
   int file_ = -1;
   int mapping_ = -1;  // the mapping is the view itself on this host; kept for its state
   std::string mappingName_;

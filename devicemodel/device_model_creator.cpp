@@ -31,10 +31,12 @@ bool DeviceModelCreator::CreateCustomerDeviceParameter(const char* generator, co
 }
 
 bool DeviceModelCreator::SetTypecode(const char* typecode) {
-  // Type codes are applied through the parameter records, which this
-  // engine does not build yet: every request is refused.
-  (void)typecode;
-  return false;
+  if (!loaded_) return false;
+  try {
+    return core_->SetTypecode(typecode);
+  } catch (...) {
+    return false;
+  }
 }
 
 std::string DeviceModelCreator::GetTypecode() {

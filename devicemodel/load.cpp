@@ -35,12 +35,6 @@ std::string Detail(int code, const std::string& versionSyntax) {
   }
 }
 
-XmlNode FirstElementChild(XmlNode node) {
-  for (size_t i = 0; i < node.ChildCount(); ++i)
-    if (node.Child(i).Type() == XmlNodeType::Element) return node.Child(i);
-  return XmlNode();
-}
-
 }  // namespace
 
 int LeadingDecimal(const std::string& text) {
@@ -75,6 +69,10 @@ bool CDataModelToHMI::Load(char* text, LoadResult& result) {
 int CDataModelToHMI::LoadSteps(char* text, LoadResult& result) {
   (void)result;
   queries_.reset();
+  instances_.Clear();
+  viewInUse_.clear();
+  deferred_.clear();
+  pendingChanges_.clear();
   header_ = ModelHeader();
   model_ = std::make_unique<XmlDocument>();
   // 1. The digest covers everything but the last 65 bytes (the trailer line).
@@ -88,7 +86,7 @@ int CDataModelToHMI::LoadSteps(char* text, LoadResult& result) {
   XmlNode top = model_->Root();
   if (StoredDigest(top.Child(2).Value()) != computed) return kLoadBadChecksum;
   // 4. Main attributes.
-  XmlNode root = FirstElementChild(top);
+  XmlNode root = model::FirstChildElement(top);
   if (root.IsNull()) return kLoadMissingMainAttributes;
   header_.device = model::AttributeValue(root, vocab::kDevice);
   header_.versionContent = model::AttributeValue(root, vocab::kVersionContent);
@@ -137,6 +135,9 @@ void CDataModelToHMI::Prepare() {
     temperatureFahrenheitPath_ = queries_->MappedPath(vocab::kTemperatureUnitReferenceF);
   }
   ansiDeviceNumbers_ = !queries_->MappedPath(vocab::kPathAnsiDeviceNumbers).empty();
+  XmlNode typeCodeEntry =
+      model::FirstElement(root, [](XmlNode n) { return model::AttributeEquals(n, vocab::kMode, vocab::kTypeCode); });
+  typeCodeEntryPath_ = typeCodeEntry.IsNull() ? std::string() : typeCodeEntry.Path();
   gridFaultCounterHidden_ = false;
   if (mode_ == 0) {
     const std::string gridFault = queries_->MappedPath(vocab::kGridFaultCounter);

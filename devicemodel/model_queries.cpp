@@ -64,6 +64,27 @@ XmlNode FirstElement(XmlNode top, const std::function<bool(XmlNode)>& predicate)
   return found;
 }
 
+XmlNode FirstChildElement(XmlNode node) {
+  for (size_t i = 0; i < node.ChildCount(); ++i)
+    if (node.Child(i).Type() == XmlNodeType::Element) return node.Child(i);
+  return XmlNode();
+}
+
+XmlNode NextSiblingElement(XmlNode node) {
+  while (node.MoveToNextSibling())
+    if (node.Type() == XmlNodeType::Element) return node;
+  return XmlNode();
+}
+
+XmlNode NamedChildElement(XmlNode parent, const std::string& name) {
+  for (size_t i = 0; i < parent.ChildCount(); ++i) {
+    XmlNode child = parent.Child(i);
+    const char* own = child.NameChars();
+    if (child.Type() == XmlNodeType::Element && own && name == own) return child;
+  }
+  return XmlNode();
+}
+
 XmlNode ModuleNodeOf(XmlNode node) {
   for (; !node.IsNull(); node = node.Parent())
     if (IsModuleNode(node)) return node;
@@ -92,6 +113,8 @@ ModelQueries::ModelQueries(XmlNode rootElement, XmlNode textDocument)
     path += '/';
     path += node.NameChars();
     byPath_.emplace(path, node.Record());
+    XmlAttribute entryRef = node.Attribute(vocab::kEntryRef);
+    if (entryRef.ValueChars()) byEntryRef_.emplace(entryRef.ValueChars(), node.Record());
     lengths.push_back(static_cast<long>(path.size()));
     return true;
   });
@@ -121,6 +144,11 @@ XmlNode ModelQueries::Find(const std::string& path) const {
     return found == byPath_.end() ? XmlNode() : XmlNode(found->second);
   }
   return root_.FindByPath(path.c_str(), "/");
+}
+
+XmlNode ModelQueries::FirstWithEntryRef(const std::string& reference) const {
+  auto found = byEntryRef_.find(reference);
+  return found == byEntryRef_.end() ? XmlNode() : XmlNode(found->second);
 }
 
 std::string ModelQueries::ResolveReference(const std::string& reference) const {

@@ -29,6 +29,11 @@ std::string SectionOf(XmlNode node);
 // The first element in document order at or below top (top excluded) for
 // which the predicate holds; the null handle when none does.
 XmlNode FirstElement(XmlNode top, const std::function<bool(XmlNode)>& predicate);
+// Child elements: the first, the one after node, and the first named
+// exactly name (names compared literally, never as patterns).
+XmlNode FirstChildElement(XmlNode node);
+XmlNode NextSiblingElement(XmlNode node);
+XmlNode NamedChildElement(XmlNode parent, const std::string& name);
 // The nearest module node at or above node, or the null handle.
 XmlNode ModuleNodeOf(XmlNode node);
 
@@ -45,6 +50,8 @@ class ModelQueries {
   // search of the XML layer answers it.
   XmlNode Find(const std::string& path) const;
   std::string ResolveReference(const std::string& reference) const;
+  // The first element in document order whose entryRef is exactly reference.
+  XmlNode FirstWithEntryRef(const std::string& reference) const;
   XmlNode ResolveNode(const std::string& reference) const { return Find(ResolveReference(reference)); }
 
   bool InUseFlag(XmlNode node, const char* flag) const;
@@ -59,6 +66,7 @@ class ModelQueries {
   XmlNode textDocument_;
   std::string rootPath_;
   std::unordered_map<std::string, XmlNodeRecord*> byPath_;
+  std::unordered_map<std::string, XmlNodeRecord*> byEntryRef_;
   XmlNode firstMapping_;  // the first element of type "mapping"; its siblings follow
 };
 

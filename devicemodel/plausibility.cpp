@@ -3,10 +3,13 @@
 // table. Numbers are decimal text; a text that is no number counts as 0.
 #include <cstdlib>
 #include <sstream>
+#include <set>
 #include <vector>
 
+#include "devicemodel/data_model_dependency.h"
 #include "devicemodel/data_model_to_hmi.h"
 #include "devicemodel/vocabulary.h"
+#include "xml/xml_walker.h"
 
 namespace {
 
@@ -86,12 +89,13 @@ bool CDataModelToHMI::PlausibilityCheck(ParameterRecord& record) {
   if (extension)
     viewInUse = !extensionModule.IsNull() && queries->InUse(extensionModule);
   else
-    viewInUse = record.viewPath.empty() || (queries && queries->ViewInUse(record.viewPath));
+    viewInUse = record.viewPath.empty() || ViewInUse(record.viewPath);
   if (implausible && !record.viewRef.empty() && viewInUse)
     implausible_.Add(record.viewRef, record.path);
   else
     implausible_.Remove(record.path);
-  records_[{record.path, record.setNumber}] = record;
+  record.implausible = implausible;
+  StoreRecord(record);
   return implausible;
 }
 
@@ -101,16 +105,26 @@ void CDataModelToHMI::ClearWorkingSets() {
 }
 
 void CDataModelToHMI::RunInitialCheckPass() {
+  if (!queries_) return;
+  // Every dependency rule once, with its parameter's current value. No
+  // walk of the menu views is added: the records checked are those the
+  // rules reach and those already listed as implausible.
+  CDataModelDependency dependency(*this);
+  XmlVisitDescendants(queries_->RootElement(), [&](XmlNode node, int) {
+    if (dependency.IsDependencyElement(node)) dependency.EvaluateRule(node);
+    return true;
+  });
   // Every value reference in the table is read again as a record of its set
   // and checked once more.
-  std::vector<std::string> listed;
-  for (const auto& entry : implausible_.Entries())
-    listed.insert(listed.end(), entry.second.begin(), entry.second.end());
-  for (const std::string& path : listed) {
-    for (auto it = records_.lower_bound({path, std::string()}); it != records_.end() && it->first.first == path;) {
-      ParameterRecord record = it->second;
-      ++it;
-      PlausibilityCheck(record);
-    }
+  std::set<std::string> listed;
+  for (const auto& entry : implausible_.Entries()) listed.insert(entry.second.begin(), entry.second.end());
+  std::vector<ParameterRecord> again;
+  for (const auto& stored : records_)
+    if (listed.count(stored.second.path)) again.push_back(stored.second);
+  for (ParameterRecord& record : again) {
+    ParameterRecord fresh;
+    if (!ReadRecord(record.source, record.fromView, record.fromView ? record.viewPath : std::string(), fresh,
+                    record.setNumber))
+      PlausibilityCheck(record);  // a record made by hand: checked as it is
   }
 }

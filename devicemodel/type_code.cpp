@@ -12,14 +12,6 @@ namespace {
 
 constexpr char kUnknownCode[] = "?";
 
-std::string SetNumberOf(XmlNode node) {
-  for (; !node.IsNull(); node = node.Parent()) {
-    XmlAttribute setNo = node.Attribute(vocab::kSetNo);
-    if (!setNo.IsNull()) return setNo.Value();
-  }
-  return std::string();
-}
-
 }  // namespace
 
 std::vector<ValueEntry> CDataModelToHMI::CollectValues(const char* key) const {
@@ -27,13 +19,14 @@ std::vector<ValueEntry> CDataModelToHMI::CollectValues(const char* key) const {
   if (!Loaded()) return entries;
   const std::string mapped = queries_->MappedPath(key);
   if (mapped.empty()) return entries;
-  XmlNode top = parameters_.Root().FindByPath(mapped.c_str(), "/");
-  if (top.IsNull()) return entries;
+  const std::vector<XmlNode>& tops = instances_.Find(ParameterPath(mapped));
+  if (tops.empty()) return entries;
+  XmlNode top = tops.front();
   // Every node without children below the mapped node, in document order.
   XmlVisitDescendants(top, [&](XmlNode node, int) {
     if (node.ChildCount() > 0) return true;
     const std::string path = node.Path();
-    XmlNode module = model::ModuleNodeOf(queries_->Find(path));
+    XmlNode module = model::ModuleNodeOf(queries_->Find(ModelPath(path)));
     if (module.IsNull() || queries_->InUseFlag(module, vocab::kInstalled))
       entries.push_back({path, node.Value(), SetNumberOf(node)});
     return true;
@@ -45,14 +38,14 @@ std::string CDataModelToHMI::GetTypecode() const {
   if (!Loaded()) return std::string();
   std::string code = header_.device;
   for (const ValueEntry& entry : CollectValues(vocab::kPathTypeCode)) {
-    XmlNode parameter = queries_->Find(entry.path);
+    XmlNode parameter = queries_->Find(ModelPath(entry.path));
     if (!model::IsPresent(parameter, vocab::kRef)) {
       code += kUnknownCode;
       continue;
     }
-    const std::string itemPath =
-        queries_->ResolveReference(model::AttributeValue(parameter, vocab::kRef)) + "/" + entry.value;
-    const std::string itemCode = model::AttributeValue(queries_->Find(itemPath), vocab::kCode);
+    // Item names come from values: looked up literally, never as patterns.
+    XmlNode list = queries_->ResolveNode(model::AttributeValue(parameter, vocab::kRef));
+    const std::string itemCode = model::AttributeValue(model::NamedChildElement(list, entry.value), vocab::kCode);
     code += itemCode.empty() ? kUnknownCode : itemCode;
   }
   return code;

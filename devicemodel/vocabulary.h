@@ -194,4 +194,16 @@ inline constexpr const char kViewRef[] = "viewRef";
 inline constexpr const char kWith[] = "with";
 inline constexpr const char kWithModuleNode[] = "withModuleNode";
 
+// Set numbers of the parameter file: a single parameter set, and the first
+// of the multi-set copies (the others are numbered 2 .. multiSets).
+inline constexpr const char kSetNumberSingle[] = "0";
+inline constexpr const char kSetNumberFirst[] = "1";
+
+// The parameter file's declaration.
+inline constexpr const char kDeclarationName[] = "xml";
+inline constexpr const char kDeclarationVersion[] = "version";
+inline constexpr const char kDeclarationVersionValue[] = "1.0";
+inline constexpr const char kDeclarationEncoding[] = "encoding";
+inline constexpr const char kDeclarationEncodingValue[] = "UTF-8";
+
 }  // namespace vocab

@@ -15,7 +15,11 @@ namespace {
 
 bool IsCluster(const VolumeRecord* v, std::uint32_t c) { return c < v->cluster_count; }
 bool HasTail(const NodeSlot* inode) { return inode->tail_cluster != nor::kNoCluster; }
-std::uint32_t TailFill(const NodeSlot* inode) { return HasTail(inode) ? inode->tail_fill : 0; }
+// The tail fill, never beyond a cluster whatever a damaged image recorded.
+std::uint32_t TailFill(const NodeSlot* inode, std::uint32_t cs) {
+  return HasTail(inode) ? std::min(inode->tail_fill, cs) : 0;
+}
+std::uint32_t Above(std::uint32_t a, std::uint32_t b) { return a > b ? a - b : 0; }
 
 // The cache entry of the position cluster: the held one, or a new one taken.
 void* TakePositionEntry(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, bool skipRead) {
@@ -126,7 +130,7 @@ namespace {
 int ReadAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::uint8_t* out,
                    std::uint32_t n) {
   const std::uint32_t cs = v->cluster_size;
-  const std::uint32_t t = TailFill(inode);
+  const std::uint32_t t = TailFill(inode, cs);
   FcbPosition& pos = b->position;
   if (!IsCluster(v, pos.cluster) || (pos.cluster == inode->tail_cluster && pos.offset == t)) return 0;
 
@@ -148,13 +152,13 @@ int ReadAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::u
     std::uint32_t room = cs - pos.offset;
     if (n <= room) {
       std::uint32_t take = n;
-      if (pos.cluster == inode->tail_cluster && pos.offset + n > t) take = t - pos.offset, end = true;
+      if (pos.cluster == inode->tail_cluster && pos.offset + n > t) take = Above(t, pos.offset), end = true;
       std::memcpy(out, Sm().entry_data(e) + pos.offset, take);
       pos.offset += take;
       copied = take;
       n = 0;
     } else {
-      if (atLast() && HasTail(inode)) room = t - pos.offset;
+      if (atLast() && HasTail(inode)) room = Above(t, pos.offset);
       std::memcpy(out, Sm().entry_data(e) + pos.offset, room);
       copied = room;
       n -= room;
@@ -225,7 +229,7 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
   std::uint32_t done = 0;
 
   if (IsCluster(v, pos.cluster)) {  // the rest of an existing cluster first
-    const std::uint32_t t = TailFill(inode);
+    const std::uint32_t t = TailFill(inode, cs);
     const std::uint32_t room = cs - pos.offset;
     const std::uint32_t take = std::min(n, room);
     void* e = nullptr;
@@ -273,12 +277,9 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
       b->written = true;
       if (Sm().write_back_head(v) != 0) break;
       const bool emptyChain = inode->first_cluster == nor::kNoCluster;
-      const std::int32_t allocated = Sm().allocate_cluster(v, inode);
-      if (allocated < 0) break;
-      const std::uint32_t c = static_cast<std::uint32_t>(allocated);
-      e = Sm().get_cluster(v, c, true, inode);
+      e = Sm().allocate_cluster(v, inode);
       if (e == nullptr) break;
-      if (Sm().entry_state(e) == FFS_ENTRY_CLEAN) Sm().mark_entry(v, e, FFS_ENTRY_NEW);
+      const std::uint32_t c = Sm().entry_cluster(e);
       if (!emptyChain) ++pos.index;
       inode->last_cluster = static_cast<std::uint16_t>(c);
       inode->tail_cluster = static_cast<std::uint16_t>(c);
@@ -294,7 +295,7 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
       break;
     }
     b->held = e;
-    const std::uint32_t t = TailFill(inode);
+    const std::uint32_t t = TailFill(inode, cs);
     const std::uint32_t take = std::min(left, cs);
     std::memcpy(Sm().entry_data(e), src + done, take);
     done += take;

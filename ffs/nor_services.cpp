@@ -1,16 +1,31 @@
-// The sector services as the NOR sector manager provides them (ffs/nor/nor.h),
-// with three file-layer rules on top: a slot is freed without compacting the
-// node pages (a command may still hold other slots), compaction runs at a
-// sync when no listing and no current directory can name a slot that moves,
-// and a released chain's clusters leave the cache so they are never written back.
+// The sector services of the NOR sector manager: node slots, space, commits,
+// the cluster cache and allocation of a mounted volume, bound to the sector
+// manager's own operations. Node pages are compacted only when no directory
+// listing and no current directory could still name a slot that moves.
 #include "ffs/file_control_block.h"
 #include "ffs/module_table.h"
 #include "ffs/nor/allocate.h"
+#include "ffs/nor/commit.h"
 #include "ffs/nor/nor.h"
+#include "ffs/nor/recycle.h"
 #include "ffs/sector_services.h"
 
 namespace {
 
+using nor::CacheEntry;
+using nor::EntryState;
+using nor::NodeSlot;
+
+nor::Volume* N(VolumeRecord* v) { return v ? v->nor : nullptr; }
+CacheEntry* E(void* e) { return static_cast<CacheEntry*>(e); }
+
+int NotMounted() {
+  ffs_set_errno(FFS_EIO);
+  return -1;
+}
+
+// Slots may move when no listing is open and no current directory is kept
+// on the volume: every other reference is redirected by the compaction.
 bool SlotsMayMove(VolumeRecord* v) {
   if (ffs_current_directory_volume() == v) return false;
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
@@ -20,18 +35,85 @@ bool SlotsMayMove(VolumeRecord* v) {
   return true;
 }
 
-void FreeSlot(VolumeRecord* v, nor::NodeSlot* slot) {
-  if (v != nullptr && v->nor != nullptr && slot != nullptr) v->nor->nodes.FreeSlot(*slot, v->nor->names);
+NodeSlot* TakeSlot(VolumeRecord* v) {
+  if (N(v) == nullptr) return NotMounted(), nullptr;
+  return nor::TakeSlot(*N(v));
+}
+
+void FreeSlot(VolumeRecord* v, NodeSlot* slot) {
+  // Freed without compaction: the caller may still hold other slots.
+  if (N(v) != nullptr && slot != nullptr) N(v)->nodes.FreeSlot(*slot, N(v)->names);
+}
+
+int CheckSpace(VolumeRecord* v, std::uint32_t extra) {
+  if (N(v) == nullptr) return NotMounted();
+  return nor::FreeClustersForData(*N(v), extra) == 0 ? -1 : 0;
+}
+
+std::uint32_t FreeClusters(VolumeRecord* v) {
+  return N(v) ? nor::FreeClustersForData(*N(v), 0) : 0;
 }
 
 int Sync(VolumeRecord* v, int mode) {
-  if (v != nullptr && v->nor != nullptr && SlotsMayMove(v)) nor::CompactNodePages(*v->nor);
-  return nor_sync(v, mode);
+  if (N(v) == nullptr) return NotMounted();
+  if (SlotsMayMove(v)) nor::CompactNodePages(*N(v));
+  return nor::Sync(*N(v), mode);
+}
+
+int FlushFile(VolumeRecord* v, NodeSlot*) {
+  if (N(v) == nullptr) return NotMounted();
+  return N(v)->cache->Flush() < 0 ? -1 : 0;
+}
+
+void* GetCluster(VolumeRecord* v, std::uint32_t c, bool skipRead, NodeSlot* owner) {
+  if (N(v) == nullptr) return NotMounted(), nullptr;
+  return N(v)->cache->Get(c, skipRead, owner);
+}
+
+void ReleaseCluster(VolumeRecord* v, void* e) {
+  if (N(v) != nullptr) N(v)->cache->Release(E(e), false);
+}
+
+void* Cached(VolumeRecord* v, std::uint32_t c) {
+  nor::ClusterCache* cache = N(v) ? N(v)->cache.get() : nullptr;
+  for (std::uint32_t i = 0; cache && i < cache->size(); ++i)
+    if (cache->entry(i).cluster == c) return &cache->entry(i);
+  return nullptr;
+}
+
+std::uint8_t* EntryData(void* e) { return E(e)->buffer.data(); }
+std::uint32_t EntryCluster(void* e) { return E(e)->cluster; }
+int EntryState(void* e) { return static_cast<int>(E(e)->state); }
+
+void MarkEntry(VolumeRecord* v, void* e, int state) {
+  if (N(v) == nullptr) return;
+  if (state == FFS_ENTRY_MODIFIED) N(v)->cache->MarkModified(E(e));
+  else if (state == FFS_ENTRY_NEW) N(v)->cache->MarkNew(E(e));
+}
+
+int ReadCluster(VolumeRecord* v, std::uint32_t c, std::uint8_t* dst) {
+  return N(v) != nullptr && N(v)->ReadDataCluster(c, dst) ? 0 : -1;
+}
+
+int Prepare(VolumeRecord* v, NodeSlot* owner) {
+  if (N(v) == nullptr) return NotMounted();
+  return nor::PrepareAllocation(*N(v), 0, owner);
+}
+
+int WriteBackHead(VolumeRecord* v) {
+  if (N(v) == nullptr) return NotMounted();
+  return N(v)->cache->WriteBackOldest() ? 0 : -1;
+}
+
+void* Allocate(VolumeRecord* v, NodeSlot* owner) {
+  if (N(v) == nullptr) return NotMounted(), nullptr;
+  return nor::AllocateCluster(*N(v), owner);
 }
 
 void FreeChain(VolumeRecord* v, std::uint32_t first) {
-  nor::Volume* n = v != nullptr ? v->nor : nullptr;
+  nor::Volume* n = N(v);
   if (n == nullptr) return;
+  // Cached copies of the released clusters must never be written back.
   std::uint32_t c = first;
   for (std::uint32_t steps = 0; c < v->cluster_count && steps < v->cluster_count; ++steps) {
     n->cache->Forget(c);
@@ -39,16 +121,17 @@ void FreeChain(VolumeRecord* v, std::uint32_t first) {
     if (next == nor::kChainEnd) break;
     c = next;
   }
-  nor_free_chain(v, first);
+  n->ReleaseChain(first);
 }
 
+int RecycleIfNeeded(VolumeRecord* v) { return N(v) ? nor::RecycleIfNeeded(*N(v)) : 0; }
+int ReadLimitRecycle(VolumeRecord* v) { return N(v) && !nor::ReadCheck(*N(v)) ? -1 : 0; }
+
 const FfsSectorServices kNorServices = {
-    nor_take_slot,       FreeSlot,             nor_check_space,  nor_free_clusters,
-    Sync,                nor_flush_file,       nor_unmount,      nor_get_cluster,
-    nor_release_cluster, nor_cached,           nor_entry_data,   nor_entry_cluster,
-    nor_entry_state,     nor_mark_entry,       nor_read_cluster, nor_prepare_allocation,
-    nor_write_back_head, nor_allocate_cluster, FreeChain,        nor_recycle_if_needed,
-    nor_read_limit_recycle,
+    TakeSlot,   FreeSlot,       CheckSpace, FreeClusters, Sync,         FlushFile,  nor_unmount,
+    GetCluster, ReleaseCluster, Cached,     EntryData,    EntryCluster, EntryState, MarkEntry,
+    ReadCluster, Prepare,       WriteBackHead, Allocate,  FreeChain,    RecycleIfNeeded,
+    ReadLimitRecycle,
 };
 
 const FfsSectorServices* g_services = &kNorServices;

@@ -48,12 +48,11 @@ struct FfsSectorServices {
 
   // Growth by one cluster: prepare (space, recycling), write back the entry
   // at the head of the release list when modified, then allocate the free
-  // head onto the owner's chain (never the last free cluster): the cluster
-  // number, whose new zero-filled cache entry get_cluster then finds; -1 on
-  // failure.
+  // head onto the owner's chain (never the last free cluster): its cache
+  // entry, new and zero-filled, in use once; null on failure.
   int (*prepare_allocation)(VolumeRecord* v, nor::NodeSlot* owner);
   int (*write_back_head)(VolumeRecord* v);
-  std::int32_t (*allocate_cluster)(VolumeRecord* v, nor::NodeSlot* owner);
+  void* (*allocate_cluster)(VolumeRecord* v, nor::NodeSlot* owner);
   // Every cluster of the chain from first becomes dirty.
   void (*free_chain)(VolumeRecord* v, std::uint32_t first);
   // Recycles sectors when free space runs short; the read-limit recycling.

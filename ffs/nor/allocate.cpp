@@ -51,10 +51,16 @@ CacheEntry* AllocateCluster(Volume& v, NodeSlot* inode) {
     ffs_set_errno(FFS_ENOSPC);
     return nullptr;
   }
+  // Off the free list before the cache is asked: an eviction that writes a
+  // modified entry back takes the free head for itself.
   const uint32_t c = v.free_head;
-  CacheEntry* e = v.cache->Get(c, /*skip_read=*/true, inode);
-  if (!e) return nullptr;
   v.free_head = v.clusters[c].link;
+  CacheEntry* e = v.cache->Get(c, /*skip_read=*/true, inode);
+  if (!e) {
+    v.clusters[c].link = uint16_t(v.free_head);  // back at the head of the list
+    v.free_head = c;
+    return nullptr;
+  }
   if (v.free_count > 0) --v.free_count;
   if (inode->first_cluster == kNoCluster || inode->last_cluster >= g.cluster_count) {
     inode->first_cluster = uint16_t(c);

@@ -175,30 +175,6 @@ int ClusterCache::Flush() {
   return wrote ? 1 : 0;
 }
 
-int ClusterCache::FlushOwner(const NodeSlot* owner) {
-  bool failed = false;
-  const std::vector<int> order = write_order_;  // new clusters, lowest first
-  for (int i : order) {
-    CacheEntry& e = entries_[size_t(i)];
-    if (e.owner != owner || e.state != EntryState::New) continue;
-    failed |= !WriteBack(i);
-    LeaveWriteOrder(i);
-    e.state = EntryState::Clean;
-  }
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    CacheEntry& e = entries_[i];
-    if (e.owner != owner || e.state != EntryState::Modified) continue;
-    failed |= !WriteBack(int(i));
-    e.state = EntryState::Clean;
-  }
-  return failed ? -1 : 0;
-}
-
-CacheEntry* ClusterCache::Cached(uint32_t cluster) {
-  const int i = Find(cluster);
-  return i < 0 ? nullptr : &entries_[size_t(i)];
-}
-
 bool ClusterCache::WriteBackOldest() {
   if (release_.empty()) return true;
   const int i = release_.front();

@@ -47,11 +47,6 @@ class ClusterCache {
   // Writes back every New entry in write order, then every Modified one.
   // -1 when any failed, 1 when anything was written, 0 otherwise.
   int Flush();
-  // Writes back every dirty entry owned by the inode record (new ones in
-  // write order first); 0, or -1 when any failed.
-  int FlushOwner(const NodeSlot* owner);
-  // The entry holding the cluster, if any, without using it.
-  CacheEntry* Cached(uint32_t cluster);
   // Writes back the entry at the head of the release list if it is dirty.
   bool WriteBackOldest();
   // A cluster moved elsewhere (recycling): re-keys its entry.

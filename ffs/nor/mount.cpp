@@ -134,8 +134,9 @@ std::unique_ptr<Volume> Mount(VolumeRecord* record, int mode) {
   if (mode == kMountReclaim && v->Writable()) {
     if (RecyclingNeeded(*v)) {
       if (!RecycleAtMount(*v, recovery)) return nullptr;
-    } else if (recovery.repaired && Sync(*v, 1) != 0) {
-      return nullptr;  // what recovery repaired is committed at once
+    } else if (recovery.repaired && Sync(*v, 1) != 0 && ffs_errno() != FFS_ENOSPC) {
+      return nullptr;  // what recovery repaired is committed at once; a full
+                       // volume stays mountable with the repair in RAM
     }
     if (!ReadCheck(*v)) return nullptr;
   }

@@ -138,7 +138,10 @@ std::intptr_t SyncAll() {
   if (layer.head.all_next == nullptr) return 0;
   bool failed = false;
   for (VolumeRecord* v = layer.head.all_next; v != &layer.head; v = v->all_next) {
-    if (v->nor == nullptr || Busy(v) || (v->flags & FFS_VF_COMMITTED)) continue;
+    if (v->nor == nullptr || Busy(v)) continue;
+    // Committed and nothing changed or pending since: nothing to write.
+    const std::uint32_t dirty = FFS_VF_CHANGED | FFS_VF_COMMIT_PENDING;
+    if ((v->flags & FFS_VF_COMMITTED) && !(v->flags & dirty)) continue;
     BusyGuard busy(v);
     failed |= nor::Sync(*v->nor, 1) != 0;
   }

@@ -1,6 +1,7 @@
 // The mapped image file: sizes of new and existing files, directory creation,
 // relative paths, failures, the mapping name, and writes reaching the file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,26 @@ TEST(MappedImageFile, NewFileIsZeroExtendedToTheRequestedSize) {
   }
   EXPECT_EQ(std::filesystem::file_size(path), 300000u);
   EXPECT_EQ(static_cast<unsigned char>(testsupport::ReadFile(path)[299999]), 0xAB);
+}
+
+TEST(MappedImageFile, PrivateViewNeverReachesTheFile) {
+  TempDir dir;
+  testsupport::WriteFile(dir / "img", std::string(5000, 'x'));
+  ASSERT_EQ(chmod((dir / "img").c_str(), 0444), 0);  // read-only files can be inspected
+  {
+    MappedImageFile image(dir / "img", "TmpDisc", 1 << 20, vorel::MapMode::Private);
+    ASSERT_NE(image.View(), nullptr);
+    EXPECT_EQ(image.Size(), 5000u);
+    image.View()[10] = 'y';
+    EXPECT_EQ(image.View()[10], 'y');
+    EXPECT_FALSE(image.Flush());
+  }
+  EXPECT_EQ(testsupport::ReadFile(dir / "img"), std::string(5000, 'x'));
+  // A missing file is neither created nor are its directories.
+  MappedImageFile missing(dir / "no/img", "TmpDisc", 4096, vorel::MapMode::Private);
+  EXPECT_EQ(missing.View(), nullptr);
+  EXPECT_EQ(missing.Size(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(dir / "no"));
 }
 
 TEST(MappedImageFile, ExistingSizeWins) {

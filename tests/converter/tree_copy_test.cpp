@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "inspect/volume_check.h"
 #include "tests/ffs/nor/image_builder.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -40,10 +41,18 @@ testsupport::ProcessResult Vorel(const std::vector<std::string>& args, const std
   return testsupport::RunProcess(argv, o);
 }
 
+// Every image a ptf run leaves behind, complete or cut short by a full
+// volume, must pass the volume check.
 testsupport::ProcessResult Ptf(const std::string& src, const std::string& img, std::uint32_t size,
                                const std::string& type, const std::string& cwd) {
-  return Vorel({"-dir:ptf", "-src:" + src, "-dst:" + img, "-size:" + std::to_string(size),
-                "-flashType:" + type}, cwd);
+  auto r = Vorel({"-dir:ptf", "-src:" + src, "-dst:" + img, "-size:" + std::to_string(size),
+                  "-flashType:" + type}, cwd);
+  if (fs::exists(img)) {
+    const auto check = inspect::CheckImage(
+        img, type == kOld ? vorel::FlashTypeCode::Old : vorel::FlashTypeCode::New);
+    EXPECT_TRUE(check.Passed()) << img << "\n" << check.Describe();
+  }
+  return r;
 }
 
 testsupport::ProcessResult Ftp(const std::string& img, const std::string& dst, const std::string& type,

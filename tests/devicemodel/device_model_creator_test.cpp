@@ -17,7 +17,17 @@ std::string ExpectedFile(const std::string& changedby, const std::string& change
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<root type=\"parameterFile\" versionSyntax=\"16\" device=\"DEV1\" versionContent=\"1.0\" generator=\"gen\" "
       "created=\"2026-01-01\" createdWithDmHandoff=\"\" changedby=\"" +
-      changedby + "\" changed=\"" + changed + "\" changedWithDmHandoff=\"\"/>\n";
+      changedby + "\" changed=\"" + changed + "\" changedWithDmHandoff=\"\">\n"
+      "\t<Params>\n"
+      "\t\t<Modules>\n"
+      "\t\t\t<Prot>\n"
+      "\t\t\t\t<Set setNo=\"0\">\n"
+      "\t\t\t\t\t<Limit>5</Limit>\n"
+      "\t\t\t\t</Set>\n"
+      "\t\t\t</Prot>\n"
+      "\t\t</Modules>\n"
+      "\t</Params>\n"
+      "</root>\n";
   return modeltest::WithTrailer(body);
 }
 
@@ -52,7 +62,7 @@ TEST(DeviceModelCreator, ProductLineAndHandoff) {
   ASSERT_TRUE(creator.CreateCustomerDeviceParameter("g", "c"));
   std::string written = creator.WriteCustomerAllParameter("x", "y");
   EXPECT_NE(written.find("createdWithDmHandoff=\"H7\" changedby=\"x\" changed=\"y\" changedWithDmHandoff=\"H7\" "
-                         "productLine=\"PL\"/>"),
+                         "productLine=\"PL\">\n"),
             std::string::npos)
       << written;
 }
@@ -92,29 +102,22 @@ TEST(DeviceModelCreator, KeepsItsOwnCopyOfTheText) {
 
 namespace {
 
-// The parameter document is filled by hand here: the mirrored values are
-// what the type code and the signatures are read from.
+// The type code and the signatures are read from the mirrored defaults.
 const char kTypeCodeInside[] =
     "\t<Params type=\"sectionMDM\">\n"
     "\t\t<Prot type=\"mdm\" installed=\"true\">\n"
     "\t\t\t<Set based=\"paraSet\">\n"
-    "\t\t\t\t<Codes><Voltage ref=\"Lists/Volt\"/><Freq ref=\"Lists/Freq\"/><Bare/></Codes>\n"
-    "\t\t\t\t<Sw><Fw/><Boot/></Sw>\n"
+    "\t\t\t\t<Codes><Voltage ref=\"Lists/Volt\" default=\"V200\"/><Freq ref=\"Lists/Freq\" default=\"F50\"/>"
+    "<Bare default=\"x\"/></Codes>\n"
+    "\t\t\t\t<Sw><Fw default=\"1.2.3\"/><Boot/></Sw>\n"
     "\t\t\t</Set>\n"
     "\t\t</Prot>\n"
-    "\t\t<Opt type=\"mdm\" installed=\"false\"><Set based=\"paraSet\"><Sw><Extra/></Sw></Set></Opt>\n"
+    "\t\t<Opt type=\"mdm\" installed=\"false\"><Set based=\"paraSet\"><Sw><Extra default=\"9\"/></Sw></Set></Opt>\n"
     "\t</Params>\n"
     "\t<Lists><Volt><V100 code=\"A\"/><V200 code=\"BX\"/></Volt><Freq><F50/></Freq></Lists>\n"
     "\t<Hmi mode=\"menuTree\"><Top type=\"root\"/></Hmi>\n"
     "\t<Maps><M type=\"mapping\" ref=\"Params/Prot/Set/Codes\" with=\"pathTypeCode\"/>\n"
     "\t<N ref=\"Params/Prot/Set/Sw\" with=\"pathSignatureSW\"/><O ref=\"Params/Opt/Set/Sw\" with=\"x\"/></Maps>\n";
-
-XmlNode Element(XmlNode parent, const char* name, const char* text = nullptr) {
-  XmlNode element = parent.AppendChild(XmlNodeType::Element);
-  element.SetName(name);
-  if (text) element.AppendChild(XmlNodeType::Text).SetValue(text);
-  return element;
-}
 
 TEST(TypeCodeReading, CodesAndSignaturesFromTheParameterDocument) {
   const std::string model = modeltest::WithTrailer(
@@ -124,20 +127,8 @@ TEST(TypeCodeReading, CodesAndSignaturesFromTheParameterDocument) {
   CDataModelToHMI engine;
   LoadResult result;
   ASSERT_TRUE(engine.Load(text.data(), result)) << result.message;
-  EXPECT_EQ(engine.GetTypecode(), "REL");  // nothing mirrored yet
+  EXPECT_EQ(engine.GetTypecode(), "REL");  // no parameter document yet
   ASSERT_TRUE(engine.CreateParameterDocument("g", "c"));
-  XmlNode root = engine.ParameterDocument().Root().Child(1);
-  XmlNode set = Element(Element(Element(root, "Params"), "Prot"), "Set");
-  set.AddAttribute("setNo", "0");
-  XmlNode codes = Element(set, "Codes");
-  Element(codes, "Voltage", "V200");
-  Element(codes, "Freq", "F50");
-  Element(codes, "Bare", "x");
-  XmlNode sw = Element(set, "Sw");
-  Element(sw, "Fw", "1.2.3");
-  Element(sw, "Boot");
-  XmlNode optSw = Element(Element(Element(root.FindByPath("Params"), "Opt"), "Set"), "Sw");
-  Element(optSw, "Extra", "9");
 
   // A whole multi-character code; "?" for an item without code and for a
   // parameter without ref.
@@ -199,7 +190,7 @@ TEST(ParameterFile, ImplausibleValuesElementIsRebuiltOnEveryWrite) {
   EXPECT_EQ(first, second);
   ASSERT_NE(first.find(expectedList), std::string::npos) << first;
   EXPECT_EQ(first.find("<ImplausibleValues>"), first.rfind("<ImplausibleValues>"));
-  EXPECT_NE(first.find("changedWithDmHandoff=\"\">\n" + expectedList + "</root>\n<!--CHECKSUM:"), std::string::npos);
+  EXPECT_NE(first.find("\t</Params>\n" + expectedList + "</root>\n<!--CHECKSUM:"), std::string::npos);
   // Once the values are plausible again the element goes.
   ParameterRecord fixed;
   for (const char* path : {"/root/S/A", "/root/S/B", "/root/S/C"}) {

@@ -44,3 +44,32 @@ inline std::string Body(const std::string& attributes =
 inline std::string Model() { return WithTrailer(Body()); }
 
 }  // namespace modeltest
+
+#include <vector>
+
+#include "devicemodel/data_model_to_hmi.h"
+
+namespace modeltest {
+
+// An engine over a model text, taken through the creator's steps: load,
+// the initial check pass, the parameter document.
+struct LoadedModel {
+  explicit LoadedModel(const std::string& model, bool createDocument = true) : text(model.begin(), model.end()) {
+    text.push_back('\0');
+    ok = engine.Load(text.data(), result);
+    if (!ok) return;
+    engine.ClearWorkingSets();
+    engine.RunInitialCheckPass();
+    if (createDocument) ok = engine.CreateParameterDocument("g", "c");
+  }
+  // The value of a parameter instance in the parameter document.
+  std::string Value(const std::string& path, const std::string& set = "0") const {
+    return ValueText(engine.Instances().InSet(path, set));
+  }
+  std::vector<char> text;
+  CDataModelToHMI engine;
+  LoadResult result;
+  bool ok = false;
+};
+
+}  // namespace modeltest

@@ -3,6 +3,7 @@
 // and writes on a volume that runs out of clusters.
 #include "ffs/file_data.h"
 #include "tests/ffs/fs_fixture.h"
+#include "tests/ffs/semaphore_recorder.h"
 
 namespace {
 
@@ -266,6 +267,52 @@ TEST_P(FileData, FillingTheVolumeStopsShortAndKeepsWhatFitted) {
   ASSERT_EQ(ffs_unlink("/TmpDisc/big"), 0);
   WriteFile("/TmpDisc/after", Pattern(20000));
   EXPECT_EQ(ReadFile("/TmpDisc/after"), Pattern(20000));
+}
+
+// A sector read as often as the read limit allows has its recycling run,
+// with the write semaphore taken in the lock order.
+TEST_F(FileDataInRam, ReadLimitRunsRecyclingUnderTheWriteLock) {
+  WriteFile("/TmpDisc/f", Pattern(2048));
+  const int fd = ffs_open("/TmpDisc/f", FFS_O_RDONLY, 0);
+  std::string buf(2048, '\0');
+  EXPECT_EQ(ffs_read(fd, buf.data(), 1024), 1024);
+  EXPECT_EQ(sm->readLimitRuns_, 0);
+  const std::uint32_t c = ffs_fcb(fd)->position.cluster;
+  vol->nor->sectors[c / vol->clusters_per_sector].read_count = vol->read_limit;
+  SemaphoreRecorder rec;
+  EXPECT_EQ(ffs_read(fd, buf.data(), 1024), 1024);
+  EXPECT_EQ(sm->readLimitRuns_, 1);
+  std::vector<std::string> names;
+  for (const std::string& e : rec.Events()) names.push_back(e.substr(0, e.find(' ') + 6));
+  EXPECT_EQ(names, (std::vector<std::string>{"wait fcb00", "wait FFS_R", "wait FFS_S",
+                                             "release FFS_R", "release FFS_S", "wait FFS_W",
+                                             "wait FFS_R", "wait FFS_S", "release FFS_W",
+                                             "release FFS_R", "release FFS_S", "release fcb00"}));
+}
+
+// Inode fields as a damaged image could carry them: reads and writes stay
+// inside their buffers and end.
+TEST_P(FileData, DamagedInodeFieldsAreSurvived) {
+  WriteFile("/TmpDisc/f", Pattern(1200));
+  const int fd = ffs_open("/TmpDisc/f", FFS_O_RDWR, 0);
+  nor::NodeSlot* inode = InodeOf(fd);
+  std::string buf(5000, '\0');
+  inode->tail_fill = 0xFFFFFF;
+  ASSERT_EQ(ffs_lseek(fd, 1100, 0), 1100);
+  EXPECT_GE(ffs_read(fd, buf.data(), 5000), 0);
+  inode->tail_fill = 10;  // below the position in the tail cluster
+  ASSERT_EQ(ffs_lseek(fd, 1100, 0), 1100);
+  EXPECT_GE(ffs_read(fd, buf.data(), 5000), 0);
+  EXPECT_GE(ffs_write(fd, buf.data(), 100), 0);
+  inode->first_cluster = 0xFFF0;  // beyond the volume
+  inode->size = 0x7FFFFFFF;
+  ASSERT_EQ(ffs_lseek(fd, 0, 0), 0);
+  EXPECT_EQ(ffs_read(fd, buf.data(), 5000), 0);
+  inode->first_cluster = nor::kNoCluster;
+  inode->last_cluster = inode->tail_cluster = nor::kNoCluster;
+  inode->tail_fill = 0;
+  inode->size = 0;
+  ffs_close(fd);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, FileData, ::testing::Values(false, true),

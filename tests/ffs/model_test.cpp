@@ -3,7 +3,8 @@
 // result, every byte read, every listing and the final tree must agree, and
 // an unmount and mount at any point must change nothing. The long variant is
 // DISABLED_ (run it with --gtest_also_run_disabled_tests; FFS_MODEL_SEED and
-// FFS_MODEL_OPS choose the seed and the length).
+// FFS_MODEL_OPS choose the seed and the length; FFS_MODEL_TRACE prints every
+// operation).
 #include <cstdlib>
 #include <functional>
 #include <map>

@@ -1,6 +1,7 @@
 """Device model texts for the _Kestor tests, with their MD5 trailer computed
 here by Python's own hashlib (independent of the module under test)."""
 import hashlib
+import os
 
 ATTRIBUTES = 'device="DEV1" versionContent="1.0" multiSets="2" versionSyntax="16"'
 
@@ -34,3 +35,12 @@ def trailer(text, digest=None):
 def model(attributes=ATTRIBUTES, inside=INSIDE):
     text = body(attributes, inside)
     return text + trailer(text)
+
+
+EXAMPLE_MODEL = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'examples', 'device_model',
+                             'relay_model.xml')
+
+
+def example_model():
+    with open(EXAMPLE_MODEL, 'rb') as f:
+        return f.read()

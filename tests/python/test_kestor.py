@@ -8,7 +8,7 @@ import unittest
 
 import Kestor
 import _Kestor
-from kestor_support import ATTRIBUTES, INSIDE, body, engine_bytes, model, trailer
+from kestor_support import ATTRIBUTES, INSIDE, body, engine_bytes, example_model, model, trailer
 
 
 def created():
@@ -30,7 +30,9 @@ class Operations(unittest.TestCase):
         head = ('<?xml version="1.0" encoding="UTF-8"?>\n'
                 '<root type="parameterFile" versionSyntax="16" device="DEV1" versionContent="1.0" '
                 'generator="gen" created="2026-01-01" createdWithDmHandoff="" changedby="me" changed="now" '
-                'changedWithDmHandoff=""/>\n')
+                'changedWithDmHandoff="">\n'
+                '\t<Params>\n\t\t<Prot>\n\t\t\t<Set setNo="0">\n\t\t\t\t<Limit>5</Limit>\n\t\t\t</Set>\n'
+                '\t\t</Prot>\n\t</Params>\n</root>\n')
         self.assertEqual(text, head + trailer(head))
         self.assertEqual(creator.GetTypecode(), 'DEV1')
         self.assertEqual(creator.GetSwComponentSignatureVector(), ())
@@ -58,11 +60,7 @@ class Operations(unittest.TestCase):
         self.assertEqual(text, copy)
 
     def test_bundled_example_model_loads(self):
-        import os
-        path = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'examples', 'device_model',
-                            'relay_model.xml')
-        with open(path, 'rb') as f:
-            creator = Kestor.DeviceModelCreator(f.read())
+        creator = Kestor.DeviceModelCreator(example_model())
         self.assertTrue(creator.CreateCustomerDeviceParameter('g', 'c'))
         self.assertIn('productLine="Feeder"', creator.WriteCustomerAllParameter('a', 'b'))
 

@@ -131,14 +131,13 @@ int Prepare(VolumeRecord* v, NodeSlot*) {
 
 int WriteBackHead(VolumeRecord*) { return 0; }
 
-std::int32_t Allocate(VolumeRecord* v, NodeSlot* owner) {
+void* Allocate(VolumeRecord* v, NodeSlot* owner) {
   auto* st = Self().StateOf(v);
-  if (st->free.size() <= 1) return ffs_set_errno(FFS_ENOSPC), -1;  // never the last one
+  if (st->free.size() <= 1) return ffs_set_errno(FFS_ENOSPC), nullptr;  // never the last one
   const std::uint32_t c = st->free.front();
   void* entry = GetCluster(v, c, true, owner);
-  if (entry == nullptr) return -1;
+  if (entry == nullptr) return nullptr;
   static_cast<Entry*>(entry)->state = FFS_ENTRY_NEW;
-  ReleaseCluster(v, entry);  // the caller takes it again
   st->free.pop_front();
   nor::Volume* n = v->nor;
   if (owner->first_cluster == nor::kNoCluster) {
@@ -152,7 +151,7 @@ std::int32_t Allocate(VolumeRecord* v, NodeSlot* owner) {
   owner->last_cluster = static_cast<std::uint16_t>(c);
   --n->free_count;
   ++n->used_clusters;
-  return static_cast<std::int32_t>(c);
+  return entry;
 }
 
 void FreeChain(VolumeRecord* v, std::uint32_t first) {
@@ -175,11 +174,15 @@ void FreeChain(VolumeRecord* v, std::uint32_t first) {
 }
 
 int Nothing(VolumeRecord*) { return 0; }
+int ReadLimitRecycle(VolumeRecord*) {
+  ++Self().readLimitRuns_;
+  return 0;
+}
 
 const FfsSectorServices kServices = {
     TakeSlot,   FreeSlot,       CheckSpace, FreeClusters, Sync,         FlushFile,  Unmount,
     GetCluster, ReleaseCluster, Cached,     EntryData,    EntryCluster, EntryState, MarkEntry,
-    ReadCluster, Prepare,       WriteBackHead, Allocate,  FreeChain,    Nothing,    Nothing,
+    ReadCluster, Prepare,       WriteBackHead, Allocate,  FreeChain,    Nothing,    ReadLimitRecycle,
 };
 
 // Mount from the kept state; answers only for volumes of these services.

@@ -55,7 +55,7 @@ class RamSectorServices {
   static RamSectorServices* Current() { return current_; }
   State* StateOf(VolumeRecord* v);
   void WriteBack(VolumeRecord* v, Entry& e);
-  int syncs_ = 0, flushes_ = 0, clusterReads_ = 0;
+  int syncs_ = 0, flushes_ = 0, clusterReads_ = 0, readLimitRuns_ = 0;
   std::uint64_t clock_ = 0;
 
  private:

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "ffs/ffs.h"
+#include "ffs/nor/commit.h"
 #include "ffs/nor/mount.h"
 #include "tests/ffs/nor/image_builder.h"
 
@@ -57,6 +58,11 @@ void CheckOutcome(TestFlash& f, const std::string& what) {
   if (v) {
     EXPECT_EQ(v->FreeList().size(), v->free_count) << what;
     EXPECT_NE(v->nodes.Root(), nullptr) << what;
+    // Whatever mount accepted can be committed and mounted again.
+    if (Sync(*v, 1) == 0) {
+      v = Mount(&f.record, kMountNoReclaim);
+      EXPECT_NE(v, nullptr) << what << " after a commit, errno " << ffs_errno();
+    }
   } else {
     const int e = ffs_errno();
     EXPECT_TRUE(e == FFS_EINVAL || e == FFS_ENXIO || e == FFS_EIO || e == FFS_ENOSPC)

@@ -65,3 +65,18 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"MX29LV640B", 65536, 128, 512}, Case{"MX29LV640B", 65536, 512, 1024},
                       Case{"M29W256G", 131072, 4, 512}, Case{"M29W256G", 131072, 32, 512},
                       Case{"M29W256G", 131072, 64, 512}, Case{"M29W256G", 131072, 256, 1024}));
+
+// The image a "ptf" run leaves holds an empty volume: "ftp" mounts it and
+// finds nothing to copy.
+TEST(PtfImageThenFtp, ReportsTheEmptyImage) {
+  testsupport::TempDir dir;
+  std::system(("mkdir -p '" + (dir / "tree") + "'").c_str());
+  testsupport::RunProcess({VOREL_BINARY, "-dir:ptf", "-src:" + (dir / "tree"), "-dst:" + (dir / "o.img"),
+                           "-size:262144", "-flashType:MX29LV640B"});
+  const auto r = testsupport::RunProcess({VOREL_BINARY, "-dir:ftp", "-src:" + (dir / "o.img"),
+                                          "-dst:" + (dir / "out"), "-flashType:MX29LV640B"});
+  EXPECT_NE(r.out.find("The input image is empty or you have selected the wrong flash type!"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("Could not mount volume"), std::string::npos) << r.out;
+}

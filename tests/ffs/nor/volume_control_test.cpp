@@ -98,6 +98,10 @@ TEST_F(VolumeControlTest, SyncAllCommitsChangedVolumesOnly) {
   EXPECT_EQ(nor_volume_control(FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0), 0);
   EXPECT_EQ(record->nor->sequence, 6u);
   EXPECT_NE(record->flags & FFS_VF_COMMITTED, 0u);
+  record->flags |= FFS_VF_CHANGED;  // a change the file layer made to the node table
+  EXPECT_EQ(nor_volume_control(FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0), 0);
+  EXPECT_EQ(record->nor->sequence, 7u);
+  EXPECT_EQ(record->flags & FFS_VF_CHANGED, 0u);
 }
 
 TEST_F(VolumeControlTest, FormatByName) {

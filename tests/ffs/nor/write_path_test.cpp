@@ -2,6 +2,7 @@
 // commit, format and unmount, seen through the flash they leave behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -512,4 +513,37 @@ TEST_F(WritePath, AnUnusableSectorTurnsTheVolumeReadOnly) {
   EXPECT_EQ(ffs_errno(), FFS_EIO);
   EXPECT_NE(f.record.flags & FFS_VF_READ_ONLY, 0u);
   EXPECT_FALSE(Commit(*v, 1));
+}
+
+TEST_F(WritePath, AllocationWhileTheCacheHoldsOnlyModifiedEntries) {
+  std::unique_ptr<Volume> v = FormatAndMount();
+  ASSERT_TRUE(v);
+  NodeSlot* inode = NewFile(*v, "a");
+  std::vector<uint32_t> clusters;
+  for (int i = 0; i < 10; ++i) clusters.push_back(Grow(*v, inode, uint8_t(i)));
+  ASSERT_EQ(Sync(*v, 1), 0);
+  for (uint32_t c : clusters) {
+    CacheEntry* e = v->cache->Get(c, false, inode);
+    ASSERT_NE(e, nullptr);
+    e->buffer[1] = 0xEE;
+    v->cache->Release(e, true);
+  }
+  // The eviction writes the oldest entry back onto the free head; the new
+  // cluster must be another one.
+  CacheEntry* e = AllocateCluster(*v, inode);
+  ASSERT_NE(e, nullptr);
+  std::vector<uint16_t> chain = Chain(*v, inode->first_cluster);
+  ASSERT_EQ(chain.size(), 11u);
+  std::vector<uint16_t> sorted = chain;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  EXPECT_EQ(chain.back(), e->cluster);
+  EXPECT_EQ(v->clusters[e->cluster].state, chain[9]);
+  EXPECT_EQ(f.Cluster(chain[0])[1], 0xEE);  // the first one was written back
+  EXPECT_EQ(v->clusters[clusters[0]].state, kStateDirty);
+  v->cache->Release(e, false);
+  ASSERT_EQ(Sync(*v, 1), 0);
+  v = Mount(&f.record, kMountNoReclaim);
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->used_clusters, 11u);
 }

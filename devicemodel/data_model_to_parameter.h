@@ -1,0 +1,61 @@
+// CDataModelToParameter: builds the parameter document from a loaded model.
+// The walk mirrors every parameter-set element (with its whole subtree) under
+// the section element; the set-number pass then replicates the multi-set
+// elements once per parameter set. Every descent uses an explicit stack, so
+// no model depth can exhaust the call stack.
+#pragma once
+
+#include <string>
+
+#include "xml/xml_document.h"
+#include "xml/xml_walker.h"
+
+// The header of the parameter file's `root` element, in writing order.
+struct ParameterFileHeader {
+  std::string versionSyntax;
+  std::string device;
+  std::string versionContent;
+  std::string generator;
+  std::string created;
+  std::string handoff;  // written as createdWithDmHandoff
+};
+
+// Replaces the attribute's value, or appends the attribute when it is missing.
+void SetAttribute(XmlNode node, const char* name, const char* value);
+
+class CDataModelToParameter : public XmlWalker {
+ public:
+  // Writes the declaration and the `root` element with its header into the
+  // (empty) destination document.
+  CDataModelToParameter(XmlDocument& destination, int multiSetCount, const ParameterFileHeader& header);
+
+  // Called for every node below the model's root element. A parameter-set
+  // element is copied whole and not descended into: a parameter set nested
+  // in it arrives with its ancestor's copy, never a second time.
+  bool for_each(XmlNode node, bool& descend) override;
+
+  // Copies one model subtree below destination: a parameter-set element
+  // marks destination with its set number, any other element becomes a new
+  // child holding its default as text.
+  void CopyAndAddValueAndSetNumberToDestinationNode(XmlNode model, XmlNode destination);
+
+  // Replicates every element whose setNo is "1" for the sets 2 .. count,
+  // appending the copies after the last sibling, in set order.
+  void SetNumberPass(XmlNode top);
+
+  XmlNode Root() const { return root_; }
+
+ private:
+  XmlNode SectionElement() const;
+  XmlNode Destination(XmlNode parameterSet) const;
+  void Replicate(XmlNode element);
+
+  XmlDocument& destination_;
+  XmlNode root_;
+  int multiSetCount_;
+};
+
+// Replicating more sets than this is refused: a relay has a handful of
+// parameter sets, and a count read from a damaged model must not make the
+// writer copy a parameter set billions of times.
+constexpr int kMaxMultiSets = 1000;

@@ -1,0 +1,137 @@
+// Option handling and dispatch of ffsinspect. The image is opened only once
+// the command line is known to be good; each command runs on the mounted,
+// privately mapped image.
+#include "inspect/inspect_cli.h"
+
+#include <cstdio>
+
+#include "converter/command_line.h"
+#include "converter/host_fs.h"
+#include "converter/messages.h"
+#include "inspect/image_session.h"
+#include "inspect/inspect_text.h"
+#include "inspect/reports.h"
+#include "inspect/volume_check.h"
+
+namespace inspect {
+
+namespace {
+
+constexpr char kProgramName[] = "ffsinspect";
+constexpr char kFlashTypeKey[] = "flashtype";
+
+enum class Command { List, Check, Sectors, Stat };
+
+struct Invocation {
+  std::string image;
+  Command command = Command::List;
+  std::string flashType;
+};
+
+int UsageError(const std::string& line) {
+  std::printf("%s%s%s", vorel::msg::kErrorPrefix, line.c_str(), msg::kUsage);
+  return kExitUsage;
+}
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, format, args...);
+  return buffer;
+}
+
+bool ParseCommand(const std::string& word, Command& out) {
+  if (word == "list") out = Command::List;
+  else if (word == "check") out = Command::Check;
+  else if (word == "sectors") out = Command::Sectors;
+  else if (word == "stat") out = Command::Stat;
+  else return false;
+  return true;
+}
+
+// Fills the invocation or prints the error and answers false.
+bool Parse(const std::vector<std::string>& args, Invocation& inv, int& code) {
+  std::vector<std::string> positional;
+  std::vector<const char*> optionArgv{kProgramName};
+  for (const std::string& a : args) {
+    if (!a.empty() && a[0] == '-') optionArgv.push_back(a.c_str());
+    else positional.push_back(a);
+  }
+  const vorel::CommandLineOptions options(
+      vorel::host::ProcessCommandLine(int(optionArgv.size()), optionArgv.data()));
+  for (const auto& entry : options.Entries()) {
+    if (entry.first != kFlashTypeKey) {
+      code = UsageError(Format(msg::kUnknownOption, entry.first.c_str()));
+      return false;
+    }
+  }
+  if (positional.empty()) return code = UsageError(msg::kNoImage), false;
+  if (positional.size() > 2) return code = UsageError(msg::kTooManyArguments), false;
+  inv.image = positional[0];
+  if (positional.size() == 2 && !ParseCommand(positional[1], inv.command)) {
+    code = UsageError(Format(msg::kUnknownCommand, positional[1].c_str()));
+    return false;
+  }
+  const auto type = options.Value(kFlashTypeKey);
+  if (!type) return code = UsageError(std::string(vorel::msg::kNoFlashType) + "\n"), false;
+  if (*type != vorel::kFlashTypeOld && *type != vorel::kFlashTypeNew)
+    return code = UsageError(std::string(vorel::msg::kBadFlashType) + "\n"), false;
+  inv.flashType = *type;
+  return true;
+}
+
+// Prints why the session has no mounted volume; answers the exit code.
+int SessionError(const ImageSession& s, std::uint32_t sectorSize) {
+  const char* path = s.Path().c_str();
+  switch (s.Status()) {
+    case SessionStatus::CannotOpen:
+      std::printf("%s%s", vorel::msg::kErrorPrefix, Format(msg::kCannotOpen, path).c_str());
+      return kExitUsage;
+    case SessionStatus::TooSmall:
+      std::printf("%s%s", vorel::msg::kErrorPrefix,
+                  Format(msg::kTooSmall, path, s.SectorCount(), sectorSize).c_str());
+      return kExitNoMount;
+    case SessionStatus::VolumeInUse:
+      std::printf("%s%s", vorel::msg::kErrorPrefix,
+                  Format(msg::kVolumeInUse, s.VolumeName()).c_str());
+      return kExitNoMount;
+    case SessionStatus::NoMount:
+    case SessionStatus::Mounted:
+      break;
+  }
+  std::printf("%s%s", vorel::msg::kErrorPrefix,
+              Format(msg::kNoMount, ErrorName(s.MountError()).c_str()).c_str());
+  return kExitNoMount;
+}
+
+int RunCheck(ImageSession& session) {
+  const std::vector<std::string> violations = CheckVolume(*session.Volume());
+  for (const std::string& line : violations) std::printf("%s\n", line.c_str());
+  if (violations.empty()) {
+    std::printf("%s", msg::kCheckPassed);
+    return kExitOk;
+  }
+  std::printf(msg::kCheckFailed, violations.size());
+  return kExitViolations;
+}
+
+}  // namespace
+
+int RunInspect(const std::vector<std::string>& args) {
+  Invocation inv;
+  int code = kExitOk;
+  if (!Parse(args, inv, code)) return code;
+  vorel::RunSettings settings;
+  settings.flashType = inv.flashType;
+  ImageSession session(inv.image, settings.FlashCode());
+  if (session.Status() != SessionStatus::Mounted) return SessionError(session, session.SectorSize());
+  switch (inv.command) {
+    case Command::List: PrintList(session); break;
+    case Command::Stat: PrintStat(session, inv.flashType.c_str()); break;
+    case Command::Sectors: PrintSectors(session); break;
+    case Command::Check: return RunCheck(session);
+  }
+  return kExitOk;
+}
+
+}  // namespace inspect

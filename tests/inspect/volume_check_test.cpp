@@ -1,0 +1,262 @@
+// The volume check on a mounted sample image whose RAM state each test
+// breaks in one way: the exact violation reported, and nothing else. Also
+// the check of an image whose last commits never reached their commit point.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "converter/flash_volumes.h"
+#include "ffs/ffs.h"
+#include "inspect/image_session.h"
+#include "inspect/volume_check.h"
+#include "tests/inspect/inspect_images.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace inspecttest;
+using inspect::CheckVolume;
+using nor::NodeSlot;
+using nor::SlotKind;
+using Strings = std::vector<std::string>;
+using testsupport::TempDir;
+
+class VolumeCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    img = MakeSampleImage(dir, "s.img");
+    session = std::make_unique<inspect::ImageSession>(img, vorel::FlashTypeCode::Old);
+    ASSERT_EQ(session->Status(), inspect::SessionStatus::Mounted);
+    v = session->Volume();
+    ASSERT_NE(v, nullptr);
+    ASSERT_EQ(CheckVolume(*v), Strings{});
+  }
+  // The tree of the sample: root -> d (-> b.bin), a.txt; d is the first child.
+  NodeSlot* Root() { return v->nodes.Root(); }
+  NodeSlot* D() { return Root()->child; }
+  NodeSlot* A() { return D()->next; }
+  NodeSlot* B() { return D()->child; }
+
+  TempDir dir;
+  std::string img;
+  std::unique_ptr<inspect::ImageSession> session;
+  nor::Volume* v = nullptr;
+};
+
+TEST_F(VolumeCheck, SampleTreeIsAsExpected) {
+  EXPECT_STREQ(D()->name, "d");
+  EXPECT_STREQ(A()->name, "a.txt");
+  EXPECT_STREQ(B()->name, "b.bin");
+  EXPECT_EQ(B()->inode->first_cluster, 130);
+  EXPECT_EQ(B()->inode->last_cluster, 131);
+  EXPECT_EQ(B()->inode->tail_cluster, 131);
+  EXPECT_EQ(B()->inode->tail_fill, 88u);
+}
+
+TEST_F(VolumeCheck, CheckingChangesNeitherFlashNorCounts) {
+  const VolumeRecord* record = v->record;
+  const std::uint8_t* flash = static_cast<vorel::RamNorDevice*>(
+      static_cast<vorel::NorDevice*>(record->device))->Memory();
+  const std::vector<std::uint8_t> before(flash, flash + 16 * kOldSector);
+  std::vector<std::uint32_t> reads;
+  for (const auto& s : v->sectors) reads.push_back(s.read_count);
+  const std::uint32_t freeCount = v->free_count;
+  ++v->sectors[1].used;  // something to report: the sector's and the volume's count
+  EXPECT_EQ(CheckVolume(*v).size(), 2u);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), flash));
+  for (std::size_t s = 0; s < reads.size(); ++s) EXPECT_EQ(v->sectors[s].read_count, reads[s]) << s;
+  EXPECT_EQ(v->free_count, freeCount);
+  EXPECT_EQ(v->sectors[1].used, 4u);
+}
+
+TEST_F(VolumeCheck, SizeDisagreeingWithTheChain) {
+  B()->inode->size = 601;
+  EXPECT_EQ(CheckVolume(*v), Strings{"inode of /d/b.bin: size 601 but its 2 clusters and tail hold 600"});
+  B()->inode->size = 600;
+  B()->inode->tail_cluster = nor::kNoCluster;  // a full last cluster would make it 1024
+  EXPECT_EQ(CheckVolume(*v), Strings{"inode of /d/b.bin: size 600 but its 2 clusters and tail hold 1024"});
+}
+
+TEST_F(VolumeCheck, LastClusterOrTailNotAtTheChainsEnd) {
+  B()->inode->last_cluster = 130;
+  B()->inode->tail_cluster = 130;
+  EXPECT_EQ(CheckVolume(*v), (Strings{"inode of /d/b.bin: last cluster 130 but its chain ends at 131",
+                                      "inode of /d/b.bin: tail cluster 130 is not the chain's last 131"}));
+}
+
+TEST_F(VolumeCheck, PreviousSiblingLinkNotMirrored) {
+  A()->prev = nullptr;
+  EXPECT_EQ(CheckVolume(*v), Strings{"entry /a.txt: previous-sibling link does not mirror the list"});
+}
+
+TEST_F(VolumeCheck, ParentLinkNotMirrored) {
+  B()->parent = Root();
+  EXPECT_EQ(CheckVolume(*v), Strings{"entry /d/b.bin does not name directory /d as its parent"});
+}
+
+TEST_F(VolumeCheck, ASiblingLoopEndsTheWalk) {
+  A()->next = D();
+  const Strings got = CheckVolume(*v);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].rfind("entry /d (slot 0.", 0), 0u) << got[0];
+  EXPECT_NE(got[0].find("is reached twice: the tree has a loop"), std::string::npos) << got[0];
+}
+
+TEST_F(VolumeCheck, ADirectoryHoldingItsParentIsALoop) {
+  B()->next = Root();  // b.bin's list goes on to the root
+  const Strings got = CheckVolume(*v);
+  ASSERT_EQ(got.size(), 1u) << got[0];
+  EXPECT_NE(got[0].find("is reached twice"), std::string::npos) << got[0];
+}
+
+TEST_F(VolumeCheck, UnreachableEntry) {
+  NodeSlot* a = A();
+  Root()->child = a;
+  a->prev = nullptr;
+  const Strings got = CheckVolume(*v);
+  // d and b.bin drop out of the tree; their inodes lose their names too.
+  ASSERT_EQ(got.size(), 4u);
+  const auto count = [&](const char* text) {
+    return std::count_if(got.begin(), got.end(),
+                         [&](const std::string& l) { return l.find(text) != std::string::npos; });
+  };
+  EXPECT_EQ(count("is not reachable from the root"), 2);
+  EXPECT_EQ(count(": link count 1 but 0 entries name it"), 2);
+}
+
+TEST_F(VolumeCheck, LinkCountAndSerials) {
+  A()->inode->links = 2;
+  B()->inode->serial = A()->inode->serial;
+  EXPECT_EQ(CheckVolume(*v), (Strings{"inode of /a.txt: link count 2 but 1 entries name it",
+                                      "inode of /d/b.bin: serial 1 repeats that of inode of /a.txt"}));
+}
+
+TEST_F(VolumeCheck, DuplicateAndRefusedNames) {
+  std::strcpy(D()->name, "a");  // same length as "d"
+  std::strcpy(A()->name, "a/txt");  // same length as "a.txt"
+  ffs_set_errno(FFS_ENOENT);
+  EXPECT_EQ(CheckVolume(*v), Strings{"entry /a/txt has a name the file API refuses"});
+  EXPECT_EQ(ffs_errno(), FFS_ENOENT) << "the caller's error number is kept";
+  std::strcpy(A()->name, "a");
+  A()->name[1] = '\0';
+  EXPECT_EQ(CheckVolume(*v), Strings{"entry /a repeats a name of its directory"});
+}
+
+TEST_F(VolumeCheck, FreeListCountsAndShape) {
+  ++v->free_count;
+  // 16 sectors of 127 data clusters, less sector 0 (checkpoint and area) and
+  // the three data clusters: 15 x 127 - 3 = 1902.
+  EXPECT_EQ(CheckVolume(*v), Strings{"free count 1903 but the free list holds 1902 clusters"});
+  --v->free_count;
+  // Cluster 140 taken off the list but left marked free.
+  v->clusters[139].link = 141;
+  EXPECT_EQ(CheckVolume(*v), (Strings{"free count 1902 but the free list holds 1901 clusters",
+                                      "the free list breaks its sector order at cluster 141 after 139",
+                                      "free cluster 140 is not on the free list"}));
+}
+
+TEST_F(VolumeCheck, ChainMembersAndStates) {
+  v->clusters[200].state = 131;  // claims to follow b.bin's last cluster
+  v->clusters[200].link = nor::kChainEnd;
+  v->clusters[0].state = nor::kStateDirty;  // a header cluster
+  const Strings got = CheckVolume(*v);
+  // The list walk stops at 200 (132..199 are 68 clusters); every free
+  // cluster behind it is lost, one line per run between header clusters.
+  ASSERT_GE(got.size(), 6u);
+  EXPECT_EQ(Strings(got.begin(), got.begin() + 6),
+            (Strings{"header cluster 0 is not marked unusable",
+                     "free-list cluster 200 is not marked free",
+                     "free count 1902 but the free list holds 68 clusters",
+                     "free tail 2047 but the free list ends at 199",
+                     "the free list ends at cluster 199, short of its sector's end",
+                     "free clusters 201 to 255 are not on the free list"}));
+  ASSERT_EQ(got.size(), 6u + 14u + 2u);
+  EXPECT_EQ(got[19], "free clusters 1921 to 2047 are not on the free list");
+  // Cluster 200 follows 131 by its state, but 131 ends b.bin's chain.
+  EXPECT_EQ(got[20], "cluster 200 names predecessor 131 but no chain holds it");
+  EXPECT_EQ(got[21], "sector 1 counts 3 used clusters but holds 4");
+}
+
+TEST_F(VolumeCheck, ACycleInAChainIsFound) {
+  v->clusters[131].link = 130;  // b.bin's last cluster leads back to its first
+  EXPECT_EQ(CheckVolume(*v), Strings{"chain at cluster 130 meets cluster 130 a second time"});
+}
+
+TEST_F(VolumeCheck, SectorTableCounts) {
+  v->sectors[1].used = 2;
+  v->max_erase = 3;
+  EXPECT_EQ(CheckVolume(*v), (Strings{"sector 1 counts 2 used clusters but holds 3",
+                                      "the volume counts 3 used clusters, its sectors 2",
+                                      "maximum erase count 3 but the highest sector count is 0"}));
+}
+
+TEST_F(VolumeCheck, CheckpointFacts) {
+  v->checkpoint_clusters = 2;
+  v->clean = false;
+  v->sectors[0].flags = 0;
+  EXPECT_EQ(CheckVolume(*v),
+            (Strings{"sector 0 holds the checkpoint or its area but is not flagged so",
+                     "the checkpoint counts 2 clusters ending at 2, its chain 1 ending at 2",
+                     "the checkpoint is taken as not clean but its clean mark reads 255"}));
+}
+
+TEST_F(VolumeCheck, AChainWithoutOwner) {
+  A()->inode->first_cluster = nor::kNoCluster;
+  A()->inode->last_cluster = nor::kNoCluster;
+  A()->inode->tail_cluster = nor::kNoCluster;
+  A()->inode->size = 0;
+  EXPECT_EQ(CheckVolume(*v), Strings{"the chain at cluster 129 has 0 owners"});
+}
+
+// A commit whose start bit was never programmed: the writes after the older
+// checkpoint are found by recovery, and the image still passes the check.
+TEST(InterruptedCommit, ImageWithoutItsLastStartBitsPassesTheCheck) {
+  testsupport::TempDir dir;
+  const std::string img = MakeSampleImage(dir, "c.img");
+  std::vector<std::string> bitmaps;
+  for (std::uint32_t s = 0; s < 16; ++s) bitmaps.push_back(ReadAt(img, std::uint64_t(s) * kOldSector, 16));
+  {
+    vorel::FlashVolumes volumes;
+    volumes.SetVolumeFileName(img);
+    volumes.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
+    volumes.SetVolumeVolatileFlag(false);
+    ASSERT_TRUE(volumes.CreateFlashVolumes(false));
+    const int fd = ffs_open("TmpDisc/new.txt", FFS_O_RDWR | FFS_O_CREAT | FFS_O_EXCL, 0x1C0);
+    ASSERT_GE(fd, 0);
+    const std::string data(1500, 'n');
+    EXPECT_EQ(ffs_write(fd, data.data(), std::uint32_t(data.size())), 1500);
+    EXPECT_EQ(ffs_close(fd), 0);
+  }  // unmount commits again
+  inspect::ImageCheck committed = inspect::CheckImage(img, vorel::FlashTypeCode::Old);
+  EXPECT_TRUE(committed.Passed()) << committed.Describe();
+  bool changed = false;
+  for (std::uint32_t s = 0; s < 16; ++s) {
+    changed = changed || ReadAt(img, std::uint64_t(s) * kOldSector, 16) != bitmaps[s];
+    WriteAt(img, std::uint64_t(s) * kOldSector, bitmaps[s]);
+  }
+  ASSERT_TRUE(changed) << "the commits set start bits";
+  const std::string before = testsupport::ReadFile(img);
+  inspect::ImageCheck r = inspect::CheckImage(img, vorel::FlashTypeCode::Old);
+  EXPECT_TRUE(r.Passed()) << r.Describe();
+  EXPECT_TRUE(testsupport::ReadFile(img) == before);
+  inspect::ImageSession s(img, vorel::FlashTypeCode::Old);
+  ASSERT_NE(s.Volume(), nullptr);
+  EXPECT_STRNE(s.Volume()->nodes.Root()->child->name, "new.txt") << "the lost commit held new.txt";
+  EXPECT_EQ(s.Volume()->sequence, 3u) << "checkpoint 2 and the repair committed in memory";
+}
+
+TEST(CheckImage, ReportsWhyAnImageCannotBeChecked) {
+  testsupport::TempDir dir;
+  inspect::ImageCheck r = inspect::CheckImage(dir / "none.img", vorel::FlashTypeCode::Old);
+  EXPECT_FALSE(r.Passed());
+  EXPECT_EQ(r.Describe(), "cannot be read\n");
+  testsupport::WriteFile(dir / "blank.img", std::string(4 * kOldSector, '\xFF'));
+  r = inspect::CheckImage(dir / "blank.img", vorel::FlashTypeCode::Old);
+  EXPECT_EQ(r.Describe(), "does not mount: EINVAL (22)\n");
+}
+
+}  // namespace
