@@ -92,6 +92,7 @@ class ParameterFilesThroughBinaryFiles(unittest.TestCase):
         self.assertIn(b' productLine="' + UEBERSTROM + b'"', written)
         self.assertIn(b' createdWithDmHandoff="HO-' + OMEGA + b'" ', written)
         self.assertIn(b' changedby="J\xc3\xbcrgen" ', written)
+        self.assertIn(b'<Name>' + SCHUTZ + b'</Name>', written)  # a parameter value from the model
         self.assertEqual(creator.GetTypecode(), result_text(b'RX7-' + OMEGA))
         if PY3:
             self.assertIn(' productLine="\u00dcberstrom \u00b5A"', text)
