@@ -111,6 +111,10 @@ bool FinishVictims(Volume& v, bool check_space) {
 }
 
 bool Pass(Volume& v, bool check_space) {
+  // The live clusters of a sector chosen for wear (or read counts) must fit
+  // beside the room the next checkpoint needs; when they do not, space
+  // decides alone.
+  if (v.free_count < RecyclingReserve(v)) ChooseVictims(v, kChooseSpaceOnly);
   for (uint32_t s : QueuedSectors(v)) {
     if (v.sectors[s].used == 0) continue;
     const Geometry& g = v.geo;

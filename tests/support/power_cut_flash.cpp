@@ -49,6 +49,7 @@ void PowerCutFlash::Reboot() {
   dead_ = false;
   cutAt_ = 0;
   calls_ = 0;
+  erases_ = 0;
   cutProgram_ = UINT32_MAX;
 }
 
@@ -114,6 +115,7 @@ int PowerCutFlash::Erase(std::uint32_t a) {
     case Fate::Run: break;
   }
   std::memset(&bytes[a], 0xFF, sectorSize);
+  ++erases_;
   Done(UINT32_MAX);
   return 0;
 }

@@ -26,6 +26,7 @@ class PowerCutFlash {
   void Reboot();
   bool Dead() const { return dead_; }
   std::uint64_t Calls() const { return calls_; }
+  std::uint64_t Erases() const { return erases_; }  // completed erases since the reboot
   // Address of the program call that was cut, or UINT32_MAX.
   std::uint32_t CutProgramAddress() const { return cutProgram_; }
   // Called after every program, write and erase call that completed, with
@@ -56,6 +57,7 @@ class PowerCutFlash {
 
   std::uint64_t calls_ = 0;
   std::uint64_t cutAt_ = 0;
+  std::uint64_t erases_ = 0;
   bool dead_ = false;
   std::uint32_t cutProgram_ = UINT32_MAX;
   std::mt19937 rng_;
