@@ -451,6 +451,12 @@ TEST_F(MountTest, BadKindAndFormatMark) {
   f.mem = image;
   f.Cluster(first)[36 + (kSectors + 1) / 2 + 3] = 0x52;  // "RM13"
   EXPECT_EQ(MountError(), FFS_ENXIO);
+  // A slot count of 2,000,000,000 (a multiple of 20) cannot fit the stream:
+  // refused before any page is allocated for it.
+  f.mem = image;
+  const uint8_t huge[4] = {0x00, 0x94, 0x35, 0x77};
+  std::memcpy(f.Cluster(first) + 8, huge, 4);
+  EXPECT_EQ(MountError(), FFS_EINVAL);
 }
 
 TEST_F(MountTest, ReadFailureIsAnIoError) {
@@ -542,6 +548,7 @@ std::vector<uint8_t> OldContent(const Geometry& g, unsigned version) {
   }
   WriteWords(k, EncodeFreeList(g, free_list, nullptr));
   WriteWords(k, EncodeChains(g, {{41}}));
+  for (int i = 0; i < 4; ++i) k.data[size_t(i)] = uint8_t(k.data.size() >> (8 * i));  // its length
   return k.data;
 }
 
