@@ -10,6 +10,7 @@
 
 #include "ffs/nor/chain_move.h"
 #include "ffs/nor/commit.h"
+#include "ffs/nor/half_move.h"
 
 namespace nor {
 
@@ -40,21 +41,6 @@ std::vector<uint32_t> QueuedSectors(const Volume& v) {
 }
 
 void ClearQueue(Volume& v) { std::fill(v.recycle_queue.begin(), v.recycle_queue.end(), kNone32); }
-
-// The inode record whose chain starts or ends at the cluster (only such
-// clusters are named by an inode).
-NodeSlot* OwnerOf(Volume& v, uint32_t cluster) {
-  const ClusterEntry& e = v.clusters[cluster];
-  if (e.state != kStateChainStart && e.link != kChainEnd) return nullptr;
-  for (auto& page : v.nodes.pages) {
-    for (NodeSlot& s : page->slots) {
-      if (s.kind == SlotKind::Inode && (s.first_cluster == cluster || s.last_cluster == cluster)) {
-        return &s;
-      }
-    }
-  }
-  return nullptr;
-}
 
 // A victim is safe to append and erase: usable, no checkpoint, nothing live,
 // nothing on the free list.
@@ -149,7 +135,7 @@ bool MoveCluster(Volume& v, uint32_t source) {
     return false;
   }
   if (v.free_count > 0) --v.free_count;
-  ReplaceCluster(v, source, target, OwnerOf(v, source));
+  ReplaceCluster(v, source, target, InodeOfChainEnd(v, source));
   v.cache->Rekey(source, target);
   return true;
 }
@@ -252,11 +238,17 @@ bool EraseGarbageSectorsAtMount(Volume& v) {
   return true;
 }
 
-bool RecycleAtMount(Volume& v, const RecoveryResult&) {
+bool RecycleAtMount(Volume& v, const RecoveryResult& recovery) {
   TrimQueue(v);
-  // A pass cut short leaves copies behind the recorded free head; recovery
-  // has already made them dirty, so they return with their sector.
-  if (FreeClustersForData(v, 0) == 0 || !RecyclingNeeded(v)) {
+  // A pass cut short leaves copies behind the free head the checkpoint
+  // recorded: they are adopted, and the pass finishes with a commit.
+  const uint32_t head = recovery.stored_free_head;
+  bool adopted = false;
+  if (v.free_count < RecyclingReserve(v) && recovery.free_count_fell && head < v.geo.cluster_count &&
+      v.clusters[head].state != kStateFree && !AdoptHalfFinishedMove(v, head, adopted)) {
+    return false;
+  }
+  if (!adopted && (FreeClustersForData(v, 0) == 0 || !RecyclingNeeded(v))) {
     ffs_set_errno(0);
     return true;
   }

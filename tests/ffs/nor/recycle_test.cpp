@@ -262,3 +262,54 @@ TEST_F(Recycling, GarbageSectorsAreErasedAtMountWhenSpaceWasLost) {
     EXPECT_TRUE(erased) << c;
   }
 }
+
+TEST_F(Recycling, APassCutShortIsAdoptedAtMount) {
+  std::unique_ptr<Volume> v = FormatAndMount();
+  ASSERT_TRUE(v);
+  NodeSlot* inode = NewInode(*v);
+  std::vector<uint32_t> chain;
+  uint8_t fill = 1;
+  while (v->free_count > 22) chain.push_back(Grow(*v, inode, fill++));
+  // The sector the first mount queued is recycled; from then on the queue
+  // holds one of the file's full sectors.
+  ASSERT_TRUE(Commit(*v, 1));
+  ASSERT_EQ(Recycle(*v, false), 0) << ffs_errno();
+  while (v->free_count > 19) chain.push_back(Grow(*v, inode, fill++));
+  // The recorded free head must lie behind live data of its own sector.
+  while (v->free_head % 16 < 4) chain.push_back(Grow(*v, inode, fill++));
+  ASSERT_TRUE(Commit(*v, 1));
+  const uint32_t head = v->free_head;
+  const uint32_t victim = v->recycle_queue[0];
+  ASSERT_LT(victim, 8u);
+  ASSERT_EQ(v->sectors[victim].used, 15u);
+  const uint32_t first_live = f.geo.FirstDataCluster(victim);
+  // A pass copied the victim's first two live clusters to the free head and
+  // was cut while copying the third (half of its bits programmed).
+  ASSERT_TRUE(v->SetCleanMark());
+  v.reset();
+  std::memcpy(f.Cluster(head), f.Cluster(first_live), 512);
+  std::memcpy(f.Cluster(head + 1), f.Cluster(first_live + 1), 512);
+  for (uint32_t i = 0; i < 256; ++i) f.Cluster(head + 2)[i] = f.Cluster(first_live + 2)[i];
+  std::vector<uint8_t> expected;
+  for (uint32_t c : chain) expected.insert(expected.end(), f.Cluster(c), f.Cluster(c) + 512);
+  v = Mount(&f.record, kMountReclaim);
+  ASSERT_TRUE(v) << ffs_errno();
+  // The copies took the live clusters' places and the victim was erased.
+  EXPECT_EQ(v->clusters[head].state == kStateChainStart || v->clusters[head].state < kStateUnusable, true);
+  EXPECT_EQ(v->clusters[head].link, head + 1);
+  EXPECT_EQ(v->clusters[head + 1].link, head + 2);
+  EXPECT_EQ(v->sectors[victim].erase_count, 1u);
+  std::vector<uint8_t> got;
+  inode = &v->nodes.pages[0]->slots[2];
+  ASSERT_EQ(inode->kind, SlotKind::Inode);
+  for (uint32_t c = inode->first_cluster, n = 0; c < f.geo.cluster_count && n < 200; c = v->clusters[c].link, ++n) {
+    got.insert(got.end(), f.Cluster(c), f.Cluster(c) + 512);
+  }
+  EXPECT_EQ(got.size(), expected.size());
+  EXPECT_TRUE(got == expected);
+  // And it mounts again with the same data.
+  v.reset();
+  v = Mount(&f.record, kMountNoReclaim);
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->used_clusters, chain.size());
+}
