@@ -46,4 +46,17 @@ void ReplaceCluster(Volume& v, uint32_t source, uint32_t target, NodeSlot* owner
   from.flags |= kSectorStale;
 }
 
+NodeSlot* InodeOfChainEnd(Volume& v, uint32_t cluster) {
+  const ClusterEntry& e = v.clusters[cluster];
+  if (e.state != kStateChainStart && e.link != kChainEnd) return nullptr;
+  for (auto& page : v.nodes.pages) {
+    for (NodeSlot& s : page->slots) {
+      if (s.kind == SlotKind::Inode && (s.first_cluster == cluster || s.last_cluster == cluster)) {
+        return &s;
+      }
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace nor

@@ -15,5 +15,7 @@ bool TakeFreeHead(Volume& v, uint32_t& cluster);
 // `target` replaces `source` (links, states, inode words, open files);
 // `source` turns dirty and its sector is flagged until the next checkpoint.
 void ReplaceCluster(Volume& v, uint32_t source, uint32_t target, NodeSlot* owner);
+// The inode record whose chain starts or ends at the cluster, or null.
+NodeSlot* InodeOfChainEnd(Volume& v, uint32_t cluster);
 
 }  // namespace nor

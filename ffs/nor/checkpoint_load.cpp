@@ -231,6 +231,13 @@ bool LoadCheckpoint(Volume& v, uint32_t first) {
     v.cursor = kNone32;
   }
 
+  // Every slot takes at least its kind byte, and the stream lies within the
+  // flash: a slot count beyond either is corrupt (and would only make the
+  // load allocate pages in proportion to the image).
+  const uint64_t flash_bytes = uint64_t(v.geo.cluster_count) * v.geo.cluster_size;
+  if (prelude.header.slot_count > prelude.header.length || prelude.header.length > flash_bytes) {
+    return Malformed();
+  }
   std::vector<StoredLinks> links;
   if (!LoadNodes(v, in, prelude.header.slot_count, links)) return false;
   if (v.nodes.Root()->kind != SlotKind::Directory) return Malformed();

@@ -253,9 +253,22 @@ int Sync(Volume& v, int mode) {
     v.record->flags |= FFS_VF_COMMIT_PENDING;
     return 0;
   }
+  const bool unmounting = (v.record->flags & FFS_VF_UNMOUNTING) != 0;
+  if (!v.recycling && v.Writable() && RecyclingNeeded(v)) {
+    // Room for the checkpoint first; a run that fails for lack of space
+    // still leaves the commit below to try.
+    if (v.cache->Flush() < 0 || (Recycle(v, false) != 0 && ffs_errno() != FFS_ENOSPC)) return -1;
+    if (v.record->flags & FFS_VF_COMMITTED) return 0;
+  }
   const bool flushed = v.cache->Flush() >= 0;
   const bool committed = Commit(v, 1);
-  return flushed && committed ? 0 : -1;
+  if (!flushed || !committed) return -1;
+  if (!v.recycling && !unmounting && RecyclingNeeded(v)) {
+    ChooseVictims(v, kChooseWearAware);
+    TrimQueue(v);
+    if (Recycle(v, false) != 0 && ffs_errno() != FFS_ENOSPC) return -1;
+  }
+  return 0;
 }
 
 }  // namespace nor

@@ -145,14 +145,16 @@ void RelinkFreeList(Volume& v) {
   v.SetFreeList(list);
 }
 
-bool Recover(Volume& v, int mode, RecoveryResult& result) {
+bool Recover(Volume& v, int, RecoveryResult& result) {
   result = RecoveryResult();
-  result.stored_free_count = v.free_count;
   result.stored_free_head = v.free_head;
   CountUsedClusters(v);
   if (!ReadCleanMark(v)) return false;
   v.RecountNodeBytes();
-  ChooseVictimsAtMount(v, mode);
+  ChooseVictimsAtMount(v);
+  // A sector the choice took off the free list is no sign of lost space:
+  // the fall that counts is the one the checks below find.
+  result.stored_free_count = v.free_count;
   if (!v.clean) {
     if (!CheckCheckpointArea(v, result.repaired)) return false;
     if (!CheckFreeList(v, result.repaired)) return false;

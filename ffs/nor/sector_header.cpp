@@ -22,8 +22,13 @@ std::optional<uint32_t> NewestStartInHeaderCluster(const Geometry& g, const uint
                                                    uint32_t h) {
   const bool last = h + 1 == g.header_clusters;
   // In the last header cluster skip the signature (search starts 5 bytes
-  // before the end); elsewhere start at the cluster's last byte.
+  // before the end); elsewhere start at the cluster's last byte. Bytes
+  // beyond the bitmap are erased on every sound sector: stray bits there
+  // must not hide the checkpoints the bitmap records.
   uint32_t i = last ? g.cluster_size - 5 : g.cluster_size - 1;
+  const uint32_t begin = h * g.cluster_size;
+  if (g.BitmapBytes() <= begin) return std::nullopt;
+  if (g.BitmapBytes() - begin - 1 < i) i = g.BitmapBytes() - begin - 1;
   for (;;) {
     uint8_t b = cluster[i];
     if (b != kErased) {

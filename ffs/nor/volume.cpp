@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "ffs/nor/recycle.h"
 #include "ffs/nor/sector_header.h"
 #include "ffs/semaphore.h"
 
@@ -188,6 +189,10 @@ void Volume::ReleaseChain(uint32_t first) {
     if (s.used > 0) --s.used;
     if (used_clusters > 0) --used_clusters;
     s.flags |= kSectorStale;
+    // The walk leaves a sector: it may have become worth recycling.
+    if (next == kChainEnd || next >= geo.cluster_count || geo.SectorOf(next) != geo.SectorOf(c)) {
+      OfferSector(*this, geo.SectorOf(c));
+    }
     if (next == kChainEnd) break;
     c = next;
   }

@@ -113,6 +113,9 @@ class Volume : public ClusterIo {
   uint32_t estimated_length = 0;  // checkpoint length estimate in bytes
   uint32_t break_counter = 0;     // allocations that broke the free list's run
   const NodeSlot* last_owner = nullptr;  // inode of the previous allocation
+  uint32_t recycle_passes = 0;    // passes of the current recycling run
+  int choice_mode = 1;            // mode of the last victim choice
+  bool recycling = false;         // a recycling run is in progress
   uint32_t noted_first = kNone32;  // format: sectors of the old checkpoint,
   uint32_t noted_last = kNone32;   // erased after the first new checkpoint
   std::unique_ptr<ClusterCache> cache;

@@ -7,10 +7,13 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "inspect/volume_check.h"
+#include "ffs/nor/commit.h"
+#include "ffs/nor/mount.h"
 #include "tests/ffs/nor/image_builder.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -265,3 +268,92 @@ TEST_F(TreeCopy, CopyOutNeverFollowsLinksInTheDestination) {
 }
 
 }  // namespace
+
+// Filling images to capacity, for both flash types.
+namespace {
+
+struct FillCase {
+  const char* type;
+  std::uint32_t sectorSize;
+  std::uint32_t sectors;
+};
+
+class Filling : public TreeCopy, public ::testing::WithParamInterface<FillCase> {
+ protected:
+  std::uint32_t ImageSize() const { return GetParam().sectorSize * GetParam().sectors; }
+  // Free bytes for file data of an empty image, as the statistics report them.
+  std::uint32_t FreeBytesOfEmptyImage() {
+    fs::create_directories(dir / "none");
+    const auto r = Ptf(dir / "none", dir / "empty.img", ImageSize(), GetParam().type, dir.path());
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    const std::string bytes = ReadFile(dir / "empty.img");
+    nortest::TestFlash f(GetParam().sectorSize, GetParam().sectors);
+    f.Load(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    std::unique_ptr<nor::Volume> v = nor::Mount(&f.record, nor::kMountNoReclaim);
+    EXPECT_NE(v, nullptr);
+    return v ? nor::FreeClustersForData(*v, 0) * f.geo.cluster_size : 0;
+  }
+};
+
+}  // namespace
+
+TEST_P(Filling, ATreeLargerThanTheImageEndsFullAndEveryCopiedFileReadsBack) {
+  // Twice the image in files of assorted sizes, at the top and in a
+  // sub-directory.
+  std::map<std::string, std::string> source;
+  std::uint32_t total = 0;
+  for (unsigned i = 0; total < 2 * ImageSize(); ++i) {
+    const std::string rel = (i % 3 == 2 ? "sub/f" : "f") + std::to_string(1000 + i);
+    source[rel] = Pattern(1000 + (i * 7919) % 60000, i);
+    File(rel, source[rel]);
+    total += static_cast<std::uint32_t>(source[rel].size());
+  }
+  const auto r = Ptf(Src(), dir / "full.img", ImageSize(), GetParam().type, dir.path());
+  EXPECT_EQ(r.exitCode, 255);
+  const bool dataTooLarge = r.out.find("-- VoRel -- ERROR: Data too largely \n\n") != std::string::npos;
+  const bool copyErrors = r.out.find("-- VoRel -- ERROR: Copy errors \n\n") != std::string::npos;
+  EXPECT_TRUE(dataTooLarge || copyErrors) << r.out;
+  // The image mounts; every file in it is the source file, except at most
+  // the one that was being written when the space ran out (a prefix of it).
+  const auto back = Ftp(dir / "full.img", dir / "back", GetParam().type, dir.path());
+  ASSERT_EQ(back.exitCode, 0) << back.out;
+  const auto got = Snapshot(dir / "back", false);
+  std::uint32_t whole = 0, partial = 0, copied = 0;
+  for (const auto& [rel, content] : got) {
+    if (rel.back() == '/') continue;
+    ASSERT_TRUE(source.count(rel)) << rel;
+    if (content == source[rel]) {
+      ++whole;
+      copied += static_cast<std::uint32_t>(content.size());
+    } else {
+      ++partial;
+      EXPECT_EQ(source[rel].compare(0, content.size(), content), 0) << rel;
+    }
+  }
+  EXPECT_LE(partial, 1u);
+  EXPECT_GT(whole, 3u);
+  // The image was really filled: at least half of it holds copied files.
+  EXPECT_GT(copied, ImageSize() / 2) << copied;
+}
+
+TEST_P(Filling, ATreeThatJustFitsIsCopiedWhole) {
+  const std::uint32_t free = FreeBytesOfEmptyImage();
+  ASSERT_GT(free, 0u);
+  // Files of 40 clusters' worth (the largest cluster size here is 1024
+  // bytes) until 97 % of the reported free space is taken.
+  const std::uint32_t fileSize = 40 * 1024;
+  const std::uint32_t files = free * 97 / 100 / fileSize;
+  ASSERT_GT(files, 5u);
+  for (std::uint32_t i = 0; i < files; ++i) {
+    File((i % 2 ? "d/g" : "g") + std::to_string(100 + i), Pattern(fileSize, i));
+  }
+  const auto r = Ptf(Src(), dir / "fit.img", ImageSize(), GetParam().type, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  const auto back = Ftp(dir / "fit.img", dir / "back", GetParam().type, dir.path());
+  ASSERT_EQ(back.exitCode, 0) << back.out;
+  EXPECT_EQ(Snapshot(dir / "back", false), Snapshot(Src(), true));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFlashTypes, Filling,
+                         ::testing::Values(FillCase{"MX29LV640B", 65536, 16},
+                                           FillCase{"M29W256G", 131072, 8}));

@@ -185,7 +185,7 @@ class ModelTest : public FsTest {
     std::string bytes(len, '\0');
     for (auto& c : bytes) c = static_cast<char>(rng());
     Trace("write fd " + std::to_string(chosen_) + " at " + std::to_string(at) + " len " + std::to_string(len) + " size " + std::to_string(data.size()));
-    ASSERT_EQ(ffs_write(chosen_, bytes.data(), len), static_cast<int>(len));
+    ASSERT_EQ(ffs_write(chosen_, bytes.data(), len), static_cast<int>(len)) << "errno " << ffs_errno();
     if (data.size() < at) data.resize(at, '\0');
     data.replace(at, std::min<std::size_t>(len, data.size() - at), bytes);
     o->pos = at + len;

@@ -93,9 +93,14 @@ TEST_F(InspectCli, SectorsMapsEverySectorAndTheSpread) {
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 18u) << r.out;
   EXPECT_EQ(lines[0], "SECTOR  ERASES     READS   USED   CKPT  DIRTY   FREE  HEADER  ROLE             SIGNATURE");
-  // The first checkpoints and their area fill sector 0; data starts in sector 1.
+  // The first checkpoints and their area fill sector 0. With no sector worth
+  // recycling, the mount before the copy filled the recycling queue from the
+  // free list: sector 1 (the free head's) left the list with its 127 data
+  // clusters dirty, so the data starts in sector 2: 3 used, 124 free.
   EXPECT_NE(lines[1].find("checkpoint+area  QM13"), std::string::npos) << lines[1];
-  EXPECT_EQ(lines[2], "     1       0         0      3      0      0    124       1  -                QM13");
+  EXPECT_EQ(lines[2], "     1       0         0      0      0    127      0       1  -                QM13");
+  EXPECT_EQ(lines[3], "     2       0         0      3      0      0    124       1  -                QM13");
+  EXPECT_EQ(lines[4], "     3       0         0      0      0      0    127       1  -                QM13");
   EXPECT_EQ(lines[16], "    15       0         0      0      0      0    127       1  -                QM13");
   EXPECT_EQ(lines[17], "erase counts: lowest 0, highest 0, spread 0");
 }
@@ -173,18 +178,18 @@ TEST_F(InspectCli, NoCheckpointStartIsEinval) {
 }
 
 TEST_F(InspectCli, AWrittenFreeClusterBehindACleanCheckpointIsAViolation) {
-  // Cluster 200 (sector 1, far behind the data) is free; the checkpoint is
-  // clean, so mount trusts the free list without testing it.
-  WriteAt(img, 200 * 512 + 17, std::string(1, '\0'));
+  // Cluster 328 (sector 2, far behind the data at 257..259) is free; the
+  // checkpoint is clean, so mount trusts the free list without testing it.
+  WriteAt(img, 328 * 512 + 17, std::string(1, '\0'));
   const auto r = Run("check");
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "free cluster 200 is not erased\ncheck: 1 violation(s)\n");
+  EXPECT_EQ(r.out, "free cluster 328 is not erased\ncheck: 1 violation(s)\n");
 }
 
 TEST_F(InspectCli, AnInterruptedDataWriteIsRecoveredAtMount) {
-  // Data reached the free head (cluster 132, after the three data clusters
-  // 129..131) and the clean mark was set, but no commit followed.
-  WriteAt(img, 132 * 512, std::string(100, 'x'));
+  // Data reached the free head (cluster 260, after the three data clusters
+  // 257..259) and the clean mark was set, but no commit followed.
+  WriteAt(img, 260 * 512, std::string(100, 'x'));
   WriteAt(img, 2 * 512 + 511, std::string(1, '\0'));  // the clean mark: last byte of cluster 2
   auto r = Run("check");
   EXPECT_EQ(r.exitCode, 0) << r.out;
@@ -206,9 +211,10 @@ TEST_F(InspectCli, ACommitCutShortInItsAreaIsRecoveredAtMount) {
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 5u);
   // The area is given up; the repair commit takes a new one in the first
-  // whole free sector (2; sector 1 holds the free head) at cluster 2 x 128 + 1.
-  EXPECT_EQ(lines[3], "checkpoint       sequence 3, first cluster 257, 1 cluster(s), version 13, clean");
-  EXPECT_EQ(lines[4], "checkpoint area  next checkpoint at cluster 258");
+  // whole free sector: 3 (sector 1 waits in the recycling queue, sector 2
+  // holds the data and the free head), at cluster 3 x 128 + 1.
+  EXPECT_EQ(lines[3], "checkpoint       sequence 3, first cluster 385, 1 cluster(s), version 13, clean");
+  EXPECT_EQ(lines[4], "checkpoint area  next checkpoint at cluster 386");
 }
 
 TEST_F(InspectCli, CommandLineErrors) {

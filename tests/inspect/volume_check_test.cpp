@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -34,6 +35,9 @@ class VolumeCheck : public ::testing::Test {
     v = session->Volume();
     ASSERT_NE(v, nullptr);
     ASSERT_EQ(CheckVolume(*v), Strings{});
+    b0 = B()->inode->first_cluster;
+    b1 = B()->inode->last_cluster;
+    data = v->geo.SectorOf(b0);
   }
   // The tree of the sample: root -> d (-> b.bin), a.txt; d is the first child.
   NodeSlot* Root() { return v->nodes.Root(); }
@@ -45,16 +49,34 @@ class VolumeCheck : public ::testing::Test {
   std::string img;
   std::unique_ptr<inspect::ImageSession> session;
   nor::Volume* v = nullptr;
+  // b.bin's first and last cluster and the sector holding the sample's data,
+  // as mounted: the tests below follow the layout rather than restate it.
+  std::uint32_t b0 = 0, b1 = 0, data = 0;
 };
+
+std::string N(std::uint32_t n) { return std::to_string(n); }
 
 TEST_F(VolumeCheck, SampleTreeIsAsExpected) {
   EXPECT_STREQ(D()->name, "d");
   EXPECT_STREQ(A()->name, "a.txt");
   EXPECT_STREQ(B()->name, "b.bin");
-  EXPECT_EQ(B()->inode->first_cluster, 130);
-  EXPECT_EQ(B()->inode->last_cluster, 131);
-  EXPECT_EQ(B()->inode->tail_cluster, 131);
+  // After formatting every sector's last cluster is free, so no sector is
+  // worth recycling and the mount fills the recycling queue from the free
+  // list: the free head's sector 1 leaves the list, its clusters 129..255
+  // turn dirty, and the list goes on at 257. The copy then writes a.txt to
+  // 257 and b.bin to 258..259.
+  EXPECT_EQ(A()->inode->first_cluster, 257);
+  EXPECT_EQ(B()->inode->first_cluster, 258);
+  EXPECT_EQ(B()->inode->last_cluster, 259);
+  EXPECT_EQ(B()->inode->tail_cluster, 259);
   EXPECT_EQ(B()->inode->tail_fill, 88u);
+  EXPECT_EQ(data, 2u);
+  EXPECT_EQ(v->free_head, 260u);
+  EXPECT_EQ(v->free_tail, 2047u);
+  // Sectors 2..15 of 127 data clusters, less the three data clusters.
+  EXPECT_EQ(v->free_count, 14u * 127 - 3);
+  EXPECT_EQ(v->sectors[1].used, 0u);
+  for (std::uint32_t c = 129; c <= 255; ++c) EXPECT_EQ(v->clusters[c].state, nor::kStateDirty) << c;
 }
 
 TEST_F(VolumeCheck, CheckingChangesNeitherFlashNorCounts) {
@@ -65,12 +87,12 @@ TEST_F(VolumeCheck, CheckingChangesNeitherFlashNorCounts) {
   std::vector<std::uint32_t> reads;
   for (const auto& s : v->sectors) reads.push_back(s.read_count);
   const std::uint32_t freeCount = v->free_count;
-  ++v->sectors[1].used;  // something to report: the sector's and the volume's count
+  ++v->sectors[data].used;  // something to report: the sector's and the volume's count
   EXPECT_EQ(CheckVolume(*v).size(), 2u);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), flash));
   for (std::size_t s = 0; s < reads.size(); ++s) EXPECT_EQ(v->sectors[s].read_count, reads[s]) << s;
   EXPECT_EQ(v->free_count, freeCount);
-  EXPECT_EQ(v->sectors[1].used, 4u);
+  EXPECT_EQ(v->sectors[data].used, 4u);
 }
 
 TEST_F(VolumeCheck, SizeDisagreeingWithTheChain) {
@@ -82,10 +104,11 @@ TEST_F(VolumeCheck, SizeDisagreeingWithTheChain) {
 }
 
 TEST_F(VolumeCheck, LastClusterOrTailNotAtTheChainsEnd) {
-  B()->inode->last_cluster = 130;
-  B()->inode->tail_cluster = 130;
-  EXPECT_EQ(CheckVolume(*v), (Strings{"inode of /d/b.bin: last cluster 130 but its chain ends at 131",
-                                      "inode of /d/b.bin: tail cluster 130 is not the chain's last 131"}));
+  B()->inode->last_cluster = b0;
+  B()->inode->tail_cluster = b0;
+  EXPECT_EQ(CheckVolume(*v),
+            (Strings{"inode of /d/b.bin: last cluster " + N(b0) + " but its chain ends at " + N(b1),
+                     "inode of /d/b.bin: tail cluster " + N(b0) + " is not the chain's last " + N(b1)}));
 }
 
 TEST_F(VolumeCheck, PreviousSiblingLinkNotMirrored) {
@@ -147,49 +170,72 @@ TEST_F(VolumeCheck, DuplicateAndRefusedNames) {
 }
 
 TEST_F(VolumeCheck, FreeListCountsAndShape) {
+  const std::uint32_t count = v->free_count;
   ++v->free_count;
-  // 16 sectors of 127 data clusters, less sector 0 (checkpoint and area) and
-  // the three data clusters: 15 x 127 - 3 = 1902.
-  EXPECT_EQ(CheckVolume(*v), Strings{"free count 1903 but the free list holds 1902 clusters"});
+  EXPECT_EQ(CheckVolume(*v),
+            Strings{"free count " + N(count + 1) + " but the free list holds " + N(count) + " clusters"});
   --v->free_count;
-  // Cluster 140 taken off the list but left marked free.
-  v->clusters[139].link = 141;
-  EXPECT_EQ(CheckVolume(*v), (Strings{"free count 1902 but the free list holds 1901 clusters",
-                                      "the free list breaks its sector order at cluster 141 after 139",
-                                      "free cluster 140 is not on the free list"}));
+  // The second cluster of the list taken off it but left marked free.
+  const std::uint32_t first = v->free_head;
+  const std::uint32_t second = v->clusters[first].link;
+  const std::uint32_t third = v->clusters[second].link;
+  ASSERT_EQ(second, first + 1);
+  ASSERT_EQ(third, first + 2);
+  v->clusters[first].link = third;
+  EXPECT_EQ(CheckVolume(*v),
+            (Strings{"free count " + N(count) + " but the free list holds " + N(count - 1) + " clusters",
+                     "the free list breaks its sector order at cluster " + N(third) + " after " + N(first),
+                     "free cluster " + N(second) + " is not on the free list"}));
 }
 
 TEST_F(VolumeCheck, ChainMembersAndStates) {
-  v->clusters[200].state = 131;  // claims to follow b.bin's last cluster
-  v->clusters[200].link = nor::kChainEnd;
+  // A free cluster 68 places down the list, in the data sector.
+  const std::uint32_t x = v->free_head + 68;
+  ASSERT_EQ(v->free_head, b1 + 1);
+  ASSERT_EQ(v->geo.SectorOf(x), data);
+  ASSERT_EQ(v->clusters[x].state, nor::kStateFree);
+  const std::uint32_t sectorEnd = v->geo.LastCluster(data);
+  const std::uint32_t count = v->free_count;
+  const std::uint32_t tail = v->free_tail;
+  v->clusters[x].state = b1;  // claims to follow b.bin's last cluster
+  v->clusters[x].link = nor::kChainEnd;
   v->clusters[0].state = nor::kStateDirty;  // a header cluster
   const Strings got = CheckVolume(*v);
-  // The list walk stops at 200 (132..199 are 68 clusters); every free
-  // cluster behind it is lost, one line per run between header clusters.
+  // The list walk stops at x after 68 clusters; every free cluster behind it
+  // is lost, one line per run between header clusters: the rest of the data
+  // sector, then each later sector.
   ASSERT_GE(got.size(), 6u);
   EXPECT_EQ(Strings(got.begin(), got.begin() + 6),
             (Strings{"header cluster 0 is not marked unusable",
-                     "free-list cluster 200 is not marked free",
-                     "free count 1902 but the free list holds 68 clusters",
-                     "free tail 2047 but the free list ends at 199",
-                     "the free list ends at cluster 199, short of its sector's end",
-                     "free clusters 201 to 255 are not on the free list"}));
-  ASSERT_EQ(got.size(), 6u + 14u + 2u);
-  EXPECT_EQ(got[19], "free clusters 1921 to 2047 are not on the free list");
-  // Cluster 200 follows 131 by its state, but 131 ends b.bin's chain.
-  EXPECT_EQ(got[20], "cluster 200 names predecessor 131 but no chain holds it");
-  EXPECT_EQ(got[21], "sector 1 counts 3 used clusters but holds 4");
+                     "free-list cluster " + N(x) + " is not marked free",
+                     "free count " + N(count) + " but the free list holds 68 clusters",
+                     "free tail " + N(tail) + " but the free list ends at " + N(x - 1),
+                     "the free list ends at cluster " + N(x - 1) + ", short of its sector's end",
+                     "free clusters " + N(x + 1) + " to " + N(sectorEnd) + " are not on the free list"}));
+  const std::size_t later = v->geo.sector_count - 1 - data;
+  ASSERT_EQ(got.size(), 6u + later + 2u);
+  for (std::size_t i = 0; i < later; ++i) {
+    const std::uint32_t s = data + 1 + std::uint32_t(i);
+    EXPECT_EQ(got[6 + i], "free clusters " + N(s * v->geo.clusters_per_sector + 1) + " to " +
+                              N(v->geo.LastCluster(s)) +
+                              " are not on the free list");
+  }
+  EXPECT_EQ(got[5 + later], "free clusters 1921 to 2047 are not on the free list");
+  // Cluster x follows b1 by its state, but b1 ends b.bin's chain.
+  EXPECT_EQ(got[6 + later], "cluster " + N(x) + " names predecessor " + N(b1) + " but no chain holds it");
+  EXPECT_EQ(got[7 + later], "sector " + N(data) + " counts 3 used clusters but holds 4");
 }
 
 TEST_F(VolumeCheck, ACycleInAChainIsFound) {
-  v->clusters[131].link = 130;  // b.bin's last cluster leads back to its first
-  EXPECT_EQ(CheckVolume(*v), Strings{"chain at cluster 130 meets cluster 130 a second time"});
+  v->clusters[b1].link = b0;  // b.bin's last cluster leads back to its first
+  EXPECT_EQ(CheckVolume(*v),
+            Strings{"chain at cluster " + N(b0) + " meets cluster " + N(b0) + " a second time"});
 }
 
 TEST_F(VolumeCheck, SectorTableCounts) {
-  v->sectors[1].used = 2;
+  v->sectors[data].used = 2;
   v->max_erase = 3;
-  EXPECT_EQ(CheckVolume(*v), (Strings{"sector 1 counts 2 used clusters but holds 3",
+  EXPECT_EQ(CheckVolume(*v), (Strings{"sector " + N(data) + " counts 2 used clusters but holds 3",
                                       "the volume counts 3 used clusters, its sectors 2",
                                       "maximum erase count 3 but the highest sector count is 0"}));
 }
@@ -205,11 +251,12 @@ TEST_F(VolumeCheck, CheckpointFacts) {
 }
 
 TEST_F(VolumeCheck, AChainWithoutOwner) {
+  const std::uint32_t a0 = A()->inode->first_cluster;
   A()->inode->first_cluster = nor::kNoCluster;
   A()->inode->last_cluster = nor::kNoCluster;
   A()->inode->tail_cluster = nor::kNoCluster;
   A()->inode->size = 0;
-  EXPECT_EQ(CheckVolume(*v), Strings{"the chain at cluster 129 has 0 owners"});
+  EXPECT_EQ(CheckVolume(*v), Strings{"the chain at cluster " + N(a0) + " has 0 owners"});
 }
 
 // A commit whose start bit was never programmed: the writes after the older

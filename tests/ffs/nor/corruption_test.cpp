@@ -75,7 +75,7 @@ void CheckOutcome(TestFlash& f, const std::string& what) {
 TEST(Corruption, ValidImageMounts) {
   TestFlash f(4096, 6);
   BuildImage(f);
-  std::unique_ptr<Volume> v = Mount(&f.record, kMountReclaim);
+  std::unique_ptr<Volume> v = Mount(&f.record, kMountNoReclaim);
   ASSERT_NE(v, nullptr) << ffs_errno();
   EXPECT_EQ(v->used_clusters, 10u);
   EXPECT_EQ(v->checkpoint_clusters, 3u);  // clusters 46 and 47, then sector 4

@@ -89,6 +89,10 @@ TEST(SectorHeader, NewestStartInLaterByte) {
   Bytes beyond(512, 0xFF);
   beyond[100] = 0x7F;
   EXPECT_FALSE(NewestStartInHeaderCluster(g, beyond.data(), 0));
+  // Stray bits beyond the 16 bitmap bytes do not hide a recorded start.
+  beyond[0] = 0xBF;
+  beyond[16] = 0x00;
+  EXPECT_EQ(NewestStartInHeaderCluster(g, beyond.data(), 0), 1u);
   Bytes header_bit(512, 0xFF);
   header_bit[0] = 0x7F;
   EXPECT_FALSE(NewestStartInHeaderCluster(g, header_bit.data(), 0));

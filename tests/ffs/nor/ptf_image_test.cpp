@@ -46,7 +46,11 @@ TEST_P(PtfImage, MountsAgainWithEveryFreeClusterErased) {
   // The format's checkpoint, then the final commit of the unmount.
   EXPECT_EQ(v->sequence, 2u);
   EXPECT_TRUE(v->clean);
-  EXPECT_EQ(v->free_count, (c.sectors - 1) * f.geo.DataClustersPerSector());
+  // The checkpoint's sector and the sector the first mount queued for
+  // recycling (recorded as dirty, still erased) are off the free list.
+  EXPECT_EQ(v->free_count, (c.sectors - 2) * f.geo.DataClustersPerSector());
+  ASSERT_LT(v->recycle_queue[0], c.sectors);
+  EXPECT_EQ(v->sectors[v->recycle_queue[0]].used, 0u);
   // Both checkpoints lie in sector 0, the first whole free sector at format.
   EXPECT_EQ(f.geo.SectorOf(v->checkpoint_first), 0u);
   EXPECT_GT(v->checkpoint_first, f.geo.FirstDataCluster(0));

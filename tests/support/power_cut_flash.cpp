@@ -1,0 +1,136 @@
+// The power-cut flash and its medium callbacks.
+#include "tests/support/power_cut_flash.h"
+
+#include <cstring>
+
+#include "ffs/ffs.h"
+
+namespace testsupport {
+namespace {
+
+constexpr int kRefused = -1;
+
+PowerCutFlash& F(void* d) { return *static_cast<PowerCutFlash*>(d); }
+
+int ReadByte(void* d, std::uint32_t a) {
+  if (F(d).Dead() || !F(d).Inside(a, 1)) return kRefused;
+  return static_cast<std::int8_t>(F(d).bytes[a]);
+}
+int ProgramByte(void* d, std::uint32_t a, std::uint8_t v) { return F(d).Program(a, v); }
+int WriteBlock(void* d, const void* src, std::uint32_t a) { return F(d).Write(src, a); }
+int BlockErased(void* d, std::uint32_t a) {
+  PowerCutFlash& f = F(d);
+  if (f.Dead() || !f.Inside(a, PowerCutFlash::kBlock)) return 0;
+  for (std::uint32_t i = 0; i < PowerCutFlash::kBlock; ++i)
+    if (f.bytes[a + i] != 0xFF) return 0;
+  return 1;
+}
+int ReadBlock(void* d, void* dst, std::uint32_t a) {
+  PowerCutFlash& f = F(d);
+  if (f.Dead() || !f.Inside(a, PowerCutFlash::kBlock)) return kRefused;
+  std::memcpy(dst, &f.bytes[a], PowerCutFlash::kBlock);
+  return 0;
+}
+int Copy(void*, std::uint32_t, std::uint32_t, std::uint32_t) { return kRefused; }
+int EraseSector(void* d, std::uint32_t a) { return F(d).Erase(a); }
+void Idle(void*) {}
+
+}  // namespace
+
+PowerCutFlash::PowerCutFlash(std::uint32_t size, std::uint32_t count)
+    : bytes(std::size_t{size} * count, 0xFF), sectorSize(size), sectorCount(count) {}
+
+void PowerCutFlash::CutAt(std::uint64_t k, std::uint32_t seed) {
+  cutAt_ = k;
+  rng_.seed(seed);
+}
+
+void PowerCutFlash::Reboot() {
+  dead_ = false;
+  cutAt_ = 0;
+  calls_ = 0;
+  erases_ = 0;
+  cutProgram_ = UINT32_MAX;
+}
+
+PowerCutFlash::Fate PowerCutFlash::Next() {
+  if (dead_) return Fate::Refuse;
+  ++calls_;
+  if (cutAt_ != 0 && calls_ == cutAt_) {
+    dead_ = true;
+    return Fate::Cut;
+  }
+  return Fate::Run;
+}
+
+void PowerCutFlash::Done(std::uint32_t programAddress) {
+  if (afterCall != nullptr) afterCall(afterCallContext, calls_, programAddress);
+}
+
+int PowerCutFlash::Program(std::uint32_t a, std::uint8_t v) {
+  if (!Inside(a, 1)) return kRefused;
+  switch (Next()) {
+    case Fate::Refuse: return kRefused;
+    case Fate::Cut:
+      // Only some of the bits to clear are cleared.
+      bytes[a] &= static_cast<std::uint8_t>(v | static_cast<std::uint8_t>(rng_()));
+      cutProgram_ = a;
+      return kRefused;
+    case Fate::Run: break;
+  }
+  bytes[a] &= v;
+  Done(a);
+  return 0;
+}
+
+int PowerCutFlash::Write(const void* src, std::uint32_t a) {
+  if (!Inside(a, kBlock)) return kRefused;
+  switch (Next()) {
+    case Fate::Refuse: return kRefused;
+    case Fate::Cut: {
+      const std::uint32_t prefix = static_cast<std::uint32_t>(rng_() % kBlock);
+      std::memcpy(&bytes[a], src, prefix);
+      return kRefused;
+    }
+    case Fate::Run: break;
+  }
+  std::memcpy(&bytes[a], src, kBlock);
+  Done(UINT32_MAX);
+  return 0;
+}
+
+int PowerCutFlash::Erase(std::uint32_t a) {
+  if (!Inside(a, sectorSize)) return kRefused;
+  switch (Next()) {
+    case Fate::Refuse: return kRefused;
+    case Fate::Cut: {
+      // Erased up to some point; beyond it the bytes are whatever the
+      // interrupted erase left.
+      const std::uint32_t done = static_cast<std::uint32_t>(rng_() % sectorSize);
+      std::memset(&bytes[a], 0xFF, done);
+      for (std::uint32_t i = done; i < sectorSize; ++i)
+        bytes[a + i] = static_cast<std::uint8_t>(bytes[a + i] | static_cast<std::uint8_t>(rng_()));
+      return kRefused;
+    }
+    case Fate::Run: break;
+  }
+  std::memset(&bytes[a], 0xFF, sectorSize);
+  ++erases_;
+  Done(UINT32_MAX);
+  return 0;
+}
+
+VolumeDescriptor PowerCutFlash::Descriptor(const char* name) {
+  VolumeDescriptor d{};
+  d.name = name;
+  d.version = FFS_DESCRIPTOR_VERSION;
+  d.sector_size = sectorSize;
+  d.block_size = kBlock;
+  d.sector_count = sectorCount;
+  d.device = this;
+  d.options = FFS_OPT_HOLD_ALLOWED;
+  d.callbacks = {ReadByte, ProgramByte, WriteBlock, BlockErased, ReadBlock, Copy, EraseSector, Idle};
+  return d;
+}
+
+}  // namespace testsupport

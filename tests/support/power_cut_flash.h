@@ -1,0 +1,66 @@
+// An in-memory NOR flash that loses power on request: after the k-th
+// program, block-write or erase call it cuts, the cut call having done only a
+// part of its work (a prefix of a block write, a sector left with arbitrary
+// bytes by an erase, a program that clears only some of its bits), and every
+// later call is refused until the test "reboots" it. Programming only clears
+// bits; a block write assigns its 512 bytes like the image device does.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "ffs/volume_record.h"
+
+namespace testsupport {
+
+class PowerCutFlash {
+ public:
+  static constexpr std::uint32_t kBlock = 512;
+  PowerCutFlash(std::uint32_t sectorSize, std::uint32_t sectorCount);
+
+  // Power is cut during call number k (counting program, write and erase
+  // calls from 1); 0 never cuts. The seed chooses how much the cut call does.
+  void CutAt(std::uint64_t k, std::uint32_t seed);
+  // Power back: calls work again and the counter starts over.
+  void Reboot();
+  bool Dead() const { return dead_; }
+  std::uint64_t Calls() const { return calls_; }
+  std::uint64_t Erases() const { return erases_; }  // completed erases since the reboot
+  // Address of the program call that was cut, or UINT32_MAX.
+  std::uint32_t CutProgramAddress() const { return cutProgram_; }
+  // Called after every program, write and erase call that completed, with
+  // its number and, for a program call, its address (UINT32_MAX otherwise).
+  void (*afterCall)(void* context, std::uint64_t call, std::uint32_t programAddress) = nullptr;
+  void* afterCallContext = nullptr;
+
+  // Registration descriptor of this flash under the given name.
+  VolumeDescriptor Descriptor(const char* name);
+
+  std::vector<std::uint8_t> bytes;
+  std::uint32_t sectorSize;
+  std::uint32_t sectorCount;
+
+  // The device operations (the medium callbacks call these).
+  int Program(std::uint32_t a, std::uint8_t v);
+  int Write(const void* src, std::uint32_t a);
+  int Erase(std::uint32_t a);
+  bool Inside(std::uint32_t a, std::uint32_t n) const {
+    return a <= bytes.size() && n <= bytes.size() - a;
+  }
+
+ private:
+  // True when this call may run; the call at the cut point runs in part.
+  enum class Fate { Run, Cut, Refuse };
+  Fate Next();
+  void Done(std::uint32_t programAddress);
+
+  std::uint64_t calls_ = 0;
+  std::uint64_t cutAt_ = 0;
+  std::uint64_t erases_ = 0;
+  bool dead_ = false;
+  std::uint32_t cutProgram_ = UINT32_MAX;
+  std::mt19937 rng_;
+};
+
+}  // namespace testsupport
