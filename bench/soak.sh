@@ -54,6 +54,9 @@ for tree in small big; do
   if diff -r "$work/$tree" "$work/$tree.out" >/dev/null 2>&1; then
     echo "$tree: round trip identical ($(find "$work/$tree" -type f | wc -l) files)"
   else
-    echo "$tree: round trip DIFFERS"
+    total=$(find "$work/$tree" -type f | wc -l)
+    back=$(find "$work/$tree.out" -type f 2>/dev/null | wc -l)
+    differ=$(diff -rq "$work/$tree" "$work/$tree.out" 2>/dev/null | grep -vc "^Only in $work/$tree:\|^Only in $work/$tree/" || true)
+    echo "$tree: round trip DIFFERS: $back of $total files came back, $differ differ or are extra"
   fi
 done
