@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -156,6 +157,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/image_fuzz.XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) abort();
   g_sandbox = pattern;
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(g_sandbox, ec);
+  });
   return 0;
 }
 
