@@ -126,7 +126,7 @@ void PrintHelp() {
   std::printf("%s", kHelpHeader);
 }
 
-bool ParseRunSettings(std::string_view commandLine, RunSettings& s) {
+bool CheckRunOptions(std::string_view commandLine, RunSettings& s) {
   if (commandLine.empty()) {
     FailWithHelp(msg::kNoParameter);
     return false;
@@ -163,7 +163,11 @@ bool ParseRunSettings(std::string_view commandLine, RunSettings& s) {
     if (!size) return FailWithHelp(msg::kNoSize), false;
     s.size = ParseVolumeSize(*size);
   }
+  return true;
+}
 
+bool ParseRunSettings(std::string_view commandLine, RunSettings& s) {
+  if (!CheckRunOptions(commandLine, s)) return false;
   const auto temp = host::TempDirectory();
   if (!temp) {
     std::printf("%s%s", msg::kErrorPrefix, msg::kNoTempPath);

@@ -55,7 +55,10 @@ struct RunSettings {
 std::int32_t ParseVolumeSize(std::string_view text);
 
 // Checks the options in their fixed order, printing the messages of the first
-// failure. Also performs the temp-directory step (deleting "Disk2.dat").
+// failure. Touches no file.
+bool CheckRunOptions(std::string_view commandLine, RunSettings& settings);
+
+// CheckRunOptions, then the temp-directory step (deleting "Disk2.dat").
 bool ParseRunSettings(std::string_view commandLine, RunSettings& settings);
 
 void PrintBanner();

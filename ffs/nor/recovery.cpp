@@ -8,6 +8,7 @@
 
 #include "ffs/nor/commit.h"
 #include "ffs/nor/recycle.h"
+#include "ffs/nor/sector_header.h"
 
 namespace nor {
 
@@ -60,6 +61,56 @@ bool CheckCheckpointArea(Volume& v, bool& repaired) {
       return true;
     }
   }
+  return true;
+}
+
+// The lowest sector-relative cluster at which a new checkpoint start would be
+// found by a reader of this sector's header: above every start already
+// recorded, and nowhere when a byte between the bitmap and the signature is
+// programmed (the reader's search would stop there).
+bool FirstFindableStart(Volume& v, uint32_t sector, uint32_t& first) {
+  const Geometry& g = v.geo;
+  std::vector<uint8_t> header(g.HeaderBytes());
+  for (uint32_t h = 0; h < g.header_clusters; ++h) {
+    if (!v.ReadCluster(sector * g.clusters_per_sector + h, header.data() + h * g.cluster_size)) return false;
+  }
+  first = g.header_clusters;
+  for (uint32_t i = g.BitmapBytes(); i < SignatureOffset(g); ++i) {
+    if (header[i] != kErased) {
+      first = g.clusters_per_sector;
+      return true;
+    }
+  }
+  for (uint32_t r = 0; r < g.clusters_per_sector; ++r) {
+    if (!(header[r / 8] & (0x80u >> (r % 8))) && r + 1 > first) first = r + 1;
+  }
+  return true;
+}
+
+// A damaged image may record checkpoint starts above free clusters or carry
+// stray bytes in a header: a checkpoint written there could never be found
+// again, so those clusters leave the free list and the area moves on.
+bool CheckSectorHeaders(Volume& v, bool& repaired) {
+  const Geometry& g = v.geo;
+  std::vector<uint32_t> first(g.sector_count, g.clusters_per_sector);
+  for (uint32_t s = 0; s < g.sector_count; ++s) {
+    if (v.SectorUsable(s) && !FirstFindableStart(v, s, first[s])) return false;
+  }
+  const auto findable = [&](uint32_t c) { return c % g.clusters_per_sector >= first[g.SectorOf(c)]; };
+  if (v.cursor != kNone32 && !findable(v.cursor)) {
+    v.cursor = kNone32;
+    repaired = true;
+  }
+  std::vector<uint16_t> kept;
+  for (uint16_t c : v.FreeList()) {
+    if (findable(c)) {
+      kept.push_back(c);
+    } else {
+      MakeDirty(v, c);
+      repaired = true;
+    }
+  }
+  if (repaired) v.SetFreeList(kept);
   return true;
 }
 
@@ -155,6 +206,7 @@ bool Recover(Volume& v, int, RecoveryResult& result) {
   // A sector the choice took off the free list is no sign of lost space:
   // the fall that counts is the one the checks below find.
   result.stored_free_count = v.free_count;
+  if (!CheckSectorHeaders(v, result.repaired)) return false;
   if (!v.clean) {
     if (!CheckCheckpointArea(v, result.repaired)) return false;
     if (!CheckFreeList(v, result.repaired)) return false;
