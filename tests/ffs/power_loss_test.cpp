@@ -24,6 +24,7 @@
 #include "ffs/module_table.h"
 #include "ffs/nor/nor.h"
 #include "ffs/volume_table.h"
+#include "inspect/volume_check.h"
 #include "tests/support/power_cut_flash.h"
 
 namespace {
@@ -248,6 +249,11 @@ TEST_F(PowerLoss, EveryCutPointMountsTheLastCommittedTree) {
     Drop();
     flash.Reboot();
     ASSERT_TRUE(RegisterAndMount()) << "errno " << ffs_errno();
+    // The rebooted volume holds every invariant of a volume at rest.
+    const VolumeRecord* rec = ffs_find_volume(kVol);
+    ASSERT_TRUE(rec != nullptr && rec->nor != nullptr);
+    const std::vector<std::string> problems = inspect::CheckVolume(*rec->nor);
+    ASSERT_TRUE(problems.empty()) << "cut at call " << k << ": " << problems.front();
     Tree got;
     ASSERT_TRUE(ReadTree(got)) << ffs_errno();
     ASSERT_EQ(got, *expected);
