@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/volume_check.h"
+#include "imagecheck/volume_check.h"
 #include "ffs/nor/commit.h"
 #include "ffs/nor/mount.h"
 #include "tests/ffs/nor/image_builder.h"

@@ -24,7 +24,7 @@
 #include "ffs/module_table.h"
 #include "ffs/nor/nor.h"
 #include "ffs/volume_table.h"
-#include "inspect/volume_check.h"
+#include "imagecheck/volume_check.h"
 #include "tests/support/power_cut_flash.h"
 
 namespace {

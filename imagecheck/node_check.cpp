@@ -9,8 +9,8 @@
 #include <string>
 #include <utility>
 
-#include "inspect/check_internal.h"
-#include "inspect/tree_walk.h"
+#include "imagecheck/check_internal.h"
+#include "imagecheck/tree_walk.h"
 #include "ffs/volume_table.h"
 
 namespace inspect {

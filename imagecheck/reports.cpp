@@ -1,7 +1,7 @@
 // Listing, state and sector map of a mounted image. The tree is read with
 // the bounded walk; counts come from the RAM tables; the volume statistics
 // come from the dispatcher as a program on the relay would ask for them.
-#include "inspect/reports.h"
+#include "imagecheck/reports.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -12,8 +12,8 @@
 
 #include "ffs/ffs.h"
 #include "ffs/nor/sector_header.h"
-#include "inspect/cluster_facts.h"
-#include "inspect/tree_walk.h"
+#include "imagecheck/cluster_facts.h"
+#include "imagecheck/tree_walk.h"
 
 namespace inspect {
 

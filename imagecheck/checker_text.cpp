@@ -1,5 +1,5 @@
 // Names of the file system's error numbers for ffsinspect's messages.
-#include "inspect/inspect_text.h"
+#include "imagecheck/checker_text.h"
 
 #include "ffs/ffs.h"
 

@@ -1,7 +1,7 @@
 // The node tree walk shared by the listing and the check. An explicit stack
 // (no recursion) and a visited set keep it bounded by the slot count
 // whatever links a damaged image holds.
-#include "inspect/tree_walk.h"
+#include "imagecheck/tree_walk.h"
 
 #include <cstdio>
 #include <unordered_set>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/inspect/inspect_images.h"
+#include "tests/imagecheck/checker_images.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 

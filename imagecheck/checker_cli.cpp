@@ -1,17 +1,17 @@
 // Option handling and dispatch of ffsinspect. The image is opened only once
 // the command line is known to be good; each command runs on the mounted,
 // privately mapped image.
-#include "inspect/inspect_cli.h"
+#include "imagecheck/checker_cli.h"
 
 #include <cstdio>
 
 #include "converter/command_line.h"
 #include "converter/host_fs.h"
 #include "converter/messages.h"
-#include "inspect/image_session.h"
-#include "inspect/inspect_text.h"
-#include "inspect/reports.h"
-#include "inspect/volume_check.h"
+#include "imagecheck/image_session.h"
+#include "imagecheck/checker_text.h"
+#include "imagecheck/reports.h"
+#include "imagecheck/volume_check.h"
 
 namespace inspect {
 

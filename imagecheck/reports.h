@@ -2,7 +2,7 @@
 // the volume's state and the sector map. Each prints to standard output.
 #pragma once
 
-#include "inspect/image_session.h"
+#include "imagecheck/image_session.h"
 
 namespace inspect {
 

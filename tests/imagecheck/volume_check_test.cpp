@@ -12,9 +12,9 @@
 
 #include "converter/flash_volumes.h"
 #include "ffs/ffs.h"
-#include "inspect/image_session.h"
-#include "inspect/volume_check.h"
-#include "tests/inspect/inspect_images.h"
+#include "imagecheck/image_session.h"
+#include "imagecheck/volume_check.h"
+#include "tests/imagecheck/checker_images.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

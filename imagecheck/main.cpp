@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/inspect_cli.h"
+#include "imagecheck/checker_cli.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -11,7 +11,7 @@
 namespace inspect {
 
 // Runs ffsinspect on its arguments (program name left out); answers the
-// exit code (inspect_text.h).
+// exit code (checker_text.h).
 int RunInspect(const std::vector<std::string>& args);
 
 }  // namespace inspect

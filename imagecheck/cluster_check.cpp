@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <string>
 
-#include "inspect/check_internal.h"
-#include "inspect/cluster_facts.h"
+#include "imagecheck/check_internal.h"
+#include "imagecheck/cluster_facts.h"
 #include "ffs/nor/mount.h"
 #include "ffs/nor/sector_header.h"
 

@@ -24,7 +24,7 @@
 
 #include "converter/command_line.h"
 #include "ffs/nor/volume.h"
-#include "inspect/image_session.h"
+#include "imagecheck/image_session.h"
 
 namespace inspect {
 

@@ -1,10 +1,10 @@
 // The volume check: the cluster side first (it finds the chains), then the
 // node side, which matches the chains to inode records.
-#include "inspect/volume_check.h"
+#include "imagecheck/volume_check.h"
 
 #include "ffs/ffs.h"
-#include "inspect/check_internal.h"
-#include "inspect/inspect_text.h"
+#include "imagecheck/check_internal.h"
+#include "imagecheck/checker_text.h"
 
 namespace inspect {
 

@@ -1,5 +1,5 @@
 // Sample images made by vorel and byte-level edits of image files.
-#include "tests/inspect/inspect_images.h"
+#include "tests/imagecheck/checker_images.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 // Per-sector cluster counts and the checkpoint's clusters, from the cluster
 // map of a mounted volume; links are followed at most cluster-count times.
-#include "inspect/cluster_facts.h"
+#include "imagecheck/cluster_facts.h"
 
 namespace inspect {
 

@@ -1,7 +1,7 @@
 // Opening an image for inspection: the size and stored signatures are read
 // from the file, then FlashVolumes maps it privately and mounts it. The
 // mapping is never shared, so no write of the file system reaches the file.
-#include "inspect/image_session.h"
+#include "imagecheck/image_session.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
