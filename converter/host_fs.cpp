@@ -119,16 +119,15 @@ std::optional<std::string> TempDirectory() {
     const char* value = std::getenv(name);
     if (value && *value) return std::string(value);
   }
-  std::error_code ec;
-  const fs::path cwd = fs::current_path(ec);
-  if (ec) return std::nullopt;
-  return cwd.string();
+  std::string cwd = WorkingDirectory();
+  if (cwd.empty()) return std::nullopt;
+  return cwd;
 }
 
 std::string ProgramDirectory() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return fs::current_path(ec).string();
+  if (ec) return WorkingDirectory();
   return exe.parent_path().string();
 }
 
