@@ -76,6 +76,8 @@ bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
   mounted_ = false;
   image_ = std::make_unique<MappedImageFile>(imageFileName_, volumeName_.c_str(), imageSize_,
                                              private_ ? MapMode::Private : MapMode::Shared);
+  // A file the host refused (no space, no permission) is not replaced by memory.
+  if (image_->HostError() != 0) return false;
   const std::uint32_t sectorSize = SectorSizeOfFlashType(flashType_);
   // Over a view the device never reaches beyond the mapped bytes.
   const std::uint32_t deviceSize = image_->View() ? image_->Size() : imageSize_;

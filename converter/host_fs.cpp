@@ -60,13 +60,28 @@ bool IsDirectory(const std::string& path) {
   return true;
 }
 
+namespace {
+
+// Opens path for reading without ever blocking (a FIFO without a writer, a
+// device); -1 when it cannot be opened.
+int OpenForReading(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+}  // namespace
+
 bool FileExists(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "r");
-  if (!f) return false;
-  if (std::fclose(f) != 0) std::printf("%s", msg::kFileNotClosed);
+  const int fd = OpenForReading(path);
+  if (fd < 0) return false;
+  if (::close(fd) != 0) std::printf("%s", msg::kFileNotClosed);
   return true;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DeleteIfExists(const std::string& path) {
@@ -80,22 +95,17 @@ CreateDirResult CreateDirectoryLevel(const std::string& path) {
   return errno == EEXIST ? CreateDirResult::AlreadyExists : CreateDirResult::Failed;
 }
 
+// Only a regular file is read: a FIFO could block and a device never end.
 int ZeroDataCheck(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return kCannotOpen;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return kCannotOpen;
+  if (!IsRegularFile(path)) return kCannotOpen;
+  const int fd = OpenForReading(path);
+  if (fd < 0) return kCannotOpen;
   std::vector<unsigned char> block(1 << 16);
   bool nonZero = false;
-  for (std::size_t n; !nonZero && (n = std::fread(block.data(), 1, block.size(), f)) > 0;) {
-    for (std::size_t i = 0; i < n; ++i) {
-      if (block[i] != 0) {
-        nonZero = true;
-        break;
-      }
-    }
+  for (ssize_t n; !nonZero && (n = ::read(fd, block.data(), block.size())) > 0;) {
+    nonZero = std::any_of(block.begin(), block.begin() + n, [](unsigned char b) { return b != 0; });
   }
-  std::fclose(f);
+  ::close(fd);
   if (nonZero) return kHasData;
   std::printf("%s", msg::kErrorPrefix);
   std::printf(msg::kOnlyZeroData, path.c_str());
@@ -103,15 +113,9 @@ int ZeroDataCheck(const std::string& path) {
 }
 
 std::optional<unsigned long long> FileSize(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return std::nullopt;
-  std::optional<unsigned long long> size;
-  if (std::fseek(f, 0, SEEK_END) == 0) {
-    const long pos = std::ftell(f);
-    if (pos >= 0) size = static_cast<unsigned long long>(pos);
-  }
-  std::fclose(f);
-  return size;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || st.st_size < 0) return std::nullopt;
+  return static_cast<unsigned long long>(st.st_size);
 }
 
 std::optional<std::string> TempDirectory() {

@@ -29,8 +29,12 @@ std::optional<std::string> MakeAbsolute(const std::string& path);
 bool IsDirectory(const std::string& path);
 
 // True when path is a file that can be opened for reading. A directory is
-// not a file, although the host lets it be opened.
+// not a file, although the host lets it be opened. Never blocks on a FIFO.
 bool FileExists(const std::string& path);
+
+// True when path is (or links to) a regular file: the only kind of file
+// taken as an image.
+bool IsRegularFile(const std::string& path);
 
 // Removes path when it is an existing file; false only when removal fails.
 bool DeleteIfExists(const std::string& path);
@@ -44,10 +48,12 @@ inline constexpr int kHasData = 0;
 inline constexpr int kOnlyZeroData = 3;
 inline constexpr int kCannotOpen = 4;
 // 0 when the file holds a non-zero byte; 3 (message printed) when it holds
-// only zeros or nothing; 4 (no message) when it cannot be opened.
+// only zeros or nothing; 4 (no message) when it cannot be opened or is not a
+// regular file.
 int ZeroDataCheck(const std::string& path);
 
-// Size of the file in bytes, or nullopt when it cannot be opened.
+// Size of the file in bytes (0 for a FIFO or device), or nullopt when it
+// does not exist or is a directory.
 std::optional<unsigned long long> FileSize(const std::string& path);
 
 // "TEMP", else "TMP", else the working directory.

@@ -9,9 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <vector>
 
 #include "converter/host_fs.h"
 
@@ -20,8 +23,27 @@ namespace vorel {
 namespace fs = std::filesystem;
 
 namespace {
+
 constexpr int kMappedState = 1;
+constexpr std::size_t kZeroChunk = 1 << 16;
+
+// Reserves the blocks of [0, size) so that writes through a mapping cannot
+// fail later; a file system that cannot reserve gets the zeros written.
+// Answers 0 or the host's error number.
+int ReserveBlocks(int fd, std::uint32_t size) {
+  const int rc = posix_fallocate(fd, 0, static_cast<off_t>(size));
+  if (rc != EOPNOTSUPP && rc != ENOSYS && rc != EINVAL) return rc;
+  const std::vector<char> zeros(kZeroChunk, 0);
+  for (std::uint32_t at = 0; at < size;) {
+    const std::size_t n = std::min<std::size_t>(zeros.size(), size - at);
+    const ssize_t written = pwrite(fd, zeros.data(), n, static_cast<off_t>(at));
+    if (written <= 0) return written < 0 ? errno : ENOSPC;
+    at += static_cast<std::uint32_t>(written);
+  }
+  return 0;
 }
+
+}  // namespace
 
 MappedImageFile::MappedImageFile(const std::string& path, const char* mappingNameBase,
                                  std::uint32_t size, MapMode mode)
@@ -43,54 +65,49 @@ bool MappedImageFile::Flush() const {
   return mode_ == MapMode::Shared && view_ != nullptr && msync(view_, size_, MS_SYNC) == 0;
 }
 
+bool MappedImageFile::Fail(int error) {
+  hostError_ = error;
+  if (file_ >= 0) close(file_);
+  file_ = -1;
+  size_ = 0;
+  return false;
+}
+
 bool MappedImageFile::Open(const std::string& path) {
   fs::path full(path);
   if (full.is_relative()) full = fs::path(host::ProgramDirectory()) / full;
   path_ = full.string();
   const fs::path dir = full.parent_path();
-  if (dir.empty() || !full.has_filename()) {
-    size_ = 0;
-    return false;
-  }
+  if (dir.empty() || !full.has_filename()) return Fail(0);
   const bool shared = mode_ == MapMode::Shared;
   std::error_code ec;
   if (shared) fs::create_directories(dir, ec);  // the outcome shows when the file is opened
 
+  // Never blocks: a FIFO or device is refused below, not waited for.
   bool created = false;
-  file_ = open(path_.c_str(), (shared ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (file_ < 0 && shared) {
+  file_ = open(path_.c_str(), (shared ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+  if (file_ < 0 && shared && errno == ENOENT) {
     file_ = open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     created = true;
   }
-  if (file_ < 0) {
-    size_ = 0;
-    return false;
-  }
+  if (file_ < 0) return Fail(errno);
+  struct stat st {};
+  if (fstat(file_, &st) != 0) return Fail(errno);
+  if (!S_ISREG(st.st_mode)) return Fail(EINVAL);
   if (!created) {
-    struct stat st {};
-    if (fstat(file_, &st) != 0 || st.st_size < 0 ||
-        static_cast<unsigned long long>(st.st_size) > std::numeric_limits<std::uint32_t>::max()) {
-      close(file_);
-      file_ = -1;
-      size_ = 0;
-      return false;
-    }
+    if (st.st_size < 0 ||
+        static_cast<unsigned long long>(st.st_size) > std::numeric_limits<std::uint32_t>::max())
+      return Fail(EFBIG);
     size_ = static_cast<std::uint32_t>(st.st_size);
   }
-  if (size_ == 0 || (created && ftruncate(file_, size_) != 0)) {
-    close(file_);
-    file_ = -1;
-    size_ = 0;
-    return false;
+  if (size_ == 0) return Fail(0);
+  if (created) {
+    if (ftruncate(file_, size_) != 0) return Fail(errno);
+    if (const int rc = ReserveBlocks(file_, size_); rc != 0) return Fail(rc);
   }
   void* view = mmap(nullptr, size_, PROT_READ | PROT_WRITE, shared ? MAP_SHARED : MAP_PRIVATE,
                     file_, 0);
-  if (view == MAP_FAILED) {
-    close(file_);
-    file_ = -1;
-    size_ = 0;
-    return false;
-  }
+  if (view == MAP_FAILED) return Fail(errno);
   view_ = static_cast<std::uint8_t*>(view);
   mapping_ = kMappedState;
   return true;

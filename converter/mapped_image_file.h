@@ -2,6 +2,8 @@
 // view reaches the file. An existing file keeps its size; a new one is
 // zero-extended to the requested size. A failed open leaves no view, size 0.
 // A private mapping (copy-on-write) of an existing file never changes it.
+// A new file has all its blocks reserved before it is mapped, so that no
+// write into the view can meet a full host disk.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +33,9 @@ class MappedImageFile {
   // Writes the view back to the file now (false for a private view).
   bool Flush() const;
   MapMode Mode() const { return mode_; }
+  // The host's error number when opening, sizing or reserving the file
+  // failed; 0 otherwise (also when the open failed for a size of 0).
+  int HostError() const { return hostError_; }
 
  private:
   bool Open(const std::string& path);
@@ -38,7 +43,10 @@ class MappedImageFile {
   std::uint8_t* view_ = nullptr;
   std::uint32_t size_;
   MapMode mode_;
+  bool Fail(int error);
+
   int file_ = -1;
+  int hostError_ = 0;
   int mapping_ = -1;  // the mapping is the view itself on this host; kept for its state
   std::string mappingName_;
   std::string path_;

@@ -30,9 +30,6 @@ inline constexpr char kOnlyZeroData[] = "  The file %s contains only zero data (
 inline constexpr char kSourceNotValid[] = "  Source path not valid !\n";
 inline constexpr char kDestinationIsDirectory[] =
     "destination path has to be a file name (not a path name)!";
-inline constexpr char kCannotDeleteDestination[] =
-    "  Vorel: (Tracing Destination File) FlashVolumes::SetVolumeFileName\n"
-    "          Could not delete destination file \n";
 inline constexpr char kSourceNameNotValid[] = "  Source path name not valid!\n";
 inline constexpr char kCannotCreateDestinationFolder[] = "Cannot create destination folder!\n";
 inline constexpr char kDestinationExistsBefore[] =
@@ -42,6 +39,10 @@ inline constexpr char kDestinationExistsAfter[] =
     "  Vorel: (Tracing Destination File) nach FlashVolumes::SetVolumeVolatileFlag\n"
     "          Destination file should not exist\n";
 inline constexpr char kCouldNotMount[] = "Could not mount volume\n";
+// The image file itself failed on the host (path, host's reason).
+inline constexpr char kImageFileFailed[] = "  Could not prepare the image file %s: %s\n";
+// The finished new image could not be renamed over the destination.
+inline constexpr char kCannotReplaceDestination[] = "  Could not replace %s: %s\n";
 inline constexpr char kDestinationCorrupt[] =
     "  Vorel: after CreateFlashVolumes\n         Destination file is corrupt \n";
 inline constexpr char kDestinationMissing[] =
@@ -67,6 +68,18 @@ inline constexpr char kSourceLabel[] = "source:      ";
 inline constexpr char kDestinationLabel[] = "destination: ";
 inline constexpr char kSkippedHostEntry[] = "  Skipped (not a regular file or directory): ";
 inline constexpr char kUnsafeVolumeName[] = "  Unsafe name in image skipped: ";
+inline constexpr char kSkippedDottedDirectory[] = "  Skipped (directory name holds '.'): ";
+inline constexpr char kSkippedBackslashName[] = "  Skipped (name holds '\\'): ";
+// "Could not copy <host path>: <reason>", printed before the error block.
+inline constexpr char kCouldNotCopy[] = "  Could not copy %s: %s\n";
+// Reasons for a name the file system refused (invalid argument).
+inline constexpr char kNameNotUtf8[] = "name is not valid UTF-8";
+inline constexpr char kNameHoldsStar[] = "name holds '*'";
+
+// Signals that end a run (followed by the signal's number).
+inline constexpr char kStoppedBySignal[] = "  Run stopped by signal ";
+inline constexpr char kImageNotStored[] =
+    "  The host could not store a page of the image file; run stopped by signal ";
 
 // Final messages by result code.
 inline constexpr char kSuccess[] = "-- VoRel -- Task executed successfully\n\n";

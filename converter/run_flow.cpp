@@ -1,15 +1,23 @@
 // Both directions of a vorel run. Every check prints its message and ends the
-// run with exit code -1; the FlashVolumes object is destroyed on every path.
+// run with exit code -1; the FlashVolumes object is destroyed on every path,
+// and a "ptf" destination is replaced only by a formatted, mounted image.
 #include "converter/run_flow.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "converter/command_line.h"
 #include "converter/flash_volumes.h"
 #include "converter/host_fs.h"
+#include "converter/image_replacement.h"
 #include "converter/messages.h"
+#include "converter/run_signals.h"
 #include "converter/tree_copy.h"
 
 namespace vorel {
@@ -21,57 +29,98 @@ int Fail(const char* message) {
   return kExitFailure;
 }
 
-// Absolute paths of a run, filled by the direction-specific part.
+int FailWithPath(const char* format, const std::string& path, int error) {
+  std::printf("%s", msg::kErrorPrefix);
+  std::printf(format, path.c_str(), std::strerror(error));
+  return kExitFailure;
+}
+
+// Paths of a run, all absolute against the working directory the process
+// started in: they are resolved before the first directory test moves it.
 struct Paths {
   std::string source;
   std::string destination;
+  std::string image;  // the file mapped: in "ptf" the new image beside the destination
 };
 
-std::optional<Paths> PreparePtf(const RunSettings& s, FlashVolumes& volumes) {
-  Paths p;
+std::optional<Paths> AbsolutePaths(const RunSettings& s) {
   const auto src = host::MakeAbsolute(s.source);
   if (!src) return std::nullopt;
-  if (!host::IsDirectory(*src)) return Fail(msg::kSourceNotValid), std::nullopt;
   const auto dst = host::MakeAbsolute(s.destination);
   if (!dst) return std::nullopt;
-  if (host::IsDirectory(*dst)) return Fail(msg::kDestinationIsDirectory), std::nullopt;
-  volumes.SetVolumeFileName(*dst);
+  return Paths{*src, *dst, {}};
+}
+
+// An existing destination that is not a regular file (a FIFO, a device) is
+// refused: it is never replaced by an image.
+bool IsNonRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+std::optional<Paths> PreparePtf(const RunSettings& s, FlashVolumes& volumes,
+                                std::unique_ptr<ImageReplacement>& replacement) {
+  auto p = AbsolutePaths(s);
+  if (!p) return std::nullopt;
+  if (!host::IsDirectory(p->source)) return Fail(msg::kSourceNotValid), std::nullopt;
+  if (host::IsDirectory(p->destination) || IsNonRegularFile(p->destination))
+    return Fail(msg::kDestinationIsDirectory), std::nullopt;
+  replacement = std::make_unique<ImageReplacement>(p->destination);
+  if (replacement->TemporaryPath().empty())
+    return FailWithPath(msg::kImageFileFailed, p->destination, EEXIST), std::nullopt;
+  p->image = replacement->TemporaryPath();
+  volumes.SetVolumeFileName(p->image);
   if (s.size != 0) volumes.SetVolumeSize(static_cast<std::uint32_t>(s.size));
   volumes.SetFlashType(static_cast<std::uint32_t>(s.FlashCode()));
-  if (!host::DeleteIfExists(*dst)) return Fail(msg::kCannotDeleteDestination), std::nullopt;
-  p.source = *src;
-  p.destination = *dst;
   return p;
 }
 
+// The image is mapped privately: extracting never changes its bytes or its
+// modification time, and a read-only image extracts.
 std::optional<Paths> PrepareFtp(const RunSettings& s, FlashVolumes& volumes) {
-  Paths p;
-  const auto src = host::MakeAbsolute(s.source);
-  if (!src) return std::nullopt;
-  if (!host::FileExists(*src)) return Fail(msg::kSourceNameNotValid), std::nullopt;
-  if (host::ZeroDataCheck(*src) == host::kOnlyZeroData) return std::nullopt;
+  auto p = AbsolutePaths(s);
+  if (!p) return std::nullopt;
+  if (!host::IsRegularFile(p->source) || !host::FileExists(p->source))
+    return Fail(msg::kSourceNameNotValid), std::nullopt;
+  if (host::ZeroDataCheck(p->source) == host::kOnlyZeroData) return std::nullopt;
   volumes.SetFlashType(static_cast<std::uint32_t>(s.FlashCode()));
-  volumes.SetVolumeFileName(*src);
-  const auto dst = host::MakeAbsolute(s.destination);
-  if (!dst) return std::nullopt;
-  if (!host::IsDirectory(*dst) &&
-      host::CreateDirectoryLevel(*dst) == host::CreateDirResult::Failed)
+  volumes.SetVolumeFileName(p->source);
+  volumes.SetPrivateMapping(true);
+  if (!host::IsDirectory(p->destination) &&
+      host::CreateDirectoryLevel(p->destination) == host::CreateDirResult::Failed)
     return Fail(msg::kCannotCreateDestinationFolder), std::nullopt;
-  const auto size = host::FileSize(*src);
+  const auto size = host::FileSize(p->source);
   if (size && *size != 0) volumes.SetVolumeSize(static_cast<std::uint32_t>(*size));
-  p.source = *src;
-  p.destination = *dst;
+  p->image = p->source;
   return p;
 }
 
-int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes) {
-  if (host::FileExists(p.destination)) return Fail(msg::kDestinationExistsBefore);
+// A host failure of the image file (no space to reserve its blocks, no
+// permission) is named with the user's image path and the host's reason.
+int MountFailure(const RunSettings& s, const FlashVolumes& volumes, const Paths& p) {
+  const MappedImageFile* image = volumes.Image();
+  if (image != nullptr && image->HostError() != 0)
+    return FailWithPath(msg::kImageFileFailed, s.isPtf ? p.destination : p.source,
+                        image->HostError());
+  return Fail(msg::kCouldNotMount);
+}
+
+int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes,
+              ImageReplacement* replacement) {
+  // In "ptf" the new image must not exist yet; in "ftp" the destination is a
+  // directory, which never opens as a file.
+  const std::string& fresh = s.isPtf ? p.image : p.destination;
+  if (host::FileExists(fresh)) return Fail(msg::kDestinationExistsBefore);
   volumes.SetVolumeVolatileFlag(s.isPtf);
-  if (host::FileExists(p.destination)) return Fail(msg::kDestinationExistsAfter);
-  if (!volumes.CreateFlashVolumes(s.isPtf)) return Fail(msg::kCouldNotMount);
+  if (host::FileExists(fresh)) return Fail(msg::kDestinationExistsAfter);
+  // Without a view the device would run in memory only: nothing would reach the file.
+  if (!volumes.CreateFlashVolumes(s.isPtf) || !volumes.Image() || !volumes.Image()->View())
+    return MountFailure(s, volumes, p);
 
   int result;
   if (s.isPtf) {
+    if (!replacement->PutInPlace())
+      return FailWithPath(msg::kCannotReplaceDestination, p.destination, errno);
     if (host::ZeroDataCheck(p.destination) != host::kHasData) return Fail(msg::kDestinationCorrupt);
     bool directoryCopied = false;
     result = CopyToMurvexDir(p.source, volumes.VolumeName(), directoryCopied, p.destination);
@@ -103,13 +152,17 @@ int ReportResult(int result) {
 }
 
 int RunVorel(std::string_view commandLine) {
+  InstallRunSignalHandlers();
   FlashVolumes volumes;
+  // Declared after the volumes: a new image not put in place is removed
+  // before the volume is, on every way out.
+  std::unique_ptr<ImageReplacement> replacement;
   RunSettings settings;
   if (!ParseRunSettings(commandLine, settings)) return kExitFailure;
-  const auto paths = settings.isPtf ? PreparePtf(settings, volumes)
+  const auto paths = settings.isPtf ? PreparePtf(settings, volumes, replacement)
                                     : PrepareFtp(settings, volumes);
   if (!paths) return kExitFailure;
-  return RunCommon(settings, *paths, volumes);
+  return RunCommon(settings, *paths, volumes, replacement.get());
 }
 
 }  // namespace vorel

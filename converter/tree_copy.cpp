@@ -1,4 +1,6 @@
 // Host tree copies into and out of the mounted volume through the file API.
+// A file whose copy fails is removed on the side it was written to, and a
+// line names it with the reason before the error block.
 // Copying out is a security boundary: names come from the image, so a name is
 // joined to a host path only when it is a plain single component, and nothing
 // is created through a link.
@@ -6,13 +8,16 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <vector>
 
+#include "converter/ffs_error_text.h"
 #include "converter/host_fs.h"
 #include "converter/messages.h"
+#include "converter/run_signals.h"
 #include "ffs/ffs.h"
 
 namespace vorel {
@@ -44,32 +49,69 @@ void PrintCopyToErrorBlock(const std::string& hostDir, const std::string& volume
   std::printf("%s", msg::kCopyErrorBottom);
 }
 
-// Host file to volume file. A write that stores fewer bytes than given means
-// the volume is full: the file's copy fails at once rather than leaving a
-// silently shortened file behind.
-bool CopyHostFileToVolume(const std::string& hostPath, const std::string& volumePath) {
+void PrintCouldNotCopy(const std::string& hostPath, const std::string& reason) {
+  std::printf("%s", msg::kErrorPrefix);
+  std::printf(msg::kCouldNotCopy, hostPath.c_str(), reason.c_str());
+}
+
+// Why the file system refused to create an entry of this name: an invalid
+// argument can only be the name, since flags and permissions are fixed.
+std::string CreateFailureText(int error, const std::string& name) {
+  if (error != FFS_EINVAL) return FfsErrorText(error);
+  return name.find('*') != std::string::npos ? msg::kNameHoldsStar : msg::kNameNotUtf8;
+}
+
+// A write that stores fewer bytes than given without an error number means
+// the volume is full.
+std::string WriteFailureText() {
+  return FfsErrorText(ffs_errno() != 0 ? ffs_errno() : FFS_ENOSPC);
+}
+
+// Host file to volume file. A failure after the volume file was created
+// removes it again: the image never keeps a shortened file. The line naming
+// the file and the reason is printed here.
+bool CopyHostFileToVolume(const std::string& hostPath, const std::string& volumePath,
+                          const std::string& name) {
   std::FILE* in = std::fopen(hostPath.c_str(), "rb");
-  if (!in) return false;
+  if (!in) return PrintCouldNotCopy(hostPath, std::strerror(errno)), false;
+  ffs_set_errno(0);
   const int fd = ffs_open(volumePath.c_str(), kOpenNewVolumeFile, kVolumePermission);
   if (fd < 0) {
+    PrintCouldNotCopy(hostPath, CreateFailureText(ffs_errno(), name));
     std::fclose(in);
     return false;
   }
   char buffer[kCopyBufferSize];
-  bool ok = true;
-  for (std::size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
-    ok = ffs_write(fd, buffer, static_cast<std::uint32_t>(n)) == static_cast<int>(n);
-  if (ok && std::ferror(in)) ok = false;
-  if (ffs_close(fd) < 0) ok = false;
+  std::string reason;
+  for (std::size_t n; reason.empty() && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+    ffs_set_errno(0);
+    if (ffs_write(fd, buffer, static_cast<std::uint32_t>(n)) != static_cast<int>(n))
+      reason = WriteFailureText();
+  }
+  if (reason.empty() && std::ferror(in)) reason = std::strerror(errno);
+  if (ffs_close(fd) < 0 && reason.empty()) reason = FfsErrorText(ffs_errno());
   std::fclose(in);
-  return ok;
+  if (reason.empty()) return true;
+  ffs_unlink(volumePath.c_str());
+  PrintCouldNotCopy(hostPath, reason);
+  return false;
 }
+
+// Names holding a backslash are not stored: the copy out of an image refuses
+// them as path separators, so they could never come back.
+bool HoldsBackslash(const std::string& name) { return name.find('\\') != std::string::npos; }
 
 // The files of one host directory into the volume directory (created first).
 bool CopyFilesToVolume(const std::string& hostDir, const std::string& volumeDir) {
   const auto entries = host::ListDirectory(hostDir);
-  if (!entries) return false;
-  ffs_mkdir(volumeDir.c_str(), kVolumePermission);  // existing directories are fine
+  if (!entries) return PrintCouldNotCopy(hostDir, std::strerror(errno)), false;
+  ffs_set_errno(0);
+  if (ffs_mkdir(volumeDir.c_str(), kVolumePermission) != 0 && ffs_errno() != FFS_EEXIST &&
+      volumeDir.find('/') != std::string::npos) {  // the root is accepted as it is
+    const std::size_t slash = volumeDir.rfind('/');
+    PrintCouldNotCopy(hostDir, CreateFailureText(ffs_errno(), volumeDir.substr(slash + 1)));
+    return false;
+  }
   for (const auto& e : *entries) {
     const std::string hostPath = host::JoinPath(hostDir, e.name);
     if (e.kind == host::EntryKind::Directory) continue;
@@ -77,14 +119,24 @@ bool CopyFilesToVolume(const std::string& hostDir, const std::string& volumeDir)
       PrintErrorLine(msg::kSkippedHostEntry, hostPath);
       continue;
     }
-    if (!CopyHostFileToVolume(hostPath, VolumePath(volumeDir, e.name.c_str()))) return false;
+    if (HoldsBackslash(e.name)) {
+      PrintErrorLine(msg::kSkippedBackslashName, hostPath);
+      continue;
+    }
+    if (!CopyHostFileToVolume(hostPath, VolumePath(volumeDir, e.name.c_str()), e.name)) return false;
   }
   return true;
 }
 
-// Sub-directories are selected by names without an extension.
-bool IsCopiedSubdirectory(const host::DirectoryEntry& e) {
-  return e.kind == host::EntryKind::Directory && e.name.find('.') == std::string::npos;
+// Sub-directories are selected by names without an extension; a directory
+// left out for its name gets a line.
+bool IsCopiedSubdirectory(const host::DirectoryEntry& e, const std::string& hostDir) {
+  if (e.kind != host::EntryKind::Directory) return false;
+  const char* skipped = e.name.find('.') != std::string::npos ? msg::kSkippedDottedDirectory
+                        : HoldsBackslash(e.name)             ? msg::kSkippedBackslashName
+                                                             : nullptr;
+  if (skipped) PrintErrorLine(skipped, host::JoinPath(hostDir, e.name));
+  return skipped == nullptr;
 }
 
 // A name read from the image may become one host path component only when it
@@ -136,27 +188,38 @@ bool VolumeDirectoryHasEntry(const std::string& volumeDir) {
 bool MakeHostDirectory(const std::string& path) {
   const auto result = host::CreateDirectoryLevel(path);
   if (result == host::CreateDirResult::Created) return true;
-  return result == host::CreateDirResult::AlreadyExists && host::IsRealDirectory(path);
+  const int error = errno;
+  if (result == host::CreateDirResult::AlreadyExists && host::IsRealDirectory(path)) return true;
+  PrintCouldNotCopy(path, std::strerror(error));
+  return false;
 }
 
 // Volume file to host file. A read error fails the file: a shortened copy
-// must not pass for a complete one.
+// must not pass for a complete one, so a failed copy removes the host file.
 bool CopyVolumeFileToHost(const std::string& volumePath, const std::string& hostPath) {
+  ffs_set_errno(0);
   const int fd = ffs_open(volumePath.c_str(), kOpenExistingVolumeFile, 0);
-  if (fd < 0) return false;
+  if (fd < 0) return PrintCouldNotCopy(hostPath, FfsErrorText(ffs_errno())), false;
   const int out = host::CreateFileNoFollow(hostPath);
   if (out < 0) {
+    PrintCouldNotCopy(hostPath, std::strerror(errno));
     ffs_close(fd);
     return false;
   }
+  SetFileToRemoveOnSignal(hostPath.c_str());
   char buffer[kCopyBufferSize];
-  bool ok = true;
-  for (int n; ok && (n = ffs_read(fd, buffer, sizeof buffer)) != 0;) {
-    ok = n > 0 && ::write(out, buffer, static_cast<std::size_t>(n)) == n;
+  std::string reason;
+  for (int n; reason.empty() && (n = ffs_read(fd, buffer, sizeof buffer)) != 0;) {
+    if (n < 0) reason = FfsErrorText(ffs_errno());
+    else if (::write(out, buffer, static_cast<std::size_t>(n)) != n) reason = std::strerror(errno);
   }
-  if (::close(out) != 0) ok = false;
+  if (::close(out) != 0 && reason.empty()) reason = std::strerror(errno);
   ffs_close(fd);
-  return ok;
+  SetFileToRemoveOnSignal(nullptr);
+  if (reason.empty()) return true;
+  ::unlink(hostPath.c_str());
+  PrintCouldNotCopy(hostPath, reason);
+  return false;
 }
 
 // One level of the volume into the host directory: sub-directories are made,
@@ -168,7 +231,8 @@ bool CopyLevelToHost(const std::string& volumeDir, const std::string& hostDir, C
     const std::string volumePath = VolumePath(volumeDir, name.c_str());
     const std::string hostPath = host::JoinPath(hostDir, name);
     FfsStat st{};
-    if (ffs_stat(volumePath.c_str(), &st) != 0) return false;
+    if (ffs_stat(volumePath.c_str(), &st) != 0)
+      return PrintCouldNotCopy(hostPath, FfsErrorText(ffs_errno())), false;
     const bool ok = (st.mode & FFS_S_IFDIR) ? MakeHostDirectory(hostPath)
                                             : CopyVolumeFileToHost(volumePath, hostPath);
     if (!ok) return false;
@@ -209,7 +273,7 @@ int CopyToMurvexDir(const std::string& hostDir, const std::string& volumeDir, bo
   const auto entries = host::ListDirectory(hostDir);
   if (!entries) return kCopyOk;
   for (const auto& e : *entries) {
-    if (!IsCopiedSubdirectory(e)) continue;
+    if (!IsCopiedSubdirectory(e, hostDir)) continue;
     const int result = CopyToMurvexDir(host::JoinPath(hostDir, e.name), VolumePath(volumeDir, e.name.c_str()),
                                        directoryCopied, imagePath);
     if (result != kCopyOk) return result;
