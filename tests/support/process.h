@@ -12,6 +12,8 @@ struct ProcessResult {
   std::string out;   // standard output
   std::string err;   // standard error
   int exitCode = -1; // 0..255, or -1 when the child did not exit normally
+  int signal = 0;    // the signal that ended the child, 0 when it exited
+  bool timedOut = false;  // killed after ProcessOptions::timeoutSeconds
 };
 
 struct ProcessOptions {
@@ -21,6 +23,8 @@ struct ProcessOptions {
   std::string executable;                    // empty: argv[0]
   bool removeWorkingDirectory = false;       // rmdir it after changing into it
   int runAsUid = -1;                         // drop to this user (when root)
+  long long fileSizeLimit = -1;              // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
+  int timeoutSeconds = 0;                    // kill the child after this long (0: never)
 };
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
