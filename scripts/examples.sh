@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Runs the built tools on the bundled examples. Argument: the build directory.
+# What the examples make stays in <build>/examples for the user to look at;
+# the last lines say where it is and where the programs and modules are.
 set -uo pipefail
 build=$(cd "${1:-build/release}" && pwd)
 cd "$(dirname "$0")/.."
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+work="$build/examples"
+rm -rf "$work"
+mkdir -p "$work"
 
 # vorel: the example tree into an image and back. Git keeps no empty
 # directories, so the tree's empty directory is added to the working copy.
@@ -19,6 +22,8 @@ if diff -r "$work/tree" "$work/tree_back" >/dev/null 2>&1; then
 else
   echo "== round trip: the tree read back DIFFERS from the source tree"
 fi
+echo "== ffsinspect check: example.img"
+"$build/imagecheck/ffsinspect" "$work/example.img" check -flashType:MX29LV640B
 
 # The modules under each interpreter they are built for: Python 2.7 (build/python)
 # and Python 3 (build/python3).
@@ -37,3 +42,8 @@ for run in "$python2 python" "$python3 python3"; do
   echo "generate_parameter_file.py exit code: $?"
 done
 cat "$work/relay_parameters.xml"
+
+echo
+echo "== programs: $build/converter/vorel, $build/imagecheck/ffsinspect"
+echo "== Python modules: $build/python (Python 2.7), $build/python3 (Python 3)"
+echo "== results kept in: $work"

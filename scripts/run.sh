@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the tools and runs them on the bundled examples.
+# Installs what is missing, builds the tools and runs them on the bundled examples;
+# their results stay in build/release/examples (named in the last lines).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

@@ -1,5 +1,5 @@
 """The install step: `cmake --install` of the build into a fresh prefix puts
-vorel into bin/ and both modules with their proxies into this interpreter's site
+vorel and ffsinspect into bin/ and both modules with their proxies into this interpreter's site
 directory below the prefix; a fresh interpreter that has only that directory on
 its path (no site packages, no environment) imports both modules from there and
 uses them."""
@@ -77,9 +77,10 @@ class Install(unittest.TestCase):
             self.assertEqual(len(built), 1, names)
             if MAJOR >= 3:
                 self.assertIn('.cpython-', built[0])
-        self.assertTrue(os.access(os.path.join(self.prefix, 'bin', 'vorel'), os.X_OK))
+        for program in ('vorel', 'ffsinspect'):
+            self.assertTrue(os.access(os.path.join(self.prefix, 'bin', program), os.X_OK), program)
 
-    def test_installed_vorel_runs(self):
+    def test_installed_vorel_and_ffsinspect_run(self):
         vorel = os.path.join(self.prefix, 'bin', 'vorel')
         status, out, _ = run([vorel], self.work)
         self.assertEqual(status, 255)  # exit code -1: no direction given
@@ -100,6 +101,13 @@ class Install(unittest.TestCase):
         self.assertEqual(status, 0, out)
         with open(os.path.join(back, 'sub', 'data.bin'), 'rb') as f:
             self.assertEqual(f.read(), payload)
+        # The installed checker finds the image vorel made sound.
+        inspect = os.path.join(self.prefix, 'bin', 'ffsinspect')
+        status, out, _ = run([inspect, image, 'check', '-flashType:MX29LV640B'], self.work)
+        self.assertEqual(status, 0, out)
+        status, out, _ = run([inspect, image, 'list', '-flashType:MX29LV640B'], self.work)
+        self.assertEqual(status, 0, out)
+        self.assertIn('data.bin', out)
 
     def test_fresh_interpreter_imports_both_modules_from_the_prefix(self):
         status, out, err = run([sys.executable, '-E', '-S', '-c', CHILD, self.site, self.model], self.work)
