@@ -404,5 +404,6 @@ TEST_P(Crowds, EveryEntryComesBackOrTheRunFails) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EmptyEntries, Crowds,
-                         ::testing::Values(Crowd{"files", 1100, false, 60}, Crowd{"directories", 1500, true, 8}),
+                         ::testing::Values(Crowd{"files", 1100, false, 60}, Crowd{"moreFiles", 1500, false, 60},
+                                           Crowd{"directories", 1500, true, 30}),
                          [](const ::testing::TestParamInfo<Crowd>& i) { return std::string(i.param.what); });
