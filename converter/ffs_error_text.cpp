@@ -2,31 +2,36 @@
 // own limits (name length, free space) are said as such.
 #include "converter/ffs_error_text.h"
 
+#include <cstdio>
+
+#include "converter/messages.h"
 #include "ffs/ffs.h"
 
 namespace vorel {
 
 std::string FfsErrorText(int error) {
-  switch (error) {
-    case FFS_EPERM: return "operation not permitted";
-    case FFS_ENOENT: return "no such file or directory";
-    case FFS_EIO: return "input/output error";
-    case FFS_ENXIO: return "no such volume";
-    case FFS_EBADF: return "bad file descriptor";
-    case FFS_ENOMEM: return "out of memory";
-    case FFS_EACCES: return "permission denied";
-    case FFS_EBUSY: return "busy";
-    case FFS_EEXIST: return "already exists";
-    case FFS_ENOTDIR: return "not a directory";
-    case FFS_EISDIR: return "is a directory";
-    case FFS_EINVAL: return "invalid argument";
-    case FFS_EMFILE: return "too many open files";
-    case FFS_ENOSPC: return "volume full";
-    case FFS_EROFS: return "read-only volume";
-    case FFS_ERANGE: return "out of range";
-    case FFS_ENAMETOOLONG: return "name longer than " + std::to_string(FFS_NAME_MAX) + " bytes";
-    default: return "file system error " + std::to_string(error);
-  }
+  struct Entry {
+    int error;
+    const char* text;
+  };
+  static constexpr Entry kTexts[] = {
+      {FFS_EPERM, msg::kFsErrorNotPermitted},   {FFS_ENOENT, msg::kFsErrorNoEntry},
+      {FFS_EIO, msg::kFsErrorIo},               {FFS_ENXIO, msg::kFsErrorNoVolume},
+      {FFS_EBADF, msg::kFsErrorBadDescriptor},  {FFS_ENOMEM, msg::kFsErrorNoMemory},
+      {FFS_EACCES, msg::kFsErrorAccess},        {FFS_EBUSY, msg::kFsErrorBusy},
+      {FFS_EEXIST, msg::kFsErrorExists},        {FFS_ENOTDIR, msg::kFsErrorNotDirectory},
+      {FFS_EISDIR, msg::kFsErrorIsDirectory},   {FFS_EINVAL, msg::kFsErrorInvalid},
+      {FFS_EMFILE, msg::kFsErrorTooManyOpen},   {FFS_ENOSPC, msg::kFsErrorVolumeFull},
+      {FFS_EROFS, msg::kFsErrorReadOnly},       {FFS_ERANGE, msg::kFsErrorRange},
+  };
+  for (const Entry& e : kTexts)
+    if (e.error == error) return e.text;
+  char text[64];
+  if (error == FFS_ENAMETOOLONG)
+    std::snprintf(text, sizeof text, msg::kFsErrorNameTooLong, FFS_NAME_MAX);
+  else
+    std::snprintf(text, sizeof text, msg::kFsErrorUnknown, error);
+  return text;
 }
 
 }  // namespace vorel

@@ -81,6 +81,30 @@ inline constexpr char kStoppedBySignal[] = "  Run stopped by signal ";
 inline constexpr char kImageNotStored[] =
     "  The host could not store a page of the image file; run stopped by signal ";
 
+// The volume's final commit (when FlashVolumes closes) failed; %s is the
+// plain text of the file system's error number (FfsErrorText).
+inline constexpr char kCheckpointNotWritten[] = "  Could not write the volume's checkpoint: %s\n";
+
+// Plain texts of the file system's error numbers.
+inline constexpr char kFsErrorNotPermitted[] = "operation not permitted";
+inline constexpr char kFsErrorNoEntry[] = "no such file or directory";
+inline constexpr char kFsErrorIo[] = "input/output error";
+inline constexpr char kFsErrorNoVolume[] = "no such volume";
+inline constexpr char kFsErrorBadDescriptor[] = "bad file descriptor";
+inline constexpr char kFsErrorNoMemory[] = "out of memory";
+inline constexpr char kFsErrorAccess[] = "permission denied";
+inline constexpr char kFsErrorBusy[] = "busy";
+inline constexpr char kFsErrorExists[] = "already exists";
+inline constexpr char kFsErrorNotDirectory[] = "not a directory";
+inline constexpr char kFsErrorIsDirectory[] = "is a directory";
+inline constexpr char kFsErrorInvalid[] = "invalid argument";
+inline constexpr char kFsErrorTooManyOpen[] = "too many open files";
+inline constexpr char kFsErrorVolumeFull[] = "volume full";
+inline constexpr char kFsErrorReadOnly[] = "read-only volume";
+inline constexpr char kFsErrorRange[] = "out of range";
+inline constexpr char kFsErrorNameTooLong[] = "name longer than %d bytes";
+inline constexpr char kFsErrorUnknown[] = "file system error %d";
+
 // Final messages by result code.
 inline constexpr char kSuccess[] = "-- VoRel -- Task executed successfully\n\n";
 inline constexpr char kDataTooLarge[] = "-- VoRel -- ERROR: Data too largely \n\n";

@@ -1,6 +1,7 @@
 // Both directions of a vorel run. Every check prints its message and ends the
-// run with exit code -1; the FlashVolumes object is destroyed on every path,
-// and a "ptf" destination is replaced only by a formatted, mounted image.
+// run with exit code -1; the FlashVolumes object is closed on every path (after
+// a copy before the final message, so that a failed final commit fails the
+// run), and a "ptf" destination is replaced only by a formatted, mounted image.
 #include "converter/run_flow.h"
 
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "converter/command_line.h"
+#include "converter/ffs_error_text.h"
 #include "converter/flash_volumes.h"
 #include "converter/host_fs.h"
 #include "converter/image_replacement.h"
@@ -105,6 +107,18 @@ int MountFailure(const RunSettings& s, const FlashVolumes& volumes, const Paths&
   return Fail(msg::kCouldNotMount);
 }
 
+// The final commit comes before the final message: a run whose last commit
+// failed reports that, and never success, for an image that lacks the
+// changes since its last checkpoint.
+int FinishRun(FlashVolumes& volumes, int result) {
+  const int error = volumes.Close();
+  if (error == 0) return ReportResult(result);
+  std::printf("%s", msg::kErrorPrefix);
+  std::printf(msg::kCheckpointNotWritten, FfsErrorText(error).c_str());
+  if (result != kCopyOk) ReportResult(result);
+  return kExitFailure;
+}
+
 int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes,
               ImageReplacement* replacement) {
   // In "ptf" the new image must not exist yet; in "ftp" the destination is a
@@ -131,7 +145,7 @@ int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes,
                  ? kResultImageEmpty
                  : CopyFromMurvexDir(volumes.VolumeName(), p.destination);
   }
-  return ReportResult(result);
+  return FinishRun(volumes, result);
 }
 
 }  // namespace

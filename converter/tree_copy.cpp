@@ -105,12 +105,17 @@ bool HoldsBackslash(const std::string& name) { return name.find('\\') != std::st
 bool CopyFilesToVolume(const std::string& hostDir, const std::string& volumeDir) {
   const auto entries = host::ListDirectory(hostDir);
   if (!entries) return PrintCouldNotCopy(hostDir, std::strerror(errno)), false;
-  ffs_set_errno(0);
-  if (ffs_mkdir(volumeDir.c_str(), kVolumePermission) != 0 && ffs_errno() != FFS_EEXIST &&
-      volumeDir.find('/') != std::string::npos) {  // the root is accepted as it is
-    const std::size_t slash = volumeDir.rfind('/');
-    PrintCouldNotCopy(hostDir, CreateFailureText(ffs_errno(), volumeDir.substr(slash + 1)));
-    return false;
+  // An existing directory (the volume's root among them) is fine; one the
+  // volume had no room for, or a file of that name, fails the copy.
+  if (ffs_mkdir(volumeDir.c_str(), kVolumePermission) != 0) {
+    const int error = ffs_errno();
+    FfsStat st{};
+    if (ffs_stat(volumeDir.c_str(), &st) != 0 || !(st.mode & FFS_S_IFDIR)) {
+      const std::size_t slash = volumeDir.rfind('/');
+      PrintCouldNotCopy(hostDir, CreateFailureText(error == FFS_EEXIST ? FFS_ENOTDIR : error,
+                                                   volumeDir.substr(slash + 1)));
+      return false;
+    }
   }
   for (const auto& e : *entries) {
     const std::string hostPath = host::JoinPath(hostDir, e.name);
