@@ -5,21 +5,29 @@
 
 %include "conventions.i"
 %include <std_vector.i>
+%include <std_pair.i>
 
 %{
 #include "devicemodel/device_model_creator.h"
 %}
 
-/* None converts to a null pointer; as the creator itself it would be
-   dereferenced, so it is refused with the usual argument error. */
-%typemap(check) DeviceModelCreator * {
-  if (!$1) {
-    SWIG_exception_fail(SWIG_TypeError, "in method '" "$symname" "', argument " "$argnum" " of type '" "$1_type" "'");
-  }
-}
+/* The sequences are used through indexes, slices and iteration only: the
+   members that take C++ iterators would accept an iterator of another vector
+   and write through it. */
+%define RELAY_SEQUENCE(T)
+%ignore std::vector<T>::begin;
+%ignore std::vector<T>::end;
+%ignore std::vector<T>::rbegin;
+%ignore std::vector<T>::rend;
+%ignore std::vector<T>::erase;
+%ignore std::vector<T>::insert;
+%enddef
+RELAY_SEQUENCE(std::string)
+RELAY_SEQUENCE(int)
 
 %template(StringVector) std::vector<std::string>;
 %template(IntVector) std::vector<int>;
+%template() std::pair<int, std::string>;
 
 class DeviceModelCreator {
  public:
@@ -30,4 +38,5 @@ class DeviceModelCreator {
   std::string GetTypecode();
   std::string WriteCustomerAllParameter(char *changedby, char *changed);
   std::vector<std::string> GetSwComponentSignatureVector();
+  std::pair<int, std::string> GetLoadResult() const;
 };
