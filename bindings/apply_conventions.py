@@ -9,7 +9,9 @@
 #   5. no call can crash the interpreter through the runtime: a chain of objects
 #      whose "this" is another object is followed only a few levels (an object
 #      that is its own "this" recursed without end), and X_swigregister takes a
-#      class only.
+#      class only; the "this" chain takes no object twice (a loop made every
+#      later conversion run forever) and a failed append in swiginit raises
+#      instead of releasing a null result.
 # Every fragment must be found as expected; otherwise the build fails, so a
 # different generator output can never slip through unconverted.
 # Usage: apply_conventions.py <wrapper.cxx>   (rewritten in place)
@@ -102,6 +104,22 @@ def rewrite_runtime_guards(text):
         "    }\n"
         "    return relay_found;",
         "'this' chain")
+    text = replace_exactly_once(
+        text,
+        '    PyErr_SetString(PyExc_TypeError, "Attempt to append a non SwigPyObject");\n    return NULL;\n  }\n',
+        '    PyErr_SetString(PyExc_TypeError, "Attempt to append a non SwigPyObject");\n    return NULL;\n  }\n'
+        '  for (SwigPyObject *link = sobj; link; link = (SwigPyObject *)link->next) {\n'
+        '    if ((PyObject *)link == next) {\n'
+        '      PyErr_SetString(PyExc_TypeError, "Attempt to append an object of the same chain");\n'
+        '      return NULL;\n    }\n  }\n',
+        "append to the 'this' chain")
+    text = replace_exactly_once(
+        text,
+        "      Py_DECREF(SwigPyObject_append((PyObject*) sthis, obj[1]));",
+        "      PyObject *appended = SwigPyObject_append((PyObject*) sthis, obj[1]);\n"
+        "      if (!appended) return NULL;\n"
+        "      Py_DECREF(appended);",
+        "append in swiginit")
     old = 'if (!SWIG_Python_UnpackTuple(args, "swigregister", 1, 1, &obj)) return NULL;'
     count = text.count(old)
     if count == 0:

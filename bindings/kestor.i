@@ -21,6 +21,7 @@
 %ignore std::vector<T>::rend;
 %ignore std::vector<T>::erase;
 %ignore std::vector<T>::insert;
+%ignore std::vector<T>::get_allocator;
 %enddef
 RELAY_SEQUENCE(std::string)
 RELAY_SEQUENCE(int)

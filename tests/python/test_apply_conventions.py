@@ -19,6 +19,10 @@ RUNTIME = '''#define SWIG_RUNTIME_VERSION "4"
        SwigPyObject from it */ 
     return SWIG_Python_GetSwigThis(obj);
   if (!SWIG_Python_UnpackTuple(args, "swigregister", 1, 1, &obj)) return NULL;
+    PyErr_SetString(PyExc_TypeError, "Attempt to append a non SwigPyObject");
+    return NULL;
+  }
+      Py_DECREF(SwigPyObject_append((PyObject*) sthis, obj[1]));
 '''
 WRAPPERS = '''  if (!PyArg_UnpackTuple(args, "new_A", 0, 0)) SWIG_fail;
   if (!PyArg_UnpackTuple(args, "A_Read", 2, 2, &obj0, &obj1)) SWIG_fail;
@@ -49,6 +53,18 @@ CONVERTED = '''#define SWIG_RUNTIME_VERSION "3"
     PyErr_SetString(PyExc_TypeError, "swigregister takes a proxy class");
     return NULL;
   }
+    PyErr_SetString(PyExc_TypeError, "Attempt to append a non SwigPyObject");
+    return NULL;
+  }
+  for (SwigPyObject *link = sobj; link; link = (SwigPyObject *)link->next) {
+    if ((PyObject *)link == next) {
+      PyErr_SetString(PyExc_TypeError, "Attempt to append an object of the same chain");
+      return NULL;
+    }
+  }
+      PyObject *appended = SwigPyObject_append((PyObject*) sthis, obj[1]);
+      if (!appended) return NULL;
+      Py_DECREF(appended);
   if (!PyArg_ParseTuple(args, ":new_A")) SWIG_fail;
   if (!PyArg_ParseTuple(args, "OO:A_Read", &obj0, &obj1)) SWIG_fail;
 SWIGINTERN PyObject *_wrap_A_Read__SWIG_0(PyObject *self, PyObject *args) {
@@ -88,6 +104,8 @@ class ApplyConventions(unittest.TestCase):
             'no argument unpacking found': RUNTIME + WRAPPERS.replace('PyArg_UnpackTuple', 'Unpack'),
             'overload messages rewritten': RUNTIME + WRAPPERS.replace('Wrong number or type', 'Bad'),
             "'this' chain": (RUNTIME + WRAPPERS).replace('GetSwigThis(obj);', 'GetSwigThis(o);'),
+            "append to the 'this' chain": (RUNTIME + WRAPPERS).replace('a non SwigPyObject', 'a non object'),
+            'append in swiginit': (RUNTIME + WRAPPERS).replace('Py_DECREF(SwigPyObject_append', 'DECREF(append'),
             'no swigregister function found': (RUNTIME + WRAPPERS).replace('"swigregister"', '"register"'),
             'does not match its count': RUNTIME + WRAPPERS.replace('2, 2, &obj0, &obj1', '2, 2, &obj0'),
         }
