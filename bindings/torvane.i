@@ -4,6 +4,7 @@
 %module TORVANE
 
 %include "conventions.i"
+%include "torvane_docs.i"
 
 %{
 #include "bindings/eprom_buffers.h"
