@@ -5,7 +5,13 @@
 #   2. NotImplementedError "Wrong number of arguments for overloaded function"
 #      with unqualified prototypes from the overload dispatchers;
 #   3. the wrapped object's "acquire" doc text "aquires ownership of the pointer";
-#   4. type tables shared through "swig_runtime_data3", attribute "type_pointer".
+#   4. type tables shared through "swig_runtime_data3", attribute "type_pointer";
+#   5. no call can crash the interpreter through the runtime: a chain of objects
+#      whose "this" is another object is followed only a few levels (an object
+#      that is its own "this" recursed without end), and X_swigregister takes a
+#      class only; the "this" chain takes no object twice (a loop made every
+#      later conversion run forever) and a failed append in swiginit raises
+#      instead of releasing a null result.
 # Every fragment must be found as expected; otherwise the build fails, so a
 # different generator output can never slip through unconverted.
 # Usage: apply_conventions.py <wrapper.cxx>   (rewritten in place)
@@ -83,9 +89,51 @@ def replace_exactly_once(text, old, new, what):
     return text.replace(old, new)
 
 
+def rewrite_runtime_guards(text):
+    """Bounds the 'this' chain and lets swigregister accept classes only."""
+    text = replace_exactly_once(
+        text,
+        "       SwigPyObject from it */ \n    return SWIG_Python_GetSwigThis(obj);",
+        "       SwigPyObject from it; a few levels at most */\n"
+        "    static int relay_this_depth = 0;\n"
+        "    SwigPyObject *relay_found = 0;\n"
+        "    if (relay_this_depth < 8) {\n"
+        "      ++relay_this_depth;\n"
+        "      relay_found = SWIG_Python_GetSwigThis(obj);\n"
+        "      --relay_this_depth;\n"
+        "    }\n"
+        "    return relay_found;",
+        "'this' chain")
+    text = replace_exactly_once(
+        text,
+        '    PyErr_SetString(PyExc_TypeError, "Attempt to append a non SwigPyObject");\n    return NULL;\n  }\n',
+        '    PyErr_SetString(PyExc_TypeError, "Attempt to append a non SwigPyObject");\n    return NULL;\n  }\n'
+        '  for (SwigPyObject *link = sobj; link; link = (SwigPyObject *)link->next) {\n'
+        '    if ((PyObject *)link == next) {\n'
+        '      PyErr_SetString(PyExc_TypeError, "Attempt to append an object of the same chain");\n'
+        '      return NULL;\n    }\n  }\n',
+        "append to the 'this' chain")
+    text = replace_exactly_once(
+        text,
+        "      Py_DECREF(SwigPyObject_append((PyObject*) sthis, obj[1]));",
+        "      PyObject *appended = SwigPyObject_append((PyObject*) sthis, obj[1]);\n"
+        "      if (!appended) return NULL;\n"
+        "      Py_DECREF(appended);",
+        "append in swiginit")
+    old = 'if (!SWIG_Python_UnpackTuple(args, "swigregister", 1, 1, &obj)) return NULL;'
+    count = text.count(old)
+    if count == 0:
+        raise ConventionError("no swigregister function found")
+    text = text.replace(old, old + '\n  if (!PyType_Check(obj)) {\n'
+                        '    PyErr_SetString(PyExc_TypeError, "swigregister takes a proxy class");\n'
+                        '    return NULL;\n  }')
+    return text, count
+
+
 def rewrite(text):
     text, parsed = rewrite_argument_parsing(text)
     text, overloads = rewrite_overload_errors(text)
+    text, _ = rewrite_runtime_guards(text)
     text = replace_exactly_once(text, '"acquires ownership of the pointer"', '"aquires ownership of the pointer"',
                                 "acquire doc text")
     text = replace_exactly_once(text, '#define SWIG_RUNTIME_VERSION "4"', '#define SWIG_RUNTIME_VERSION "3"',

@@ -75,6 +75,30 @@ SWIGINTERN int RelayAsCharPtrAndSize(PyObject* obj, char** cptr, size_t* psize, 
   }
 }
 
+/* The object a method works on (argument 1). None is refused like any other
+ * wrong argument (TypeError), never dereferenced. A destructor function clears
+ * the wrapped pointer of the object it deletes, so any later call with that
+ * object, a second delete included, raises ValueError instead of touching freed
+ * memory. */
+%fragment("RelayClearDeleted", "header") %{
+SWIGINTERN void RelayClearDeleted(PyObject* input) {
+  SwigPyObject* wrapped = SWIG_Python_GetSwigThis(input);
+  if (wrapped) wrapped->ptr = 0;
+}
+%}
+%typemap(in, noblock=1, fragment="RelayClearDeleted") SWIGTYPE *self (void *argp = 0, int res = 0) {
+  res = SWIG_ConvertPtr($input, &argp, $descriptor, $disown | 0);
+  if ($input == Py_None) res = SWIG_TypeError;
+  if (!SWIG_IsOK(res)) {
+    %argument_fail(res, "$type", $symname, $argnum);
+  }
+  if (!argp) {
+    SWIG_exception_fail(SWIG_ValueError, "in method '" "$symname" "', argument " "$argnum" " of type '" "$type" "': the object was deleted");
+  }
+  $1 = %reinterpret_cast(argp, $ltype);
+  if ($disown) RelayClearDeleted($input);
+}
+
 %typemap(check) unsigned long {
   if ($1 > 0xFFFFFFFFUL) {
     SWIG_exception_fail(SWIG_OverflowError, "in method '" "$symname" "', argument " "$argnum" " of type '" "$1_type" "'");

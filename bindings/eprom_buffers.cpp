@@ -53,6 +53,8 @@ unsigned char EpromGet(const void* buffer, int index) { return *Checked(buffer, 
 
 void EpromSet(void* buffer, int index, unsigned char value) { *Checked(buffer, index) = value; }
 
+bool IsEprom(const void* buffer) { return Buffers().count(buffer) != 0; }
+
 bool EpromHolds(const void* buffer, std::size_t needed) {
   auto found = Buffers().find(buffer);
   return found == Buffers().end() || static_cast<std::size_t>(found->second.size) >= needed;

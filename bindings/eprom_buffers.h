@@ -1,7 +1,7 @@
 // The Eprom byte buffers of the _TORVANE module: raw memory handed to scripts as
 // void pointers. The module remembers the size of every buffer it allocated, so
-// indexes and image copies into its own buffers are checked; pointers it did not
-// allocate pass through unchecked, as scripts have always used them.
+// indexes and image copies into its own buffers are checked; the bindings accept
+// no other pointer where a buffer is expected.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +17,8 @@ void DeleteEprom(void* buffer);
 // module and std::invalid_argument for a null buffer.
 unsigned char EpromGet(const void* buffer, int index);
 void EpromSet(void* buffer, int index, unsigned char value);
+// True for a buffer of this module that has not been deleted.
+bool IsEprom(const void* buffer);
 // False when `buffer` is a buffer of this module holding fewer than `needed` bytes.
 bool EpromHolds(const void* buffer, std::size_t needed);
 

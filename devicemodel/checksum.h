@@ -9,7 +9,9 @@
 #include "xml/xml_document.h"
 
 // 32 lowercase hexadecimal digits; 32 blanks for no data or a count of 0.
-std::string Checksum(const void* bytes, size_t count);
+// Empty when the crypto library offers no MD5 (no provider with it loaded);
+// `why` then receives the cause.
+std::string Checksum(const void* bytes, size_t count, std::string* why = nullptr);
 
 // "CHECKSUM:" + digest + " LENGTH:" + count as at least 8 lowercase hex digits.
 std::string ChecksumTrailer(const std::string& digest, size_t count);
@@ -21,5 +23,6 @@ std::string StoredDigest(const std::string& trailerValue);
 // Writes the document's first two children (declaration and root element)
 // with tab indentation and line breaks, and stores their trailer as the
 // value of the third child (reused when it is a text, CDATA or comment
-// node, otherwise a new comment is appended).
-void Stamp(XmlDocument& document);
+// node, otherwise a new comment is appended). False, with the document
+// unchanged, when no digest can be computed.
+bool Stamp(XmlDocument& document);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "devicemodel/data_model_to_hmi.h"
+#include "devicemodel/messages.h"
 
 DeviceModelCreator::DeviceModelCreator(const char* model) : core_(std::make_unique<CDataModelToHMI>(0)) {
   const size_t length = model ? std::strlen(model) : 0;
@@ -20,13 +21,18 @@ bool DeviceModelCreator::CreateCustomerDeviceParameter(const char* generator, co
   loadTried_ = true;
   try {
     LoadResult result;
-    if (!core_->Load(model_.data(), result)) return false;
+    const bool accepted = core_->Load(model_.data(), result);
+    loadResult_ = {result.code, result.message};
+    if (!accepted) return false;
     core_->ClearWorkingSets();
     core_->RunInitialCheckPass();
     loaded_ = core_->CreateParameterDocument(generator, created);
   } catch (...) {
     loaded_ = false;
   }
+  // An exception after loading still counts as a rejected model.
+  if (!loaded_ && loadResult_.first == kLoadOk)
+    loadResult_ = {kLoadParseError, std::string(messages::kInvalidModel) + messages::kParseError};
   return loaded_;
 }
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CDataModelToHMI;
@@ -22,10 +23,14 @@ class DeviceModelCreator {
   std::string GetTypecode();
   std::string WriteCustomerAllParameter(const char* changedby, const char* changed);
   std::vector<std::string> GetSwComponentSignatureVector();
+  // Why the load refused the model: (code 1..6, message); (0, "") before the
+  // load and after an accepted one.
+  std::pair<int, std::string> GetLoadResult() const { return loadResult_; }
 
  private:
   std::unique_ptr<CDataModelToHMI> core_;
   std::vector<char> model_;  // the private copy, parsed in place by the load
   bool loadTried_ = false;
   bool loaded_ = false;
+  std::pair<int, std::string> loadResult_{0, std::string()};
 };

@@ -62,12 +62,14 @@ bool CDataModelToHMI::Load(char* text, LoadResult& result) {
     return true;
   }
   queries_.reset();
-  result.message = messages::kInvalidModel + Detail(code, header_.versionSyntax);
+  // A step may have named its cause already (the missing digest).
+  const std::string detail = result.message.empty() ? Detail(code, header_.versionSyntax) : result.message;
+  result.message = messages::kInvalidModel + detail;
   return false;
 }
 
 int CDataModelToHMI::LoadSteps(char* text, LoadResult& result) {
-  (void)result;
+  result.message.clear();
   queries_.reset();
   instances_.Clear();
   viewInUse_.clear();
@@ -78,7 +80,8 @@ int CDataModelToHMI::LoadSteps(char* text, LoadResult& result) {
   // 1. The digest covers everything but the last 65 bytes (the trailer line).
   const size_t length = text ? std::strlen(text) : 0;
   if (length < trailer::kCommentLineBytes) return kLoadBadChecksum;
-  const std::string computed = Checksum(text, length - trailer::kCommentLineBytes);
+  const std::string computed = Checksum(text, length - trailer::kCommentLineBytes, &result.message);
+  if (computed.empty()) return kLoadBadChecksum;
   // 2. Parse in place with the document's default flags.
   model_->Parse(text, xmlflags::kKeepStored);
   if (!model_->ParsedWhole()) return kLoadParseError;

@@ -14,6 +14,8 @@ inline constexpr const char kNoMenuTreeAfter[] = "'";
 inline constexpr const char kNoMenuRootBefore[] = "None attribute value '";
 inline constexpr const char kNoMenuRootAfter[] = "' in HMI menu tree found!";
 inline constexpr const char kParseError[] = "Any other parsing error";
+// Code 1 when the crypto library cannot compute MD5; its own reason follows.
+inline constexpr const char kDigestUnavailable[] = "MD5 checksum not available from the crypto library: ";
 }  // namespace messages
 
 namespace trailer {

@@ -67,7 +67,7 @@ std::string CDataModelToHMI::WriteCustomerAllParameter(const char* changedby, co
     SetAttribute(root, vocab::kChangedWithDmHandoff, header_.handoff.c_str());
     if (!header_.productLine.empty()) SetAttribute(root, vocab::kProductLine, header_.productLine.c_str());
   }
-  // 6. and 7. The trailer, then the whole text.
-  Stamp(parameters_);
+  // 6. and 7. The trailer, then the whole text; no text without its checksum.
+  if (!Stamp(parameters_)) return std::string();
   return WriteXmlToString(parameters_.Root());
 }

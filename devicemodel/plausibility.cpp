@@ -91,9 +91,9 @@ bool CDataModelToHMI::PlausibilityCheck(ParameterRecord& record) {
   else
     viewInUse = record.viewPath.empty() || ViewInUse(record.viewPath);
   if (implausible && !record.viewRef.empty() && viewInUse)
-    implausible_.Add(record.viewRef, record.path);
+    implausible_.Add(record.viewRef, record.path, record.setNumber);
   else
-    implausible_.Remove(record.path);
+    implausible_.Remove(record.path, record.setNumber);
   record.implausible = implausible;
   StoreRecord(record);
   return implausible;

@@ -23,7 +23,9 @@ def main(argv):
     now = time.strftime('%Y-%m-%d %H:%M:%S')
     creator = Kestor.DeviceModelCreator(model)
     if not creator.CreateCustomerDeviceParameter('generate_parameter_file.py', now):
-        sys.stderr.write('%s: the device model was rejected\n' % argv[1])
+        code, message = creator.GetLoadResult()
+        sys.stderr.write('%s: the device model was rejected (code %d: %s)\n' %
+                         (argv[1], code, message.replace('\n', ' ').strip()))
         return 1
     sys.stderr.write('type code: %s\n' % creator.GetTypecode())
     for signature in creator.GetSwComponentSignatureVector():

@@ -4,10 +4,25 @@
 #include "hwinfo/hw_info.h"
 
 #include <cstring>
+#include <unordered_set>
 
 #include "hwinfo/crc32.h"
 
 using hwinfo::kImageSize;
+
+namespace {
+// Never destroyed: records held by an interpreter may die after static destructors ran.
+std::unordered_set<const HwInfo*>& LiveRecords() {
+  static auto* records = new std::unordered_set<const HwInfo*>;
+  return *records;
+}
+}  // namespace
+
+HwInfo::HwInfo(std::shared_ptr<HwInfo> previous) : previous_(std::move(previous)) { LiveRecords().insert(this); }
+
+HwInfo::~HwInfo() { LiveRecords().erase(this); }
+
+bool HwInfo::IsLive(const HwInfo* record) { return LiveRecords().count(record) != 0; }
 
 std::uint8_t* HwInfo::GetData() {
   if (previous_ == nullptr) return nullptr;

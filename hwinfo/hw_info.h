@@ -16,12 +16,16 @@
 
 class HwInfo : public std::enable_shared_from_this<HwInfo> {
  public:
-  explicit HwInfo(std::shared_ptr<HwInfo> previous) : previous_(std::move(previous)) {}
+  explicit HwInfo(std::shared_ptr<HwInfo> previous);
   HwInfo(const HwInfo&) = delete;
   HwInfo& operator=(const HwInfo&) = delete;
 
   // 1.
-  virtual ~HwInfo() = default;
+  virtual ~HwInfo();
+
+  // True while `record` is a record that has not been destroyed: raw record
+  // pointers that scripts hand back are checked against it.
+  static bool IsLive(const HwInfo* record);
   // 2. Bytes this record occupies in the image.
   virtual int OwnSize() const = 0;
   // 3. Address of this record's first image byte; null without a root.

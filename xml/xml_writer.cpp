@@ -1,6 +1,9 @@
 // WriteXml: the text form of a tree. The walk keeps its own stack, so depth
 // costs no call stack. Attribute values and text are escaped ('&', '<', '>',
-// and '"' in attributes) so what is written parses back to the same tree.
+// and '"' in attributes) so what is written parses back to the same tree; a
+// numeric character reference ("&#65;", "&#x41;") of a character XML allows is
+// written as it stands, since the parser keeps such references as text and
+// every other reader decodes them.
 #include "xml/xml_writer.h"
 
 #include <cstring>
@@ -10,6 +13,37 @@
 #include "xml/xml_constants.h"
 
 namespace {
+
+// Characters a document may hold, by code point.
+bool IsXmlChar(unsigned long c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+         (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Length of the well-formed numeric character reference at `p` ("&#" digits
+// ";" or "&#x" hex digits ";", naming a character XML allows); 0 for none.
+size_t NumericReferenceLength(const char* p) {
+  if (p[0] != '&' || p[1] != '#') return 0;
+  const bool hex = p[2] == 'x';
+  const char* digits = p + (hex ? 3 : 2);
+  const char* q = digits;
+  unsigned long code = 0;
+  for (;; ++q) {
+    int digit;
+    if (*q >= '0' && *q <= '9')
+      digit = *q - '0';
+    else if (hex && *q >= 'a' && *q <= 'f')
+      digit = *q - 'a' + 10;
+    else if (hex && *q >= 'A' && *q <= 'F')
+      digit = *q - 'A' + 10;
+    else
+      break;
+    code = code * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
+    if (code > 0x10FFFF) return 0;
+  }
+  if (q == digits || *q != ';' || !IsXmlChar(code)) return 0;
+  return static_cast<size_t>(q + 1 - p);
+}
 
 bool IsDeclaration(XmlNodeType type) {
   return type == XmlNodeType::EntityDecl || type == XmlNodeType::AttlistDecl || type == XmlNodeType::ElementDecl ||
@@ -79,6 +113,11 @@ void Writer::Escaped(const char* text, bool attribute) {
     p += plain;
     switch (*p) {
       case '&':
+        if (size_t reference = NumericReferenceLength(p)) {
+          buffer_.append(p, reference);
+          p += reference;
+          continue;
+        }
         buffer_ += "&amp;";
         break;
       case '<':

@@ -122,6 +122,56 @@ TEST(Plausibility, TableFollowsTheChecks) {
   EXPECT_TRUE(engine.Implausible().Empty());
 }
 
+TEST(ImplausibleValuesTable, OneListPerViewAndEachSetUnderItsOwnView) {
+  // Steps of (add?, view, path, set) and the table after each, as key=path lists.
+  const struct {
+    bool add;
+    const char* view;
+    const char* path;
+    const char* set;
+    ImplausibleValues::Table after;
+  } steps[] = {
+      {true, "/V1", "/p", "1", {{"/V1", {"/p"}}}},
+      {true, "/V2", "/p", "2", {{"/V1", {"/p"}}, {"/V2", {"/p"}}}},  // same path, second view
+      {true, "/V2", "/p", "2", {{"/V1", {"/p"}}, {"/V2", {"/p"}}}},  // once in a list
+      {true, "/V1", "/p", "3", {{"/V1", {"/p"}}, {"/V2", {"/p"}}}},  // a second set behind one entry
+      {false, "", "/p", "1", {{"/V1", {"/p"}}, {"/V2", {"/p"}}}},    // set 3 still lists it under /V1
+      {true, "/V1", "/p", "2", {{"/V1", {"/p"}}}},                   // set 2 moves to /V1
+      {false, "", "/p", "3", {{"/V1", {"/p"}}}},
+      {false, "", "/p", "2", {}},
+      {false, "", "/p", "2", {}},
+  };
+  ImplausibleValues table;
+  int step = 0;
+  for (const auto& s : steps) {
+    if (s.add)
+      table.Add(s.view, s.path, s.set);
+    else
+      table.Remove(s.path, s.set);
+    EXPECT_EQ(table.Entries(), s.after) << "step " << step;
+    ++step;
+  }
+}
+
+TEST(Plausibility, ImplausibleInTwoSetsUnderTwoViews) {
+  CDataModelToHMI engine;
+  ParameterRecord one = Record("integer", "0", "10", "11");
+  one.setNumber = "1";
+  one.viewRef = "/root/Hmi/Set1/View";
+  ParameterRecord two = one;
+  two.setNumber = "2";
+  two.viewRef = "/root/Hmi/Set2/View";
+  EXPECT_TRUE(engine.PlausibilityCheck(one));
+  EXPECT_TRUE(engine.PlausibilityCheck(two));
+  const ImplausibleValues::Table both = {{"/root/Hmi/Set1/View", {"/root/S/P"}},
+                                         {"/root/Hmi/Set2/View", {"/root/S/P"}}};
+  EXPECT_EQ(engine.Implausible().Entries(), both);
+  one.sets[0].value = "5";
+  EXPECT_FALSE(engine.PlausibilityCheck(one));
+  const ImplausibleValues::Table second = {{"/root/Hmi/Set2/View", {"/root/S/P"}}};
+  EXPECT_EQ(engine.Implausible().Entries(), second);
+}
+
 TEST(ImplausibleValuesTable, KeysInByteOrderAndPathsOnce) {
   ImplausibleValues table;
   table.Add("b", "/p1");

@@ -15,6 +15,14 @@ RUNTIME = '''#define SWIG_RUNTIME_VERSION "4"
 # define SWIGPY_CAPSULE_ATTR_NAME "type_pointer_capsule" SWIG_TYPE_TABLE_NAME
   if (!PyArg_UnpackTuple(args, "own", 0, 1, &val)) {
   {"acquire", SwigPyObject_acquire, METH_NOARGS,  "acquires ownership of the pointer"},
+    /* a PyObject is called 'this', try to get the 'real this'
+       SwigPyObject from it */ 
+    return SWIG_Python_GetSwigThis(obj);
+  if (!SWIG_Python_UnpackTuple(args, "swigregister", 1, 1, &obj)) return NULL;
+    PyErr_SetString(PyExc_TypeError, "Attempt to append a non SwigPyObject");
+    return NULL;
+  }
+      Py_DECREF(SwigPyObject_append((PyObject*) sthis, obj[1]));
 '''
 WRAPPERS = '''  if (!PyArg_UnpackTuple(args, "new_A", 0, 0)) SWIG_fail;
   if (!PyArg_UnpackTuple(args, "A_Read", 2, 2, &obj0, &obj1)) SWIG_fail;
@@ -30,6 +38,33 @@ CONVERTED = '''#define SWIG_RUNTIME_VERSION "3"
 # define SWIGPY_CAPSULE_ATTR_NAME "type_pointer" SWIG_TYPE_TABLE_NAME
   if (!PyArg_UnpackTuple(args, "own", 0, 1, &val)) {
   {"acquire", SwigPyObject_acquire, METH_NOARGS,  "aquires ownership of the pointer"},
+    /* a PyObject is called 'this', try to get the 'real this'
+       SwigPyObject from it; a few levels at most */
+    static int relay_this_depth = 0;
+    SwigPyObject *relay_found = 0;
+    if (relay_this_depth < 8) {
+      ++relay_this_depth;
+      relay_found = SWIG_Python_GetSwigThis(obj);
+      --relay_this_depth;
+    }
+    return relay_found;
+  if (!SWIG_Python_UnpackTuple(args, "swigregister", 1, 1, &obj)) return NULL;
+  if (!PyType_Check(obj)) {
+    PyErr_SetString(PyExc_TypeError, "swigregister takes a proxy class");
+    return NULL;
+  }
+    PyErr_SetString(PyExc_TypeError, "Attempt to append a non SwigPyObject");
+    return NULL;
+  }
+  for (SwigPyObject *link = sobj; link; link = (SwigPyObject *)link->next) {
+    if ((PyObject *)link == next) {
+      PyErr_SetString(PyExc_TypeError, "Attempt to append an object of the same chain");
+      return NULL;
+    }
+  }
+      PyObject *appended = SwigPyObject_append((PyObject*) sthis, obj[1]);
+      if (!appended) return NULL;
+      Py_DECREF(appended);
   if (!PyArg_ParseTuple(args, ":new_A")) SWIG_fail;
   if (!PyArg_ParseTuple(args, "OO:A_Read", &obj0, &obj1)) SWIG_fail;
 SWIGINTERN PyObject *_wrap_A_Read__SWIG_0(PyObject *self, PyObject *args) {
@@ -68,6 +103,10 @@ class ApplyConventions(unittest.TestCase):
             'type table attribute': (RUNTIME + WRAPPERS).replace('"type_pointer_capsule" ', '"tp" '),
             'no argument unpacking found': RUNTIME + WRAPPERS.replace('PyArg_UnpackTuple', 'Unpack'),
             'overload messages rewritten': RUNTIME + WRAPPERS.replace('Wrong number or type', 'Bad'),
+            "'this' chain": (RUNTIME + WRAPPERS).replace('GetSwigThis(obj);', 'GetSwigThis(o);'),
+            "append to the 'this' chain": (RUNTIME + WRAPPERS).replace('a non SwigPyObject', 'a non object'),
+            'append in swiginit': (RUNTIME + WRAPPERS).replace('Py_DECREF(SwigPyObject_append', 'DECREF(append'),
+            'no swigregister function found': (RUNTIME + WRAPPERS).replace('"swigregister"', '"register"'),
             'does not match its count': RUNTIME + WRAPPERS.replace('2, 2, &obj0, &obj1', '2, 2, &obj0'),
         }
         for expected_error, source in sorted(cases.items()):

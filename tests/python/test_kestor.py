@@ -103,7 +103,7 @@ class ExampleScript(unittest.TestCase):
             os.remove(path)
         self.assertEqual(process.returncode, 1)
         self.assertEqual(out, b'')
-        self.assertIn(b'rejected', err)
+        self.assertIn(b'rejected (code 1: Invalid device model! Missing or invalid checksum)', err)
 
 
 class OutOfOrder(unittest.TestCase):

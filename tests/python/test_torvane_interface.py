@@ -262,20 +262,41 @@ class EpromBuffers(unittest.TestCase):
         self.assertIs(T.IHwInfoDev_Common_Read(handles[-1], large), True)
         T.delete_Eprom(large)
 
-    def test_foreign_pointers_pass_through(self):
+    def test_buffer_arguments_take_live_eprom_buffers_only(self):
         handles = new_chain('IHwInfoTest_Common_V3', 'IHwInfoTestDetail_Cpu_V4')
         cpu = handles[-1]
         self.assertEqual(T.IHwInfoTestDetail_Cpu_V4_SetMacId(cpu, 'de-ad-be-ef-01-02'), 0)
         mac = T.IHwInfoDevDetail_Cpu_V4_GetMacIdValue(cpu)
         self.assertTrue(repr(mac).startswith("<Swig Object of type 'unsigned char (*)[6]' at 0x"), repr(mac))
-        self.assertEqual([T.Eprom_get(mac, i) for i in range(6)], [0xDE, 0xAD, 0xBE, 0xEF, 0x01, 0x02])
-        T.Eprom_set(mac, 5, 0x99)
-        self.assertEqual(T.IHwInfoDevDetail_Cpu_V4_GetMacId(cpu), 'DE-AD-BE-EF-01-99')
-        mac2 = T.IHwInfoDevDetail_Cpu_V4_GetMacId2Value(cpu)
-        self.assertEqual(T.Eprom_get(mac2, 0), 0)
-        with self.assertRaises(ValueError) as caught:
-            T.delete_Eprom(mac)  # never freed: not a buffer of this module
-        self.assertEqual(str(caught.exception), 'not an Eprom buffer of this module')
+        self.assertEqual(T.IHwInfoDevDetail_Cpu_V4_GetMacId(cpu), 'DE-AD-BE-EF-01-02')
+        # Any other object, wrapped pointers of other types included: TypeError
+        # (the overloaded Read takes no plain value at all: NotImplementedError).
+        wrapped = [mac, T.IHwInfo_m_HwInfo_get(cpu), cpu, handles[0]]
+        calls = [('Eprom_get', lambda b: T.Eprom_get(b, 10 ** 8), 1),
+                 ('Eprom_set', lambda b: T.Eprom_set(b, 0, 1), 1),
+                 ('delete_Eprom', T.delete_Eprom, 1),
+                 ('IHwInfoTestDetail_Cpu_V4_Write', lambda b: T.IHwInfoTestDetail_Cpu_V4_Write(cpu, b), 2),
+                 ('IHwInfoDevDetail_Cpu_V4_Read', lambda b: T.IHwInfoDevDetail_Cpu_V4_Read(cpu, b), 2),
+                 ('IHwInfoRoot_Read', lambda b: T.IHwInfoRoot_Read(handles[0], b), 2)]
+        for name, call, argument in calls:
+            declared = 'void const *' if name.endswith('Read') else 'void *'
+            for value in wrapped + [5, 'text', object()]:
+                overload = name == 'IHwInfoDevDetail_Cpu_V4_Read' and value not in wrapped
+                with self.assertRaises(NotImplementedError if overload else TypeError) as caught:
+                    call(value)
+                if not overload:
+                    self.assertEqual(str(caught.exception), "in method '%s', argument %d of type '%s'" %
+                                     (name, argument, declared))
+        self.assertEqual(T.IHwInfoDevDetail_Cpu_V4_GetMacId(cpu), 'DE-AD-BE-EF-01-02')  # nothing written
+        # A deleted buffer: ValueError, for every function, a second delete included.
+        buf = T.new_Eprom(512)
+        T.delete_Eprom(buf)
+        for name, call, argument in calls:
+            declared = 'void const *' if name.endswith('Read') else 'void *'
+            with self.assertRaises(ValueError) as caught:
+                call(buf)
+            self.assertEqual(str(caught.exception), "in method '%s', argument %d of type '%s': the buffer was "
+                                                    "given to delete_Eprom" % (name, argument, declared))
 
     def test_null_and_failed_buffers(self):
         self.assertIsNone(T.new_Eprom(-1))
