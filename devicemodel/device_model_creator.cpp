@@ -23,7 +23,7 @@ bool DeviceModelCreator::CreateCustomerDeviceParameter(const char* generator, co
     if (!core_->Load(model_.data(), result)) return false;
     core_->ClearWorkingSets();
     core_->RunInitialCheckPass();
-    loaded_ = core_->CreateParameterDocument(generator, created);
+    loaded_ = core_->CreateParameterDocument(generator, created, &result);
   } catch (...) {
     loaded_ = false;
   }

@@ -14,6 +14,10 @@ inline constexpr const char kNoMenuTreeAfter[] = "'";
 inline constexpr const char kNoMenuRootBefore[] = "None attribute value '";
 inline constexpr const char kNoMenuRootAfter[] = "' in HMI menu tree found!";
 inline constexpr const char kParseError[] = "Any other parsing error";
+// Code 3 as well: the multiSets attribute makes the parameter file too large.
+inline constexpr const char kTooLargeBefore[] = "Parameter file of ";
+inline constexpr const char kTooLargeMiddle[] = " elements exceeds the limit of ";
+inline constexpr const char kTooLargeAfter[] = " elements with multiSets '";
 }  // namespace messages
 
 namespace trailer {

@@ -27,18 +27,25 @@ bool HasChildren(XmlNodeType type) {
   return type == XmlNodeType::Document || type == XmlNodeType::Element || type == XmlNodeType::Doctype;
 }
 
-XmlNodeRecord* NewNode(XmlNodeType type, XmlNodeRecord* parent) {
-  auto* node = static_cast<XmlNodeRecord*>(std::malloc(sizeof(XmlNodeRecord)));
+namespace {
+
+void* Take(size_t bytes, XmlPool* pool) { return pool ? pool->Allocate(bytes) : std::malloc(bytes); }
+
+}  // namespace
+
+XmlNodeRecord* NewNode(XmlNodeType type, XmlNodeRecord* parent, XmlPool* pool) {
+  auto* node = static_cast<XmlNodeRecord*>(Take(sizeof(XmlNodeRecord), pool));
   if (!node) return nullptr;
   new (node) XmlNodeRecord();
   node->type = type;
   node->parent = parent ? parent : node;
+  node->pooled = node->attributesPooled = node->childrenPooled = pool != nullptr;
   if (HasAttributes(type)) {
-    node->attributes = static_cast<XmlAttributeRecord**>(std::malloc(sizeof(XmlAttributeRecord*)));
+    node->attributes = static_cast<XmlAttributeRecord**>(Take(sizeof(XmlAttributeRecord*), pool));
     node->attributeCapacity = node->attributes ? 1 : 0;
   }
   if (HasChildren(type)) {
-    node->children = static_cast<XmlNodeRecord**>(std::malloc(sizeof(XmlNodeRecord*)));
+    node->children = static_cast<XmlNodeRecord**>(Take(sizeof(XmlNodeRecord*), pool));
     node->childCapacity = node->children ? 1 : 0;
   }
   return node;
@@ -47,24 +54,33 @@ XmlNodeRecord* NewNode(XmlNodeType type, XmlNodeRecord* parent) {
 namespace {
 
 // Grows an array of pointers; false (array unchanged) when memory runs out.
+// A pooled array is copied into the pool when one is given, else to the heap.
 template <typename T>
-bool Grow(T**& array, unsigned& capacity, unsigned growBy) {
+bool Grow(T**& array, unsigned& capacity, bool& pooled, unsigned growBy, XmlPool* pool) {
   unsigned step = growBy == 0 ? 1 : growBy;
   if (step < capacity) step = capacity;
   if (capacity > (1u << 30)) return false;
   unsigned wanted = capacity + step;
-  void* grown = std::realloc(array, sizeof(T*) * wanted);
+  void* grown;
+  if (pooled) {
+    grown = Take(sizeof(T*) * wanted, pool);
+    if (grown && capacity) std::memcpy(grown, array, sizeof(T*) * capacity);
+  } else {
+    grown = std::realloc(array, sizeof(T*) * wanted);
+  }
   if (!grown) return false;
   array = static_cast<T**>(grown);
   capacity = wanted;
+  pooled = pooled && pool;
   return true;
 }
 
 }  // namespace
 
-bool AppendChild(XmlNodeRecord* parent, XmlNodeRecord* child, unsigned growBy) {
+bool AppendChild(XmlNodeRecord* parent, XmlNodeRecord* child, unsigned growBy, XmlPool* pool) {
   if (!HasChildren(parent->type)) return false;
-  if (parent->childCount == parent->childCapacity && !Grow(parent->children, parent->childCapacity, growBy))
+  if (parent->childCount == parent->childCapacity &&
+      !Grow(parent->children, parent->childCapacity, parent->childrenPooled, growBy, pool))
     return false;
   parent->children[parent->childCount++] = child;
   child->parent = parent;
@@ -72,13 +88,14 @@ bool AppendChild(XmlNodeRecord* parent, XmlNodeRecord* child, unsigned growBy) {
 }
 
 XmlAttributeRecord* AppendAttribute(XmlNodeRecord* node, char* name, bool nameInText, char* value,
-                                    bool valueInText, unsigned growBy) {
+                                    bool valueInText, unsigned growBy, XmlPool* pool) {
   if (!HasAttributes(node->type)) return nullptr;
   if (node->attributeCount == node->attributeCapacity &&
-      !Grow(node->attributes, node->attributeCapacity, growBy))
+      !Grow(node->attributes, node->attributeCapacity, node->attributesPooled, growBy, pool))
     return nullptr;
-  auto* attribute = static_cast<XmlAttributeRecord*>(std::malloc(sizeof(XmlAttributeRecord)));
+  auto* attribute = static_cast<XmlAttributeRecord*>(Take(sizeof(XmlAttributeRecord), pool));
   if (!attribute) return nullptr;
+  attribute->pooled = pool != nullptr;
   attribute->name = name;
   attribute->nameInText = nameInText;
   attribute->value = value;
@@ -91,18 +108,18 @@ void FreeAttribute(XmlAttributeRecord* attribute) {
   if (!attribute) return;
   if (!attribute->nameInText) std::free(attribute->name);
   if (!attribute->valueInText) std::free(attribute->value);
-  std::free(attribute);
+  if (!attribute->pooled) std::free(attribute);
 }
 
 namespace {
 
 void FreeOne(XmlNodeRecord* node) {
   for (unsigned i = 0; i < node->attributeCount; ++i) FreeAttribute(node->attributes[i]);
-  std::free(node->attributes);
-  std::free(node->children);
+  if (!node->attributesPooled) std::free(node->attributes);
+  if (!node->childrenPooled) std::free(node->children);
   if (!node->nameInText) std::free(node->name);
   if (!node->valueInText) std::free(node->value);
-  std::free(node);
+  if (!node->pooled) std::free(node);
 }
 
 }  // namespace
@@ -143,3 +160,28 @@ bool AssignString(char*& slot, bool& inText, const char* text) {
 }
 
 }  // namespace xmlrecord
+
+void* XmlPool::Allocate(size_t bytes) {
+  constexpr size_t kAlign = alignof(void*);
+  bytes = (bytes + kAlign - 1) & ~(kAlign - 1);
+  if (static_cast<size_t>(end_ - next_) < bytes) {
+    // Blocks grow with the pool (64 KiB up to 4 MiB), so a small document
+    // takes little and a large one few blocks.
+    size_t size = blocks_.empty() ? (64u << 10) : (4u << 20);
+    if (size < bytes) size = bytes;
+    char* block = static_cast<char*>(std::malloc(size));
+    if (!block) return nullptr;
+    blocks_.push_back(block);
+    next_ = block;
+    end_ = block + size;
+  }
+  void* memory = next_;
+  next_ += bytes;
+  return memory;
+}
+
+void XmlPool::Release() {
+  for (char* block : blocks_) std::free(block);
+  blocks_.clear();
+  next_ = end_ = nullptr;
+}
