@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 namespace xmlrecord {
@@ -161,17 +162,59 @@ bool AssignString(char*& slot, bool& inText, const char* text) {
 
 }  // namespace xmlrecord
 
+namespace {
+
+constexpr size_t kFirstBlockBytes = 64u << 10;
+constexpr size_t kBlockBytes = 4u << 20;
+// Released full-size blocks kept for the next parse (at most 128 MiB): handing
+// memory back to the system and faulting it in again page by page would cost
+// more than the parse itself.
+constexpr size_t kCachedBlocks = 32;
+
+std::mutex cacheMutex;
+std::vector<char*>& BlockCache() {
+  static std::vector<char*>* cache = new std::vector<char*>();  // lives as long as the process
+  return *cache;
+}
+
+char* TakeBlock(size_t size) {
+  if (size == kBlockBytes) {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    std::vector<char*>& cache = BlockCache();
+    if (!cache.empty()) {
+      char* block = cache.back();
+      cache.pop_back();
+      return block;
+    }
+  }
+  return static_cast<char*>(std::malloc(size));
+}
+
+void GiveBlock(char* block, size_t size) {
+  if (size == kBlockBytes) {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    std::vector<char*>& cache = BlockCache();
+    if (cache.size() < kCachedBlocks) {
+      cache.push_back(block);
+      return;
+    }
+  }
+  std::free(block);
+}
+
+}  // namespace
+
 void* XmlPool::Allocate(size_t bytes) {
   constexpr size_t kAlign = alignof(void*);
   bytes = (bytes + kAlign - 1) & ~(kAlign - 1);
   if (static_cast<size_t>(end_ - next_) < bytes) {
-    // Blocks grow with the pool (64 KiB up to 4 MiB), so a small document
-    // takes little and a large one few blocks.
-    size_t size = blocks_.empty() ? (64u << 10) : (4u << 20);
+    // A small first block, then full-size ones: a small document takes
+    // little and a large one few blocks.
+    size_t size = blocks_.empty() ? kFirstBlockBytes : kBlockBytes;
     if (size < bytes) size = bytes;
-    char* block = static_cast<char*>(std::malloc(size));
+    char* block = TakeBlock(size);
     if (!block) return nullptr;
-    blocks_.push_back(block);
+    blocks_.push_back({block, size});
     next_ = block;
     end_ = block + size;
   }
@@ -181,7 +224,7 @@ void* XmlPool::Allocate(size_t bytes) {
 }
 
 void XmlPool::Release() {
-  for (char* block : blocks_) std::free(block);
+  for (const Block& block : blocks_) GiveBlock(block.start, block.size);
   blocks_.clear();
   next_ = end_ = nullptr;
 }

@@ -63,7 +63,11 @@ class XmlPool {
   void Release();
 
  private:
-  std::vector<char*> blocks_;
+  struct Block {
+    char* start;
+    size_t size;
+  };
+  std::vector<Block> blocks_;
   char* next_ = nullptr;
   char* end_ = nullptr;
 };
