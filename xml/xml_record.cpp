@@ -171,15 +171,20 @@ constexpr size_t kBlockBytes = 4u << 20;
 // more than the parse itself.
 constexpr size_t kCachedBlocks = 32;
 
-std::mutex cacheMutex;
+// Both live as long as the process: a document destroyed during exit may
+// still give its blocks back.
+std::mutex& CacheMutex() {
+  static std::mutex* mutex = new std::mutex();
+  return *mutex;
+}
 std::vector<char*>& BlockCache() {
-  static std::vector<char*>* cache = new std::vector<char*>();  // lives as long as the process
+  static std::vector<char*>* cache = new std::vector<char*>();
   return *cache;
 }
 
 char* TakeBlock(size_t size) {
   if (size == kBlockBytes) {
-    std::lock_guard<std::mutex> lock(cacheMutex);
+    std::lock_guard<std::mutex> lock(CacheMutex());
     std::vector<char*>& cache = BlockCache();
     if (!cache.empty()) {
       char* block = cache.back();
@@ -192,7 +197,7 @@ char* TakeBlock(size_t size) {
 
 void GiveBlock(char* block, size_t size) {
   if (size == kBlockBytes) {
-    std::lock_guard<std::mutex> lock(cacheMutex);
+    std::lock_guard<std::mutex> lock(CacheMutex());
     std::vector<char*>& cache = BlockCache();
     if (cache.size() < kCachedBlocks) {
       cache.push_back(block);
