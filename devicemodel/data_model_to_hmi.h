@@ -112,8 +112,10 @@ class CDataModelToHMI {
   bool ViewInUse(const std::string& viewPath);
   void ModelAttributesChanged() { viewInUse_.clear(); }
 
-  // The parameter document: declaration and `root` with its header.
-  bool CreateParameterDocument(const char* generator, const char* created);
+  // The parameter document: declaration and `root` with its header, then the
+  // parameter sets. A document that would exceed kMaxParameterElements is
+  // not built: false, with code 3 and its message in result when given.
+  bool CreateParameterDocument(const char* generator, const char* created, LoadResult* result = nullptr);
   // Finishes the parameter document (implausible values, stamps, trailer)
   // and answers it as text.
   std::string WriteCustomerAllParameter(const char* changedby, const char* changed);

@@ -171,11 +171,43 @@ void CDataModelToParameter::CopyAndAddValueAndSetNumberToDestinationNode(XmlNode
   }
 }
 
+namespace {
+
+bool IsFirstSet(XmlNode element) {
+  const char* setNo = element.Attribute(vocab::kSetNo).ValueChars();
+  return setNo && std::strcmp(setNo, vocab::kSetNumberFirst) == 0;
+}
+
+}  // namespace
+
+int CDataModelToParameter::SetCount() const {
+  return multiSetCount_ < kMaxMultiSets ? multiSetCount_ : kMaxMultiSets;
+}
+
+uint64_t CDataModelToParameter::ElementCountAfterSetNumberPass(XmlNode top) const {
+  if (top.Type() != XmlNodeType::Element) return 0;
+  const uint64_t copies = SetCount() >= 2 ? static_cast<uint64_t>(SetCount() - 1) : 0;
+  // firstSets[d]: elements with setNo "1" at or above the element entered at depth d.
+  std::vector<uint64_t> firstSets{IsFirstSet(top) ? 1u : 0u};
+  uint64_t total = 1 + copies * firstSets[0];
+  XmlVisitDescendants(top, [&](XmlNode node, int depth) {
+    firstSets.resize(static_cast<size_t>(depth));
+    uint64_t above = firstSets.back();
+    if (node.Type() == XmlNodeType::Element) {
+      above += IsFirstSet(node) ? 1 : 0;
+      const uint64_t added = 1 + copies * above;  // at most 1 + 999 * depth: no overflow
+      total = total > UINT64_MAX - added ? UINT64_MAX : total + added;
+    }
+    firstSets.push_back(above);
+    return true;
+  });
+  return total;
+}
+
 void CDataModelToParameter::Replicate(XmlNode element) {
-  XmlAttribute setNo = element.Attribute(vocab::kSetNo);
-  if (!setNo.ValueChars() || std::strcmp(setNo.ValueChars(), vocab::kSetNumberFirst) != 0) return;
+  if (!IsFirstSet(element)) return;
   XmlNode parent = element.Parent();
-  const int count = multiSetCount_ < kMaxMultiSets ? multiSetCount_ : kMaxMultiSets;
+  const int count = SetCount();
   for (int set = 2; set <= count && !parent.IsNull(); ++set) AppendDeepCopy(parent, element, std::to_string(set));
 }
 

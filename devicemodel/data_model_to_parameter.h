@@ -5,6 +5,7 @@
 // no model depth can exhaust the call stack.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "xml/xml_document.h"
@@ -42,6 +43,11 @@ class CDataModelToParameter : public XmlWalker {
   // Replicates every element whose setNo is "1" for the sets 2 .. count,
   // appending the copies after the last sibling, in set order.
   void SetNumberPass(XmlNode top);
+  // The number of elements at and below top once SetNumberPass has run over
+  // it, counted without copying: an element is copied once per set for each
+  // element at or above it whose setNo is "1" (copies are renumbered, so they
+  // are never copied again). Saturates instead of overflowing.
+  uint64_t ElementCountAfterSetNumberPass(XmlNode top) const;
 
   XmlNode Root() const { return root_; }
 
@@ -49,6 +55,7 @@ class CDataModelToParameter : public XmlWalker {
   XmlNode SectionElement() const;
   XmlNode Destination(XmlNode parameterSet) const;
   void Replicate(XmlNode element);
+  int SetCount() const;  // the multi-set count, at most kMaxMultiSets
 
   XmlDocument& destination_;
   XmlNode root_;
@@ -59,3 +66,7 @@ class CDataModelToParameter : public XmlWalker {
 // parameter sets, and a count read from a damaged model must not make the
 // writer copy a parameter set billions of times.
 constexpr int kMaxMultiSets = 1000;
+// The most elements a parameter document may hold after the set-number pass
+// (a real relay's is a few hundred thousand); a model that would exceed it is
+// refused before anything is copied, rather than growing toward all memory.
+constexpr uint64_t kMaxParameterElements = 2000000;

@@ -26,7 +26,9 @@ bool DeviceModelCreator::CreateCustomerDeviceParameter(const char* generator, co
     if (!accepted) return false;
     core_->ClearWorkingSets();
     core_->RunInitialCheckPass();
-    loaded_ = core_->CreateParameterDocument(generator, created);
+    loaded_ = core_->CreateParameterDocument(generator, created, &result);
+    // A parameter document refused for its size says so in the same result.
+    if (!loaded_) loadResult_ = {result.code, result.message};
   } catch (...) {
     loaded_ = false;
   }

@@ -16,6 +16,10 @@ inline constexpr const char kNoMenuRootAfter[] = "' in HMI menu tree found!";
 inline constexpr const char kParseError[] = "Any other parsing error";
 // Code 1 when the crypto library cannot compute MD5; its own reason follows.
 inline constexpr const char kDigestUnavailable[] = "MD5 checksum not available from the crypto library: ";
+// Code 3 as well: the multiSets attribute makes the parameter file too large.
+inline constexpr const char kTooLargeBefore[] = "Parameter file of ";
+inline constexpr const char kTooLargeMiddle[] = " elements exceeds the limit of ";
+inline constexpr const char kTooLargeAfter[] = " elements with multiSets '";
 }  // namespace messages
 
 namespace trailer {

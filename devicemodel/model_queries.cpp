@@ -95,27 +95,25 @@ ModelQueries::ModelQueries(XmlNode rootElement, XmlNode textDocument)
     : root_(rootElement), textDocument_(textDocument), rootPath_(rootElement.Path()) {
   if (root_.IsNull()) return;
   // Pre-order walk of the whole document: the first node met for a path is
-  // the one the path search answers. lengths[d] is the length of the path of
-  // the node entered at depth d; -1 marks a subtree below a nameless node,
-  // which no path reaches.
+  // the one the path search answers. ids[d] is the path id of the node
+  // entered at depth d; kNone marks a subtree below a nameless node, which
+  // no path reaches.
   XmlNode top = root_;
   top.MoveToRoot();
-  std::string path;
-  std::vector<long> lengths{0};
+  std::vector<XmlPathIndex::Id> ids{XmlPathIndex::kTop};
+  firstByPath_.assign(1, top.Record());
   XmlVisitDescendants(top, [&](XmlNode node, int depth) {
-    lengths.resize(static_cast<size_t>(depth));
-    long parent = lengths.back();
-    if (parent < 0 || !node.NameChars()) {
-      lengths.push_back(-1);
+    ids.resize(static_cast<size_t>(depth));
+    const XmlPathIndex::Id parent = ids.back();
+    if (parent == XmlPathIndex::kNone || !node.NameChars()) {
+      ids.push_back(XmlPathIndex::kNone);
       return true;
     }
-    path.resize(static_cast<size_t>(parent));
-    path += '/';
-    path += node.NameChars();
-    byPath_.emplace(path, node.Record());
+    const XmlPathIndex::Id id = paths_.Intern(parent, node.NameChars());
+    if (id == firstByPath_.size()) firstByPath_.push_back(node.Record());
     XmlAttribute entryRef = node.Attribute(vocab::kEntryRef);
     if (entryRef.ValueChars()) byEntryRef_.emplace(entryRef.ValueChars(), node.Record());
-    lengths.push_back(static_cast<long>(path.size()));
+    ids.push_back(id);
     return true;
   });
   firstMapping_ = FirstElement(top, [](XmlNode node) { return HasType(node, vocab::kMapping); });
@@ -140,8 +138,8 @@ XmlNode ModelQueries::Find(const std::string& path) const {
   size_t end = path.find_last_not_of('/');
   const std::string trimmed = end == std::string::npos ? path : path.substr(0, end + 1);
   if (IsPlainPath(trimmed)) {
-    auto found = byPath_.find(trimmed);
-    return found == byPath_.end() ? XmlNode() : XmlNode(found->second);
+    const XmlPathIndex::Id id = paths_.FindPath(trimmed);
+    return id == XmlPathIndex::kNone ? XmlNode() : XmlNode(firstByPath_[id]);
   }
   return root_.FindByPath(path.c_str(), "/");
 }

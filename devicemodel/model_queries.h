@@ -1,14 +1,17 @@
 // The shared predicates and lookups over a loaded device model: attribute
 // tests, sections, reference resolution, in-use flags, view use, mappings and
-// text lookup. ModelQueries indexes every element path once, so the lookups
-// that run per parameter cost a hash probe instead of a walk of the model.
+// text lookup. ModelQueries indexes every element path once (interned, so the
+// index stays linear in the model's size whatever its depth), and the
+// lookups that run per parameter cost a probe per name instead of a walk.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "xml/xml_document.h"
+#include "xml/xml_path_index.h"
 
 namespace model {
 
@@ -65,7 +68,8 @@ class ModelQueries {
   XmlNode root_;
   XmlNode textDocument_;
   std::string rootPath_;
-  std::unordered_map<std::string, XmlNodeRecord*> byPath_;
+  XmlPathIndex paths_;
+  std::vector<XmlNodeRecord*> firstByPath_;  // by path id: the first node in document order
   std::unordered_map<std::string, XmlNodeRecord*> byEntryRef_;
   XmlNode firstMapping_;  // the first element of type "mapping"; its siblings follow
 };

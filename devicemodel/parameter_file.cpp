@@ -1,11 +1,13 @@
 // The parameter document's life in the engine: built by CDataModelToParameter
-// when the model is loaded, finished on every write (implausible values,
-// change stamps, checksum trailer) and answered as text.
+// when the model is loaded (refused when the parameter sets would make it
+// larger than kMaxParameterElements), finished on every write (implausible
+// values, change stamps, checksum trailer) and answered as text.
 #include <string>
 
 #include "devicemodel/checksum.h"
 #include "devicemodel/data_model_to_hmi.h"
 #include "devicemodel/data_model_to_parameter.h"
+#include "devicemodel/messages.h"
 #include "devicemodel/vocabulary.h"
 #include "xml/xml_writer.h"
 
@@ -21,7 +23,7 @@ XmlNode ParameterRoot(XmlDocument& document) {
 
 }  // namespace
 
-bool CDataModelToHMI::CreateParameterDocument(const char* generator, const char* created) {
+bool CDataModelToHMI::CreateParameterDocument(const char* generator, const char* created, LoadResult* result) {
   if (!Loaded() || !generator || !created) return false;
   parameters_.Parse(nullptr);  // a fresh, empty document
   instances_.Clear();
@@ -31,6 +33,17 @@ bool CDataModelToHMI::CreateParameterDocument(const char* generator, const char*
                                    generator,             created,        header_.handoff};
   CDataModelToParameter builder(parameters_, multiSetCount_, header);
   queries_->RootElement().Traverse(builder);
+  const uint64_t elements = builder.ElementCountAfterSetNumberPass(builder.Root());
+  if (elements > kMaxParameterElements) {
+    parameters_.Parse(nullptr);
+    if (result) {
+      result->code = kLoadMissingMainAttributes;
+      result->message = std::string(messages::kInvalidModel) + messages::kTooLargeBefore + std::to_string(elements) +
+                        messages::kTooLargeMiddle + std::to_string(kMaxParameterElements) +
+                        messages::kTooLargeAfter + header_.multiSets + "'";
+    }
+    return false;
+  }
   builder.SetNumberPass(builder.Root());
   instances_.Build(parameters_.Root());
   return true;

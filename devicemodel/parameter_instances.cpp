@@ -1,40 +1,38 @@
 // Instance index over the parameter document, built with one walk that
-// carries the path of each depth, and the value element accessors.
+// carries the path id of each depth, and the value element accessors.
 #include "devicemodel/parameter_instances.h"
 
 #include "devicemodel/vocabulary.h"
 #include "xml/xml_walker.h"
 
-namespace {
-
-std::string WithoutTrailingSlash(const std::string& path) {
-  size_t end = path.find_last_not_of('/');
-  return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+void ParameterInstances::Clear() {
+  paths_.Clear();
+  instances_.clear();
 }
 
-}  // namespace
-
 void ParameterInstances::Build(XmlNode top) {
-  byPath_.clear();
-  std::vector<size_t> lengths{0};
-  std::string path;
+  Clear();
+  instances_.resize(1);
+  std::vector<XmlPathIndex::Id> ids{XmlPathIndex::kTop};
   XmlVisitDescendants(top, [&](XmlNode node, int depth) {
-    lengths.resize(static_cast<size_t>(depth));
-    path.resize(lengths.back());
+    ids.resize(static_cast<size_t>(depth));
+    XmlPathIndex::Id id = ids.back();
     if (node.Type() == XmlNodeType::Element && node.NameChars()) {
-      path += '/';
-      path += node.NameChars();
-      byPath_[path].push_back(node);
+      id = paths_.Intern(id, node.NameChars());
+      if (id == instances_.size()) instances_.emplace_back();
+      instances_[id].push_back(node);
     }
-    lengths.push_back(path.size());
+    ids.push_back(id);
     return true;
   });
 }
 
 const std::vector<XmlNode>& ParameterInstances::Find(const std::string& path) const {
   static const std::vector<XmlNode> kNone;
-  auto found = byPath_.find(WithoutTrailingSlash(path));
-  return found == byPath_.end() ? kNone : found->second;
+  const size_t end = path.find_last_not_of('/');
+  if (end == std::string::npos || instances_.empty()) return kNone;
+  const XmlPathIndex::Id id = paths_.FindPath(std::string_view(path).substr(0, end + 1));
+  return id == XmlPathIndex::kNone ? kNone : instances_[id];
 }
 
 XmlNode ParameterInstances::InSet(const std::string& path, const std::string& setNumber) const {

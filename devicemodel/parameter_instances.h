@@ -2,20 +2,21 @@
 // instances (one per parameter set, in document order), the set number of an
 // instance, and the value text of a value element. The index is built once
 // after the document; values change later, the element structure does not.
+// Paths are interned, so the index is linear in the document's size.
 #pragma once
 
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "xml/xml_node.h"
+#include "xml/xml_path_index.h"
 
 class ParameterInstances {
  public:
   // Indexes every element below the document record top.
   void Build(XmlNode top);
-  void Clear() { byPath_.clear(); }
-  bool Empty() const { return byPath_.empty(); }
+  void Clear();
+  bool Empty() const { return instances_.size() <= 1; }
 
   // The instances of a path (a trailing "/" is ignored), in document order;
   // empty when the path names no element. Paths compare literally.
@@ -26,7 +27,8 @@ class ParameterInstances {
   XmlNode InSet(const std::string& path, const std::string& setNumber) const;
 
  private:
-  std::unordered_map<std::string, std::vector<XmlNode>> byPath_;
+  XmlPathIndex paths_;
+  std::vector<std::vector<XmlNode>> instances_;  // by path id
 };
 
 // The setNo of the nearest element at or above node; "0" when none has one.

@@ -13,6 +13,7 @@ XmlDocument::~XmlDocument() {
 
 void XmlDocument::Reset() {
   if (ownsTree_ && root_) xmlrecord::FreeTree(root_);
+  pool_.Release();
   root_ = xmlrecord::NewNode(XmlNodeType::Document, nullptr);
   ownsTree_ = true;
 }
@@ -22,7 +23,7 @@ char* XmlDocument::Parse(char* text, uint32_t flags) {
   if (flags != xmlflags::kKeepStored) flags_ = flags;
   parsedWhole_ = true;
   if (!text || !root_) return text;
-  return XmlParseInto(root_, text, flags_, growBy_, parsedWhole_);
+  return XmlParseInto(root_, text, flags_, growBy_, &pool_, parsedWhole_);
 }
 
 char* XmlDocument::ParseCopy(std::string_view text, uint32_t flags) {

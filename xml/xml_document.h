@@ -1,6 +1,8 @@
 // XmlDocument: owns one tree of node records and parses text into it in
 // place (terminators written into the caller's text, names and values
-// pointing into it). Each Parse replaces the whole tree.
+// pointing into it). Each Parse replaces the whole tree. Parsed records live
+// in the document's pool: a node removed from a parsed tree lives no longer
+// than its document.
 #pragma once
 
 #include <cstdint>
@@ -42,11 +44,13 @@ class XmlDocument {
   unsigned growBy_ = xmltext::kGrowBy;
   bool ownsTree_ = true;
   std::unique_ptr<char[]> textBuffer_;
+  XmlPool pool_;  // the parsed records; released after the tree is freed
   uint32_t flags_ = xmlflags::kDefault;
   bool parsedWhole_ = true;
 };
 
 // The in-place parser behind XmlDocument::Parse. Builds under root (a
-// document record) and answers where it stopped; whole tells whether the
-// text was read to its end with nothing left open.
-char* XmlParseInto(XmlNodeRecord* root, char* text, uint32_t flags, unsigned growBy, bool& whole);
+// document record), taking records and arrays from pool, and answers where
+// it stopped; whole tells whether the text was read to its end with nothing
+// left open.
+char* XmlParseInto(XmlNodeRecord* root, char* text, uint32_t flags, unsigned growBy, XmlPool* pool, bool& whole);

@@ -14,9 +14,9 @@ bool StartsWith(const char* p, const char* prefix) { return std::strncmp(p, pref
 
 class Parser {
  public:
-  Parser(XmlNodeRecord* root, char* text, uint32_t flags, unsigned growBy)
+  Parser(XmlNodeRecord* root, char* text, uint32_t flags, unsigned growBy, XmlPool* pool)
       : root_(root), parent_(root), text_(text), end_(text + std::strlen(text)), flags_(flags),
-        growBy_(growBy) {}
+        growBy_(growBy), pool_(pool) {}
 
   char* Run(bool& whole);
 
@@ -54,6 +54,7 @@ class Parser {
   char* end_;
   uint32_t flags_;
   unsigned growBy_;
+  XmlPool* pool_;
   char* stop_ = nullptr;
 };
 
@@ -73,9 +74,9 @@ char* Parser::Run(bool& whole) {
 }
 
 XmlNodeRecord* Parser::AddNode(XmlNodeRecord* parent, XmlNodeType type) {
-  XmlNodeRecord* node = xmlrecord::NewNode(type, parent);
+  XmlNodeRecord* node = xmlrecord::NewNode(type, parent, pool_);
   if (!node) return nullptr;
-  if (!xmlrecord::AppendChild(parent, node, growBy_)) {
+  if (!xmlrecord::AppendChild(parent, node, growBy_, pool_)) {
     xmlrecord::FreeTree(node);
     return nullptr;
   }
@@ -156,7 +157,7 @@ char* Parser::ParseAttributes(XmlNodeRecord* node, char* nameEnd, bool pi) {
         p = close + 1;
         c = *p;
       }
-      xmlrecord::AppendAttribute(node, name, true, value, true, growBy_);
+      xmlrecord::AppendAttribute(node, name, true, value, true, growBy_, pool_);
       continue;
     }
     if (pi) {
@@ -315,7 +316,7 @@ char* Parser::ParseDoctype(char* lt, char* body) {
       char* close = Find(p + 1, c);
       if (!close) return Stop(p);
       *close = '\0';
-      xmlrecord::AppendAttribute(node, nullptr, true, p + 1, true, growBy_);
+      xmlrecord::AppendAttribute(node, nullptr, true, p + 1, true, growBy_, pool_);
       p = close + 1;
       c = *p;
     } else if (c == '[') {
@@ -336,7 +337,7 @@ char* Parser::ParseDoctype(char* lt, char* body) {
       char* word = p;
       while (c != '\0' && c != '>' && c != '[' && c != '"' && c != '\'' && !XmlIsSpace(c)) c = *++p;
       *p = '\0';
-      xmlrecord::AppendAttribute(node, word, true, nullptr, true, growBy_);
+      xmlrecord::AppendAttribute(node, word, true, nullptr, true, growBy_, pool_);
     }
   }
 }
@@ -392,7 +393,7 @@ void Parser::ParseDeclarations(XmlNodeRecord* doctype, char* p, char* to) {
 
 }  // namespace
 
-char* XmlParseInto(XmlNodeRecord* root, char* text, uint32_t flags, unsigned growBy, bool& whole) {
-  Parser parser(root, text, flags, growBy);
+char* XmlParseInto(XmlNodeRecord* root, char* text, uint32_t flags, unsigned growBy, XmlPool* pool, bool& whole) {
+  Parser parser(root, text, flags, growBy, pool);
   return parser.Run(whole);
 }

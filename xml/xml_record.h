@@ -1,9 +1,12 @@
 // The node and attribute records of an XML tree and the few primitives that
 // create, grow and free them. A string whose in-text flag is false is a heap
 // copy owned by its record; strings inside the parsed text are never freed.
+// Records and arrays the parser makes come from its document's pool (their
+// pooled flags set): they are never freed one by one but die with the pool.
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 enum class XmlNodeType : int {
   None = 0,
@@ -24,6 +27,7 @@ enum class XmlNodeType : int {
 struct XmlAttributeRecord {
   char* name = nullptr;
   bool nameInText = false;
+  bool pooled = false;  // the record itself lives in a pool
   char* value = nullptr;
   bool valueInText = false;
 };
@@ -32,6 +36,9 @@ struct XmlNodeRecord {
   XmlNodeRecord* parent = nullptr;  // the document record points to itself
   char* name = nullptr;
   bool nameInText = false;
+  bool pooled = false;             // the record lives in a pool
+  bool attributesPooled = false;   // so does its attribute array
+  bool childrenPooled = false;     // and its child array
   XmlNodeType type = XmlNodeType::None;
   unsigned attributeCount = 0;
   unsigned attributeCapacity = 0;
@@ -43,6 +50,28 @@ struct XmlNodeRecord {
   bool valueInText = false;
 };
 
+// A bump allocator: blocks are taken from the heap, handed out in order and
+// given back all together, so a parse costs no allocation per record.
+class XmlPool {
+ public:
+  XmlPool() = default;
+  ~XmlPool() { Release(); }
+  XmlPool(const XmlPool&) = delete;
+  XmlPool& operator=(const XmlPool&) = delete;
+  // Pointer-aligned memory, or null when memory runs out.
+  void* Allocate(size_t bytes);
+  void Release();
+
+ private:
+  struct Block {
+    char* start;
+    size_t size;
+  };
+  std::vector<Block> blocks_;
+  char* next_ = nullptr;
+  char* end_ = nullptr;
+};
+
 namespace xmlrecord {
 
 // Which kinds carry an attribute array and a child array.
@@ -50,14 +79,15 @@ bool HasAttributes(XmlNodeType type);
 bool HasChildren(XmlNodeType type);
 
 // A new record of the given kind with arrays of capacity 1 where the kind has
-// them; null when memory runs out.
-XmlNodeRecord* NewNode(XmlNodeType type, XmlNodeRecord* parent);
+// them, taken from pool when one is given; null when memory runs out.
+XmlNodeRecord* NewNode(XmlNodeType type, XmlNodeRecord* parent, XmlPool* pool = nullptr);
 
 // Appends to the arrays, enlarging them by at least growBy slots (and never
-// less than doubling, so long runs stay linear). False when memory runs out.
-bool AppendChild(XmlNodeRecord* parent, XmlNodeRecord* child, unsigned growBy);
+// less than doubling, so long runs stay linear). An array enlarged without a
+// pool moves to the heap. False when memory runs out.
+bool AppendChild(XmlNodeRecord* parent, XmlNodeRecord* child, unsigned growBy, XmlPool* pool = nullptr);
 XmlAttributeRecord* AppendAttribute(XmlNodeRecord* node, char* name, bool nameInText, char* value,
-                                    bool valueInText, unsigned growBy);
+                                    bool valueInText, unsigned growBy, XmlPool* pool = nullptr);
 
 // Frees a whole subtree without recursion: it repeatedly descends to the last
 // child, frees leaves and climbs back through the parent pointers.
