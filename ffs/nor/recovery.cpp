@@ -49,14 +49,18 @@ bool ReadCleanMark(Volume& v) {
   return true;
 }
 
+// A commit cut short leaves its clusters written from the cursor upwards.
+// The area goes on behind the last written cluster of its sector (none when
+// that is the sector's last): dropping the whole area would leave a nearly
+// full volume without any room for its next checkpoint.
 bool CheckCheckpointArea(Volume& v, bool& repaired) {
   if (v.cursor == kNone32) return true;
   const uint32_t last = v.geo.LastCluster(v.geo.SectorOf(v.cursor));
-  for (uint32_t c = v.cursor; c <= last; ++c) {
+  for (uint32_t c = last + 1; c-- > v.cursor;) {
     bool erased;
     if (!v.IsClusterErased(c, erased)) return false;
     if (!erased) {
-      v.cursor = kNone32;  // the next commit takes a new area
+      v.cursor = c == last ? kNone32 : c + 1;
       repaired = true;
       return true;
     }
