@@ -61,15 +61,23 @@ std::intptr_t DeviceRegistrationModule(int command, const char*, void*, int, int
 void SetCurrentDevice(RamNorDevice* device) { g_currentDevice = device; }
 RamNorDevice* CurrentDevice() { return g_currentDevice; }
 
-FlashVolumes::~FlashVolumes() {
-  if (volumeName_.empty() || !device_) return;
-  const bool removed = ffs_remove_volume(volumeName_.c_str()) == 0 || ffs_errno() == FFS_ENOENT;
+FlashVolumes::~FlashVolumes() { Close(); }
+
+int FlashVolumes::Close() {
+  if (closed_ || volumeName_.empty() || !device_) return 0;
+  closed_ = true;
+  mounted_ = false;
+  ffs_set_errno(0);
+  int error = 0;
+  if (ffs_remove_volume(volumeName_.c_str()) != 0 && ffs_errno() != FFS_ENOENT)
+    error = ffs_errno() != 0 ? ffs_errno() : FFS_EIO;
   if (g_currentDevice == device_.get()) g_currentDevice = nullptr;
-  if (!removed || ffs_find_volume(volumeName_.c_str()) != nullptr) {
+  if (ffs_find_volume(volumeName_.c_str()) != nullptr) {
     // A volume still refers to the device: it must live until the process ends.
     device_.release();
     image_.release();
   }
+  return error;
 }
 
 bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {

@@ -31,8 +31,7 @@ RamNorDevice* CurrentDevice();
 class FlashVolumes {
  public:
   FlashVolumes() = default;
-  // Removes the volume by name (which unmounts it). Image and device are
-  // released only once no volume refers to them any more.
+  // Closes the volumes when Close was not called; its result is lost there.
   ~FlashVolumes();
   FlashVolumes(const FlashVolumes&) = delete;
   FlashVolumes& operator=(const FlashVolumes&) = delete;
@@ -48,6 +47,12 @@ class FlashVolumes {
   // Maps the image, builds the device, starts the file system and mounts the
   // volume (formatting first when formatIfNeeded and the image does not mount).
   bool CreateFlashVolumes(bool formatIfNeeded);
+  // Removes the volume by name, which unmounts it with its final commit.
+  // Answers 0, or the file system's error number when that commit (or the
+  // removal) failed: the image then lacks what the run stored since the last
+  // checkpoint. Image and device are released only once no volume refers to
+  // them any more. Later calls answer 0.
+  int Close();
 
   const std::string& VolumeName() const { return volumeName_; }
   const std::string& VolumeFileName() const { return imageFileName_; }
@@ -68,6 +73,7 @@ class FlashVolumes {
   std::unique_ptr<RamNorDevice> device_;
   std::unique_ptr<MappedImageFile> image_;
   bool mounted_ = false;
+  bool closed_ = false;
 };
 
 }  // namespace vorel

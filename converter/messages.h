@@ -68,6 +68,30 @@ inline constexpr char kDestinationLabel[] = "destination: ";
 inline constexpr char kSkippedHostEntry[] = "  Skipped (not a regular file or directory): ";
 inline constexpr char kUnsafeVolumeName[] = "  Unsafe name in image skipped: ";
 
+// The volume's final commit (when FlashVolumes closes) failed; %s is the
+// plain text of the file system's error number (FsErrorText).
+inline constexpr char kCheckpointNotWritten[] = "  Could not write the volume's checkpoint: %s\n";
+
+// Plain texts of the file system's error numbers.
+inline constexpr char kFsErrorNotPermitted[] = "operation not permitted";
+inline constexpr char kFsErrorNoEntry[] = "no such file or directory";
+inline constexpr char kFsErrorIo[] = "input/output error";
+inline constexpr char kFsErrorNoDevice[] = "no such device";
+inline constexpr char kFsErrorBadDescriptor[] = "bad file descriptor";
+inline constexpr char kFsErrorNoMemory[] = "out of memory";
+inline constexpr char kFsErrorAccess[] = "permission denied";
+inline constexpr char kFsErrorBusy[] = "busy";
+inline constexpr char kFsErrorExists[] = "already exists";
+inline constexpr char kFsErrorNotDirectory[] = "not a directory";
+inline constexpr char kFsErrorIsDirectory[] = "is a directory";
+inline constexpr char kFsErrorInvalid[] = "invalid argument";
+inline constexpr char kFsErrorTooManyOpen[] = "too many open files";
+inline constexpr char kFsErrorVolumeFull[] = "volume full";
+inline constexpr char kFsErrorReadOnly[] = "read-only volume";
+inline constexpr char kFsErrorRange[] = "result out of range";
+inline constexpr char kFsErrorNameTooLong[] = "name too long";
+inline constexpr char kFsErrorUnknown[] = "unknown error";
+
 // Final messages by result code.
 inline constexpr char kSuccess[] = "-- VoRel -- Task executed successfully\n\n";
 inline constexpr char kDataTooLarge[] = "-- VoRel -- ERROR: Data too largely \n\n";

@@ -1,5 +1,6 @@
 // Both directions of a vorel run. Every check prints its message and ends the
-// run with exit code -1; the FlashVolumes object is destroyed on every path.
+// run with exit code -1; the FlashVolumes object is closed on every path, and
+// after a copy before the final message, so that a failed final commit fails the run.
 #include "converter/run_flow.h"
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "converter/command_line.h"
 #include "converter/flash_volumes.h"
+#include "converter/fs_error_text.h"
 #include "converter/host_fs.h"
 #include "converter/messages.h"
 #include "converter/tree_copy.h"
@@ -64,6 +66,18 @@ std::optional<Paths> PrepareFtp(const RunSettings& s, FlashVolumes& volumes) {
   return p;
 }
 
+// The final commit comes before the final message: a run whose last commit
+// failed reports that, and never success, for an image that lacks the
+// changes since its last checkpoint.
+int FinishRun(FlashVolumes& volumes, int result) {
+  const int error = volumes.Close();
+  if (error == 0) return ReportResult(result);
+  std::printf("%s", msg::kErrorPrefix);
+  std::printf(msg::kCheckpointNotWritten, FsErrorText(error));
+  if (result != kCopyOk) ReportResult(result);
+  return kExitFailure;
+}
+
 int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes) {
   if (host::FileExists(p.destination)) return Fail(msg::kDestinationExistsBefore);
   volumes.SetVolumeVolatileFlag(s.isPtf);
@@ -82,7 +96,7 @@ int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes) {
                  ? kResultImageEmpty
                  : CopyFromMurvexDir(volumes.VolumeName(), p.destination);
   }
-  return ReportResult(result);
+  return FinishRun(volumes, result);
 }
 
 }  // namespace

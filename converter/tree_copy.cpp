@@ -69,7 +69,12 @@ bool CopyHostFileToVolume(const std::string& hostPath, const std::string& volume
 bool CopyFilesToVolume(const std::string& hostDir, const std::string& volumeDir) {
   const auto entries = host::ListDirectory(hostDir);
   if (!entries) return false;
-  ffs_mkdir(volumeDir.c_str(), kVolumePermission);  // existing directories are fine
+  // An existing directory (the volume's root among them) is fine; one the
+  // volume had no room for fails the copy.
+  if (ffs_mkdir(volumeDir.c_str(), kVolumePermission) != 0) {
+    FfsStat st{};
+    if (ffs_stat(volumeDir.c_str(), &st) != 0 || !(st.mode & FFS_S_IFDIR)) return false;
+  }
   for (const auto& e : *entries) {
     const std::string hostPath = host::JoinPath(hostDir, e.name);
     if (e.kind == host::EntryKind::Directory) continue;

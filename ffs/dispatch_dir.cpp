@@ -104,9 +104,7 @@ std::intptr_t RemoveDirectoryEntry(VolumeRecord* v, NodeSlot* entry) {
   if (ffs_current_directory() == entry) ffs_set_current_directory(nullptr, nullptr);
   ForgetCursor(entry);
   UnlinkChild(entry);
-  const std::uint32_t len = entry->name ? static_cast<std::uint32_t>(std::strlen(entry->name)) : 0;
-  const std::uint32_t space = len + InodeBytes(v) + kDirectoryEntryBytes;
-  v->nor->node_bytes -= std::min(v->nor->node_bytes, space);
+  MarkChanged(v);  // the slots' checkpoint bytes go when they are freed
   NodeSlot* inode = entry->inode;
   Sm().free_slot(v, entry);
   if (inode != nullptr && (inode->links <= 1)) Sm().free_slot(v, inode);

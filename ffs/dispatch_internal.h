@@ -80,9 +80,16 @@ bool IsSameOrBelow(VolumeRecord* v, const NodeSlot* dir, const NodeSlot* entry);
 int CheckAccess(const NodeSlot* inode, unsigned mask);
 inline constexpr unsigned kRead = 2, kWrite = 1, kSearch = 4;
 
-// The sync that ends every change: the commit-pending flag is cleared and the
-// volume synced in the mode of its commit-on-close flag.
+// Every change the next checkpoint records clears the committed flag (a sync
+// must write a checkpoint) and marks the volume changed.
+void MarkChanged(VolumeRecord* v);
+// The sync that ends every change: the volume marked changed, the
+// commit-pending flag cleared and the volume synced in the mode of its
+// commit-on-close flag.
 std::intptr_t EndChange(VolumeRecord* v);
+// Checkpoint bytes of the node page that taking this many slots would add
+// (its slots' kind bytes), 0 when free slots remain.
+std::uint32_t NewPageBytes(VolumeRecord* v, std::uint32_t slots);
 
 // Open-file bookkeeping shared by open, read-directory-and-open and dup.
 std::intptr_t AttachFile(Request& r, NodeSlot* entry, int flags);

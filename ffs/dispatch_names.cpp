@@ -11,14 +11,6 @@
 namespace ffsd {
 namespace {
 
-std::uint32_t StoredBytes(const VolumeRecord* v, const NodeSlot* e, std::uint32_t nameLength) {
-  return nameLength + InodeBytes(v) + EntryBytes(IsDir(e));
-}
-
-std::uint32_t NameLength(const NodeSlot* e) {
-  return e->name ? static_cast<std::uint32_t>(std::strlen(e->name)) : 0;
-}
-
 std::intptr_t SyncIgnoringFull(VolumeRecord* v) {
   const std::intptr_t s = EndChange(v);
   return (s == -1 && ffs_errno() == FFS_ENOSPC) ? 0 : s;
@@ -121,12 +113,22 @@ std::intptr_t TruncateInode(VolumeRecord* v, NodeSlot* inode, std::uint32_t leng
     tells[i] = Tell(v, ffs_fcb(i), inode);
   }
   bool ok = true;
-  if (length > inode->size) ok = GrowWithZeros(v, inode, length);
-  else if (length < inode->size) ok = Shorten(v, inode, length);
+  const std::uint32_t before = inode->size;
+  if (length > before) {
+    ok = GrowWithZeros(v, inode, length);
+    // A growth the volume has no room for is refused whole.
+    if (!ok && inode->size > before) {
+      const int error = ffs_errno();
+      Shorten(v, inode, before);
+      ffs_set_errno(error);
+    }
+  } else if (length < before) {
+    ok = Shorten(v, inode, length);
+  }
   inode->time1 = inode->time2 = ffs_clock();
   for (int i = 0; i < FFS_FCB_COUNT; ++i)
     if (opens(i)) PositionAt(v, ffs_fcb(i), inode, tells[i]);
-  if (!(v->flags & FFS_VF_COMMIT_ON_CLOSE)) v->flags |= FFS_VF_CHANGED;
+  MarkChanged(v);
   return ok ? 0 : -1;
 }
 
@@ -143,7 +145,7 @@ std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry) {
   NodeSlot* inode = entry->inode;
   ForgetCursor(entry);
   UnlinkChild(entry);
-  v->nor->node_bytes -= std::min(v->nor->node_bytes, StoredBytes(v, entry, NameLength(entry)));
+  MarkChanged(v);  // the slots' checkpoint bytes go when they are freed
   if (inode != nullptr && inode->links > 0) --inode->links;
   if (inode != nullptr && inode->open_count > 0 && IsOpen(entry)) {
     entry->unlinked = true;  // freed when its last open block closes
@@ -197,13 +199,14 @@ std::intptr_t CmdRename(Request& r) {
   if (CheckAccess(newDir->inode, kWrite) != 0) return -1;
   if (IsDir(e) && IsSameOrBelow(v, newDir, e)) return Fail(FFS_EINVAL);
   if (oldLen != newLen || std::memcmp(e->name, newName, newLen) != 0) {
+    if (newLen > oldLen && Sm().check_space(v, static_cast<std::uint32_t>(newLen - oldLen)) != 0)
+      return -1;
     char* stored = nullptr;
     if (v->nor->names.StoreString(&stored, newName, static_cast<std::uint32_t>(newLen)) == nullptr)
       return Fail(FFS_ENOSPC);
     v->nor->names.Release(&e->name);
     v->nor->names.HandOver(&stored, &e->name);
-    v->nor->node_bytes += static_cast<std::uint32_t>(newLen);
-    v->nor->node_bytes -= std::min<std::uint32_t>(v->nor->node_bytes, static_cast<std::uint32_t>(oldLen));
+    v->nor->AdjustEstimate(static_cast<std::int64_t>(newLen) - static_cast<std::int64_t>(oldLen));
   }
   if (newDir != oldDir) {
     ForgetCursor(e);
@@ -232,7 +235,7 @@ std::intptr_t CmdLink(Request& r) {
   if (existing->inode == nullptr || existing->inode->links == 0xFF) return Fail(FFS_EINVAL);
   if (CheckAccess(dir->inode, kWrite | kSearch) != 0) return -1;
   const std::uint32_t space = static_cast<std::uint32_t>(len) + kFileEntryBytes;
-  if (Sm().check_space(v, space) != 0) return -1;
+  if (Sm().check_space(v, space + NewPageBytes(v, 1)) != 0) return -1;
   NodeSlot* e = Sm().take_slot(v);
   if (e == nullptr) return -1;
   if (v->nor->names.StoreString(&e->name, name, static_cast<std::uint32_t>(len)) == nullptr) {
@@ -243,7 +246,7 @@ std::intptr_t CmdLink(Request& r) {
   e->inode = existing->inode;
   ++existing->inode->links;
   LinkFirstChild(dir, e);
-  v->nor->node_bytes += space;
+  v->nor->AdjustEstimate(space);
   return EndChange(v);
 }
 

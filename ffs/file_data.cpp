@@ -354,7 +354,7 @@ int FileWrite(FileControlBlock* b, const void* buffer, std::uint32_t n) {
   const std::uint32_t start = Tell(v, b, inode);
   const std::uint32_t done = WriteAtPosition(v, b, inode, static_cast<const std::uint8_t*>(buffer), n);
   b->position.byte = start + done;
-  if (n != 0 && !(v->flags & FFS_VF_COMMIT_ON_CLOSE)) v->flags |= FFS_VF_CHANGED;
+  if (n != 0) MarkChanged(v);
   inode->time1 = inode->time2 = ffs_clock();
   return static_cast<int>(done);
 }

@@ -40,7 +40,7 @@ std::uint32_t NewSerial(VolumeRecord* v) {
 NodeSlot* CreateEntry(VolumeRecord* v, NodeSlot* parent, const char* name, std::uint32_t length,
                       bool directory, int mode) {
   const std::uint32_t space = length + InodeBytes(v) + EntryBytes(directory);
-  if (Sm().check_space(v, space) != 0) return nullptr;
+  if (Sm().check_space(v, space + NewPageBytes(v, 2)) != 0) return nullptr;
   NodeSlot* inode = Sm().take_slot(v);
   if (inode == nullptr) return nullptr;
   NodeSlot* entry = Sm().take_slot(v);
@@ -67,7 +67,8 @@ NodeSlot* CreateEntry(VolumeRecord* v, NodeSlot* parent, const char* name, std::
   entry->inode = inode;
   entry->child = nullptr;
   LinkFirstChild(parent, entry);
-  v->nor->node_bytes += space;
+  v->nor->AdjustEstimate(space);
+  MarkChanged(v);
   return entry;
 }
 
@@ -93,7 +94,17 @@ bool IsSameOrBelow(VolumeRecord* v, const NodeSlot* dir, const NodeSlot* entry) 
   return false;
 }
 
+std::uint32_t NewPageBytes(VolumeRecord* v, std::uint32_t slots) {
+  return v->nor != nullptr && v->nor->nodes.free_slots < slots ? nor::kSlotsPerPage : 0;
+}
+
+void MarkChanged(VolumeRecord* v) {
+  v->flags &= ~FFS_VF_COMMITTED;
+  v->flags |= FFS_VF_CHANGED;
+}
+
 std::intptr_t EndChange(VolumeRecord* v) {
+  MarkChanged(v);
   v->flags &= ~FFS_VF_COMMIT_PENDING;
   return Sm().sync(v, (v->flags & FFS_VF_COMMIT_ON_CLOSE) ? 1 : 0);
 }

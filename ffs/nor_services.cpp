@@ -42,7 +42,7 @@ NodeSlot* TakeSlot(VolumeRecord* v) {
 
 void FreeSlot(VolumeRecord* v, NodeSlot* slot) {
   // Freed without compaction: the caller may still hold other slots.
-  if (N(v) != nullptr && slot != nullptr) N(v)->nodes.FreeSlot(*slot, N(v)->names);
+  if (N(v) != nullptr && slot != nullptr) N(v)->FreeNodeSlot(*slot);
 }
 
 int CheckSpace(VolumeRecord* v, std::uint32_t extra) {

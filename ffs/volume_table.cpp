@@ -282,11 +282,11 @@ int ffs_remove_volume(const char* name) {
     if (v->handler(nullptr, FFS_REQ_UNMOUNT, reinterpret_cast<std::intptr_t>(v), 1, 0, 0, 0) != 0)
       result = -1;
   }
-  if (result == 0) {
-    UnlinkAll(v);
-    --g_layer.volume_count;
-    ffs_release_volume(v);
-  }
+  // The unmount freed the RAM tables even when its commit failed: the volume
+  // goes either way, and the failure (its error number kept) is the result.
+  UnlinkAll(v);
+  --g_layer.volume_count;
+  ffs_release_volume(v);
   ffs_sem_release(g_layer.sem);
   ffs_sem_release(fsys);
   return result;

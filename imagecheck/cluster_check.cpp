@@ -190,8 +190,10 @@ void CheckCheckpoint(Volume& v, Findings& f) {
   if (!newest || *newest != v.checkpoint_first)
     f.Add("the newest checkpoint start on flash is not the volume's checkpoint at " +
           Cl(v.checkpoint_first));
+  // Before the version that honours it, the mark means nothing: such a
+  // checkpoint is taken as not clean whatever its last byte reads.
   std::uint8_t mark = 0;
-  if (chain->second.last < g.cluster_count &&
+  if (v.version >= nor::kVersionCleanMark && chain->second.last < g.cluster_count &&
       v.ReadBytes(g.ClusterAddress(chain->second.last) + g.cluster_size - 1, &mark, 1) &&
       v.clean != (mark == nor::kErased))
     f.Add(std::string("the checkpoint is taken as ") + (v.clean ? "clean" : "not clean") +

@@ -72,6 +72,7 @@ CacheEntry* AllocateCluster(Volume& v, NodeSlot* inode) {
   inode->last_cluster = uint16_t(c);
   ++v.used_clusters;
   ++v.sectors[g.SectorOf(c)].used;
+  v.AdjustEstimate(kChainAppendBytes);
   v.cache->MarkNew(e);
   v.record->flags &= ~FFS_VF_COMMITTED;
   v.record->flags |= FFS_VF_CHANGED;
@@ -86,9 +87,12 @@ NodeSlot* TakeSlot(Volume& v) {
       break;
     }
   }
-  if (!page && !(page = v.nodes.AppendPage())) {
-    ffs_set_errno(FFS_ENOSPC);
-    return nullptr;
+  if (!page) {
+    if (!(page = v.nodes.AppendPage())) {
+      ffs_set_errno(FFS_ENOSPC);
+      return nullptr;
+    }
+    v.AdjustEstimate(kSlotsPerPage);  // one kind byte per slot of the new page
   }
   for (NodeSlot& s : page->slots) {
     if (s.kind != SlotKind::Free) continue;
@@ -165,12 +169,13 @@ bool CompactNodePages(Volume& v) {
   }
   v.nodes.free_slots -= kSlotsPerPage;
   v.nodes.pages.erase(v.nodes.pages.begin() + long(victim));
+  v.AdjustEstimate(-int64_t(kSlotsPerPage));
   for (size_t i = 0; i < v.nodes.pages.size(); ++i) v.nodes.pages[i]->number = uint32_t(i);
   return true;
 }
 
 void ReleaseSlot(Volume& v, NodeSlot& slot, bool listing_open) {
-  v.nodes.FreeSlot(slot, v.names);
+  v.FreeNodeSlot(slot);
   if (!listing_open) CompactNodePages(v);
 }
 

@@ -4,6 +4,7 @@
 #include "ffs/nor/chain_move.h"
 
 #include "ffs/file_control_block.h"
+#include "ffs/nor/commit.h"
 
 namespace nor {
 
@@ -23,6 +24,7 @@ void ReplaceCluster(Volume& v, uint32_t source, uint32_t target, NodeSlot* owner
   SectorEntry& from = v.sectors[g.SectorOf(source)];
   if (from.used > 0) --from.used;
   ++v.sectors[g.SectorOf(target)].used;
+  v.AdjustEstimate(kChainReplaceBytes);
 
   ClusterEntry& s = v.clusters[source];
   ClusterEntry& t = v.clusters[target];

@@ -167,11 +167,22 @@ std::vector<uint8_t> BuildContent(const Volume& v, uint32_t sequence, uint32_t c
   return sink.data;
 }
 
+uint32_t SpanAllowance(const Geometry& g, uint32_t length) {
+  // Clusters of the stream (rounded up, plus the one a content ending at a
+  // cluster's end needs for its clean mark); the sectors they can touch are
+  // the rest of the area's sector and as many whole sectors again.
+  const uint32_t clusters = length / g.cluster_size + 2;
+  const uint32_t sectors = clusters / g.DataClustersPerSector() + 2;
+  return kRunTokenBytes + sectors * kBytesPerSpannedSector;
+}
+
 uint32_t EstimateCheckpointLength(const Volume& v) {
-  // The content as it would be written now, plus the run token of a
-  // checkpoint chain that spans a sector more.
-  return uint32_t(BuildContent(v, v.sequence + 1, v.cursor, v.FreeList(), CollectChains(v)).size()) +
-         8;
+  // The content as it would be written now (the current checkpoint's chain
+  // standing in for the next one's), plus what a chain over more sectors and
+  // the free list cut around them may add.
+  const uint32_t length =
+      uint32_t(BuildContent(v, v.sequence + 1, v.cursor, v.FreeList(), CollectChains(v)).size());
+  return length + SpanAllowance(v.geo, length);
 }
 
 uint32_t FreeClustersForData(Volume& v, uint32_t extra) {
@@ -241,7 +252,7 @@ bool Commit(Volume& v, int mode) {
   if (!v.MarkCheckpointStart(v.checkpoint_first)) return false;  // the commit point
   v.sequence = sequence;
   v.stream_length = uint32_t(content.size());
-  v.estimated_length = v.stream_length;
+  v.estimated_length = v.stream_length + SpanAllowance(g, v.stream_length);
   v.clean = true;
   v.record->flags |= FFS_VF_COMMITTED;
   v.record->flags &= ~(FFS_VF_CHANGED | FFS_VF_COMMIT_PENDING);

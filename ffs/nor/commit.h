@@ -18,8 +18,21 @@ std::vector<ClusterList> CollectChains(const Volume& v, uint32_t skip = kNone32)
 std::vector<uint8_t> BuildContent(const Volume& v, uint32_t sequence, uint32_t cursor,
                                   const ClusterList& free_list,
                                   const std::vector<ClusterList>& chains);
-// Checkpoint length estimate (bytes) of the volume as it stands.
+// What the estimate adds to a checkpoint content of `length` bytes for the
+// next checkpoint's own chain and the free-list runs it cuts: per sector it
+// may span, a run (mark, end, next) and a cut run (end, next) of 2-byte
+// words and a spare word, rounded up to 16 bytes; plus one run token.
+inline constexpr uint32_t kRunTokenBytes = 8;
+inline constexpr uint32_t kBytesPerSpannedSector = 16;
+uint32_t SpanAllowance(const Geometry& g, uint32_t length);
+// Checkpoint length estimate (bytes) of the volume as it stands: an upper
+// bound of the stream a commit now would write.
 uint32_t EstimateCheckpointLength(const Volume& v);
+// Worst-case growth of the chain section: appending a cluster to a chain
+// (a run begins: mark and end word), and putting a new cluster in place of
+// one inside a run (the run is split around a single word).
+inline constexpr uint32_t kChainAppendBytes = 4;
+inline constexpr uint32_t kChainReplaceBytes = 8;
 // Clusters still available for file data; 0 with ENOSPC when none.
 uint32_t FreeClustersForData(Volume& v, uint32_t extra_bytes);
 // Writes a checkpoint; mode 1 also offers the old checkpoint's sectors for

@@ -50,7 +50,6 @@ bool FreshNodes(Volume& v) {
   page->free_count -= 2;
   v.nodes.free_slots -= 2;
   v.next_serial = 1;
-  v.RecountNodeBytes();
   return NameRoot(v);
 }
 

@@ -205,7 +205,6 @@ bool Recover(Volume& v, int, RecoveryResult& result) {
   result.stored_free_head = v.free_head;
   CountUsedClusters(v);
   if (!ReadCleanMark(v)) return false;
-  v.RecountNodeBytes();
   ChooseVictimsAtMount(v);
   // A sector the choice took off the free list is no sign of lost space:
   // the fall that counts is the one the checks below find.

@@ -140,8 +140,9 @@ bool MoveCluster(Volume& v, uint32_t source) {
   return true;
 }
 
-int Recycle(Volume& v, bool check_space) {
-  if (v.recycling) return 0;
+namespace {
+
+int RunPasses(Volume& v, bool check_space) {
   RunGuard guard(v);
   const uint32_t capacity = std::max<uint32_t>(v.queue_capacity, 1);
   const uint32_t limit = v.geo.sector_count / capacity * 2 + 2;
@@ -161,6 +162,18 @@ int Recycle(Volume& v, bool check_space) {
   }
   v.recycle_passes = 0;
   return 0;
+}
+
+}  // namespace
+
+int Recycle(Volume& v, bool check_space) {
+  if (v.recycling) return 0;
+  const int result = RunPasses(v, check_space);
+  // Moves split runs and erased victims joined the free list: count afresh.
+  const int saved = ffs_errno();
+  v.estimated_length = EstimateCheckpointLength(v);
+  ffs_set_errno(saved);
+  return result;
 }
 
 int RecycleIfNeeded(Volume& v) {

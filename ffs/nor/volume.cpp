@@ -218,17 +218,14 @@ std::vector<uint16_t> Volume::FreeList() const {
   return list;
 }
 
-void Volume::RecountNodeBytes() {
-  const uint32_t inode = geo.cluster_size >= kBigClusterSize ? kInodeBytesBig : kInodeBytes;
-  node_bytes = 0;
-  for (auto& page : nodes.pages) {
-    for (const NodeSlot& s : page->slots) {
-      const uint32_t name = s.name ? uint32_t(std::strlen(s.name)) : 0;
-      if (s.kind == SlotKind::Directory) node_bytes += name + kDirectoryFixedBytes + 1;
-      if (s.kind == SlotKind::File) node_bytes += name + kFileFixedBytes + 1;
-      if (s.kind == SlotKind::Inode) node_bytes += inode;
-    }
-  }
+void Volume::FreeNodeSlot(NodeSlot& slot) {
+  AdjustEstimate(-int64_t(SlotBytes(geo, ToRecord(slot))));
+  nodes.FreeSlot(slot, names);
+}
+
+void Volume::AdjustEstimate(int64_t delta) {
+  const int64_t next = int64_t(estimated_length) + delta;
+  estimated_length = next < 0 ? 0 : next > int64_t(UINT32_MAX) ? UINT32_MAX : uint32_t(next);
 }
 
 }  // namespace nor

@@ -77,8 +77,11 @@ class Volume : public ClusterIo {
   void SetFreeList(const std::vector<uint16_t>& list);
   // Free list in order, from the RAM links (bounded by the cluster count).
   std::vector<uint16_t> FreeList() const;
-  // Recomputes the estimated node table bytes from the slots.
-  void RecountNodeBytes();
+  // Frees a node slot (and its name); the checkpoint estimate loses what
+  // the slot's record took beyond its kind byte.
+  void FreeNodeSlot(NodeSlot& slot);
+  // Moves the checkpoint length estimate by delta bytes (never below 0).
+  void AdjustEstimate(int64_t delta);
   // Sector-level helpers used by mount and commit.
   bool SectorUsable(uint32_t sector) const { return !(sectors[sector].flags & kSectorUnusable); }
 
@@ -108,9 +111,11 @@ class Volume : public ClusterIo {
   uint32_t checkpoint_last = kNone32;
   uint32_t checkpoint_clusters = 0;
   uint32_t used_clusters = 0;
-  uint32_t node_bytes = 0;  // estimated stored bytes of the node table
   bool clean = false;       // the newest checkpoint's clean mark is still 0xFF
-  uint32_t estimated_length = 0;  // checkpoint length estimate in bytes
+  // Upper bound of the stream length the next commit writes: exact at each
+  // recount, then raised by every node, name and chain change that can make
+  // the checkpoint longer and lowered by every node freed.
+  uint32_t estimated_length = 0;
   uint32_t break_counter = 0;     // allocations that broke the free list's run
   const NodeSlot* last_owner = nullptr;  // inode of the previous allocation
   uint32_t recycle_passes = 0;    // passes of the current recycling run

@@ -357,3 +357,53 @@ TEST_P(Filling, ATreeThatJustFitsIsCopiedWhole) {
 INSTANTIATE_TEST_SUITE_P(BothFlashTypes, Filling,
                          ::testing::Values(FillCase{"MX29LV640B", 65536, 16},
                                            FillCase{"M29W256G", 131072, 8}));
+
+// Entries without data fill an image through its checkpoint alone: a run
+// either stores every one of them or fails (refused up front as a full
+// volume, or a final commit that could not be written); it never reports
+// success for an image that lacks some.
+namespace {
+
+struct Crowd {
+  const char* what;
+  int count;
+  bool directories;
+  std::size_t nameLength;
+};
+
+class Crowds : public TreeCopy, public ::testing::WithParamInterface<Crowd> {};
+
+}  // namespace
+
+TEST_P(Crowds, EveryEntryComesBackOrTheRunFails) {
+  const Crowd& c = GetParam();
+  fs::create_directories(Src());
+  for (int i = 0; i < c.count; ++i) {
+    std::string name = std::to_string(100000 + i);
+    name = std::string(c.nameLength - name.size(), c.directories ? 'd' : 'f') + name;
+    if (c.directories) Dir(name);
+    else File(name, "");
+  }
+  const auto r = Ptf(Src(), dir / "crowd.img", 262144, kOld, dir.path());
+  if (r.exitCode == 0) {
+    EXPECT_NE(r.out.find(kSuccess), std::string::npos) << r.out;
+    const auto back = Ftp(dir / "crowd.img", dir / "back", kOld, dir.path());
+    ASSERT_EQ(back.exitCode, 0) << back.out;
+    EXPECT_EQ(Snapshot(dir / "back", false), Snapshot(Src(), false));
+    return;
+  }
+  EXPECT_EQ(r.exitCode, 255);
+  EXPECT_EQ(r.out.find(kSuccess), std::string::npos) << r.out;
+  const bool notWritten = r.out.find("Error:   Could not write the volume's checkpoint: ") != std::string::npos;
+  const bool full = r.out.find("-- VoRel -- ERROR: Data too largely \n\n") != std::string::npos ||
+                    r.out.find("-- VoRel -- ERROR: Copy errors \n\n") != std::string::npos;
+  EXPECT_TRUE(notWritten || full) << r.out.substr(r.out.size() > 2000 ? r.out.size() - 2000 : 0);
+  // What the image holds is whole and reads back.
+  const auto back = Ftp(dir / "crowd.img", dir / "back", kOld, dir.path());
+  EXPECT_TRUE(back.exitCode == 0 || back.out.find("The input image is empty") != std::string::npos) << back.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(EmptyEntries, Crowds,
+                         ::testing::Values(Crowd{"files", 1100, false, 60}, Crowd{"moreFiles", 1500, false, 60},
+                                           Crowd{"directories", 1500, true, 30}),
+                         [](const ::testing::TestParamInfo<Crowd>& i) { return std::string(i.param.what); });

@@ -250,6 +250,19 @@ TEST_F(VolumeCheck, CheckpointFacts) {
                      "the checkpoint is taken as not clean but its clean mark reads 255"}));
 }
 
+TEST_F(VolumeCheck, CheckpointsOlderThanTheCleanMarkAreNotCleanWithoutViolation) {
+  // Mount takes a checkpoint before version 10 as not clean whatever its
+  // last byte (255 here) reads; from version 10 on the two must agree.
+  for (const unsigned version : {9u, 10u, 13u}) {
+    v->version = version;
+    v->clean = false;
+    EXPECT_EQ(CheckVolume(*v),
+              version < 10 ? Strings{}
+                           : Strings{"the checkpoint is taken as not clean but its clean mark reads 255"})
+        << version;
+  }
+}
+
 TEST_F(VolumeCheck, AChainWithoutOwner) {
   const std::uint32_t a0 = A()->inode->first_cluster;
   A()->inode->first_cluster = nor::kNoCluster;

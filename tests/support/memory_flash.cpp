@@ -51,6 +51,17 @@ MemoryFlash::MemoryFlash(std::uint32_t size, std::uint32_t count)
     : bytes(std::size_t{size} * count, 0xFF), sectorSize(size), sectorCount(count) {}
 
 int MemoryFlash::AddFormattedVolume(const std::string& name) {
+  if (Register(name) != 0) return -1;
+  if (ffs_format(name.c_str()) != 0) return -1;
+  return ffs_mount(name.c_str());
+}
+
+int MemoryFlash::AddVolume(const std::string& name) {
+  if (Register(name) != 0) return -1;
+  return ffs_mount(name.c_str());
+}
+
+int MemoryFlash::Register(const std::string& name) {
   VolumeDescriptor d{};
   d.name = name.c_str();
   d.version = FFS_DESCRIPTOR_VERSION;
@@ -60,9 +71,7 @@ int MemoryFlash::AddFormattedVolume(const std::string& name) {
   d.device = this;
   d.options = FFS_OPT_HOLD_ALLOWED;
   d.callbacks = {ReadByte, ProgramByte, WriteBlock, BlockErased, ReadBlock, Copy, EraseSector, Idle};
-  if (ffs_add_volume(&d) != 0) return -1;
-  if (ffs_format(name.c_str()) != 0) return -1;
-  return ffs_mount(name.c_str());
+  return ffs_add_volume(&d);
 }
 
 }  // namespace testsupport

@@ -265,7 +265,7 @@ TEST_F(WritePath, ContentEndingOnAClusterEndGetsAnExtraClusterForTheCleanMark) {
     std::unique_ptr<Volume> v = FormatAndMount();
     NewFile(*v, std::string(len, 'q').c_str());
     for (int i = 0; i < files; ++i) NewFile(*v, ("file" + std::to_string(i)).c_str());
-    v->RecountNodeBytes();
+    v->estimated_length = EstimateCheckpointLength(*v);
     EXPECT_TRUE(Commit(*v, 1));
     return v;
   };
@@ -303,7 +303,7 @@ TEST_F(WritePath, TablesSurviveUnmountAndMount) {
   one->size = 1000;
   one->tail_cluster = one->last_cluster;
   one->tail_fill = 1000 - 512;
-  v->RecountNodeBytes();
+  v->estimated_length = EstimateCheckpointLength(*v);
   ASSERT_EQ(Sync(*v, 1), 0);
   auto snapshot = [](const Volume& x) {
     std::string s;
@@ -321,7 +321,7 @@ TEST_F(WritePath, TablesSurviveUnmountAndMount) {
     }
     for (uint32_t n : {x.sequence, x.next_serial, x.free_head, x.free_tail, x.free_count, x.max_erase,
                        x.cursor, x.checkpoint_first, x.checkpoint_last, x.checkpoint_clusters,
-                       x.used_clusters, x.node_bytes, uint32_t(x.clean)}) {
+                       x.used_clusters, x.estimated_length, uint32_t(x.clean)}) {
       s += std::to_string(n) + " ";
     }
     return s;
