@@ -115,6 +115,20 @@ bool CommitFitsAfterMoves(const Volume& v, uint32_t moves) {
   return false;
 }
 
+uint32_t QueuedMoves(const Volume& v) {
+  uint32_t moves = 0;
+  for (uint32_t s : QueuedSectors(v)) moves += v.sectors[s].used;
+  return moves;
+}
+
+bool SpansBeyondArea(const Volume& v) {
+  const uint32_t area = v.cursor < v.geo.cluster_count ? v.geo.SectorOf(v.cursor) : kNone32;
+  for (uint32_t s = 0; s < v.geo.sector_count; ++s) {
+    if ((v.sectors[s].flags & kSectorCheckpoint) && s != area) return true;
+  }
+  return false;
+}
+
 bool Pass(Volume& v, bool check_space) {
   // The live clusters of a sector chosen for wear (or read counts) must fit
   // beside the room the next checkpoint needs; when they do not, space
@@ -124,8 +138,15 @@ bool Pass(Volume& v, bool check_space) {
   // only spend the free list (after a power cut, the last whole free sector
   // may be all that lets the next commit move the checkpoint and free its
   // old area): the pass is refused, and the caller's commit goes first.
-  uint32_t moves = 0;
-  for (uint32_t s : QueuedSectors(v)) moves += v.sectors[s].used;
+  // A checkpoint that still spans a sector besides its area's gives that
+  // sector back once a commit puts the checkpoint wholly into the area: that
+  // commit goes first, and the choice is made again.
+  if (QueuedMoves(v) > 0 && !CommitFitsAfterMoves(v, QueuedMoves(v)) && SpansBeyondArea(v) &&
+      CommitFitsAfterMoves(v, 0)) {
+    if (!Commit(v, 1)) return false;
+    ChooseVictims(v, kChooseSpaceOnly);
+  }
+  const uint32_t moves = QueuedMoves(v);
   if (moves > 0 && !CommitFitsAfterMoves(v, moves)) {
     ffs_set_errno(FFS_ENOSPC);
     return false;
