@@ -191,7 +191,9 @@ void RelinkFreeList(Volume& v) {
     if (s == head_sector || !v.SectorUsable(s)) continue;
     uint32_t first = g.LastCluster(s) + 1;
     while (first > g.FirstDataCluster(s) && v.clusters[first - 1].state == kStateFree) --first;
-    // Free clusters in front of a used one belong to no list any more.
+    // Behind the head's sector the list holds whole sectors only; free
+    // clusters in front of a used one belong to no list any more.
+    if (first != g.FirstDataCluster(s)) first = g.LastCluster(s) + 1;
     for (uint32_t c = g.FirstDataCluster(s); c < first; ++c) {
       if (v.clusters[c].state == kStateFree) MakeDirty(v, uint16_t(c));
     }
