@@ -122,6 +122,9 @@ void DropOpenFiles(Volume& v) {
 
 bool ReformatInPlace(Volume& v) {
   const Geometry& g = v.geo;
+  // The first write below goes into the old checkpoint's area: a mount after
+  // a cut must find that checkpoint marked, or it would trust the area.
+  if (v.checkpoint_first != kNone32 && v.clean && !v.SetCleanMark()) return false;
   DropOpenFiles(v);
   v.cache->Flush();  // pending data is of no interest, but the cache must end clean
   for (uint32_t i = 0; i < v.cache->size(); ++i) v.cache->Forget(v.cache->entry(i).cluster);

@@ -49,14 +49,18 @@ bool ReadCleanMark(Volume& v) {
   return true;
 }
 
+// A commit cut short leaves its clusters written from the cursor upwards.
+// The area goes on behind the last written cluster of its sector (none when
+// that is the sector's last): dropping the whole area would leave a nearly
+// full volume without any room for its next checkpoint.
 bool CheckCheckpointArea(Volume& v, bool& repaired) {
   if (v.cursor == kNone32) return true;
   const uint32_t last = v.geo.LastCluster(v.geo.SectorOf(v.cursor));
-  for (uint32_t c = v.cursor; c <= last; ++c) {
+  for (uint32_t c = last + 1; c-- > v.cursor;) {
     bool erased;
     if (!v.IsClusterErased(c, erased)) return false;
     if (!erased) {
-      v.cursor = kNone32;  // the next commit takes a new area
+      v.cursor = c == last ? kNone32 : c + 1;
       repaired = true;
       return true;
     }
@@ -187,7 +191,9 @@ void RelinkFreeList(Volume& v) {
     if (s == head_sector || !v.SectorUsable(s)) continue;
     uint32_t first = g.LastCluster(s) + 1;
     while (first > g.FirstDataCluster(s) && v.clusters[first - 1].state == kStateFree) --first;
-    // Free clusters in front of a used one belong to no list any more.
+    // Behind the head's sector the list holds whole sectors only; free
+    // clusters in front of a used one belong to no list any more.
+    if (first != g.FirstDataCluster(s)) first = g.LastCluster(s) + 1;
     for (uint32_t c = g.FirstDataCluster(s); c < first; ++c) {
       if (v.clusters[c].state == kStateFree) MakeDirty(v, uint16_t(c));
     }

@@ -96,11 +96,61 @@ bool FinishVictims(Volume& v, bool check_space) {
   return true;
 }
 
+// Whether the commit that must come before the victims' erase still finds
+// room once `moves` live clusters went to the free head: behind the area
+// cursor, or a whole free sector besides what the moves took (and a cluster
+// more on the list).
+bool CommitFitsAfterMoves(const Volume& v, uint32_t moves) {
+  const Geometry& g = v.geo;
+  if (moves >= v.free_count) return false;
+  const uint32_t need = v.estimated_length / g.cluster_size + 2;
+  if (v.cursor < g.cluster_count && g.LastCluster(g.SectorOf(v.cursor)) - v.cursor + 1 >= need) return true;
+  const std::vector<uint16_t> list = v.FreeList();
+  for (size_t begin = moves; begin < list.size();) {
+    size_t end = begin;
+    while (end < list.size() && g.SectorOf(list[end]) == g.SectorOf(list[begin])) ++end;
+    if (end - begin == g.DataClustersPerSector() && list.size() - moves > end - begin) return true;
+    begin = end;
+  }
+  return false;
+}
+
+uint32_t QueuedMoves(const Volume& v) {
+  uint32_t moves = 0;
+  for (uint32_t s : QueuedSectors(v)) moves += v.sectors[s].used;
+  return moves;
+}
+
+bool SpansBeyondArea(const Volume& v) {
+  const uint32_t area = v.cursor < v.geo.cluster_count ? v.geo.SectorOf(v.cursor) : kNone32;
+  for (uint32_t s = 0; s < v.geo.sector_count; ++s) {
+    if ((v.sectors[s].flags & kSectorCheckpoint) && s != area) return true;
+  }
+  return false;
+}
+
 bool Pass(Volume& v, bool check_space) {
   // The live clusters of a sector chosen for wear (or read counts) must fit
   // beside the room the next checkpoint needs; when they do not, space
   // decides alone.
   if (v.free_count < RecyclingReserve(v)) ChooseVictims(v, kChooseSpaceOnly);
+  // Moves that would leave no room for the commit before the erase would
+  // only spend the free list (after a power cut, the last whole free sector
+  // may be all that lets the next commit move the checkpoint and free its
+  // old area): the pass is refused, and the caller's commit goes first.
+  // A checkpoint that still spans a sector besides its area's gives that
+  // sector back once a commit puts the checkpoint wholly into the area: that
+  // commit goes first, and the choice is made again.
+  if (QueuedMoves(v) > 0 && !CommitFitsAfterMoves(v, QueuedMoves(v)) && SpansBeyondArea(v) &&
+      CommitFitsAfterMoves(v, 0)) {
+    if (!Commit(v, 1)) return false;
+    ChooseVictims(v, kChooseSpaceOnly);
+  }
+  const uint32_t moves = QueuedMoves(v);
+  if (moves > 0 && !CommitFitsAfterMoves(v, moves)) {
+    ffs_set_errno(FFS_ENOSPC);
+    return false;
+  }
   for (uint32_t s : QueuedSectors(v)) {
     if (v.sectors[s].used == 0) continue;
     const Geometry& g = v.geo;

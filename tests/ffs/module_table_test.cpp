@@ -35,7 +35,7 @@ TEST(ModuleTable, StartRunsEveryModuleWithZeroThenTwo) {
   EXPECT_EQ(ffs_current_directory(), nullptr);
   std::vector<std::string> expected = {"create fsys sem"};
   for (int i = 0; i < 10; ++i) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "create fcb%05d", i);
     expected.push_back(name);
   }

@@ -85,16 +85,26 @@ int PowerCutFlash::Program(std::uint32_t a, std::uint8_t v) {
 
 int PowerCutFlash::Write(const void* src, std::uint32_t a) {
   if (!Inside(a, kBlock)) return kRefused;
-  switch (Next()) {
-    case Fate::Refuse: return kRefused;
-    case Fate::Cut: {
-      const std::uint32_t prefix = static_cast<std::uint32_t>(rng_() % kBlock);
-      std::memcpy(&bytes[a], src, prefix);
-      return kRefused;
+  const auto* in = static_cast<const std::uint8_t*>(src);
+  std::uint32_t n = kBlock;
+  const Fate fate = Next();
+  if (fate == Fate::Refuse) return kRefused;
+  if (fate == Fate::Run) {
+    for (std::uint32_t i = 0; i < kBlock; ++i) {
+      if ((bytes[a + i] & in[i]) != in[i]) {
+        if (overwrites_++ == 0) firstOverwrite_ = a + i;
+        break;
+      }
     }
-    case Fate::Run: break;
+  } else {
+    // Whole words up to the cut word, of which a random part of the bits
+    // to clear is cleared.
+    n = static_cast<std::uint32_t>(rng_() % (kBlock / 4)) * 4;
+    for (std::uint32_t i = n; i < n + 4; ++i)
+      bytes[a + i] &= static_cast<std::uint8_t>(in[i] | static_cast<std::uint8_t>(rng_()));
   }
-  std::memcpy(&bytes[a], src, kBlock);
+  for (std::uint32_t i = 0; i < n; ++i) bytes[a + i] &= in[i];
+  if (fate == Fate::Cut) return kRefused;
   Done(UINT32_MAX);
   return 0;
 }
@@ -104,12 +114,11 @@ int PowerCutFlash::Erase(std::uint32_t a) {
   switch (Next()) {
     case Fate::Refuse: return kRefused;
     case Fate::Cut: {
-      // Erased up to some point; beyond it the bytes are whatever the
-      // interrupted erase left.
-      const std::uint32_t done = static_cast<std::uint32_t>(rng_() % sectorSize);
+      // Erased up to some point (none at all, sometimes); beyond it any
+      // bytes at all.
+      const std::uint32_t done = rng_() % 4 == 0 ? 0 : static_cast<std::uint32_t>(rng_() % sectorSize);
       std::memset(&bytes[a], 0xFF, done);
-      for (std::uint32_t i = done; i < sectorSize; ++i)
-        bytes[a + i] = static_cast<std::uint8_t>(bytes[a + i] | static_cast<std::uint8_t>(rng_()));
+      for (std::uint32_t i = done; i < sectorSize; ++i) bytes[a + i] = static_cast<std::uint8_t>(rng_());
       return kRefused;
     }
     case Fate::Run: break;

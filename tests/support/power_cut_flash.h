@@ -1,9 +1,11 @@
-// An in-memory NOR flash that loses power on request: after the k-th
+// An in-memory NOR flash that loses power on request: during the k-th
 // program, block-write or erase call it cuts, the cut call having done only a
-// part of its work (a prefix of a block write, a sector left with arbitrary
-// bytes by an erase, a program that clears only some of its bits), and every
-// later call is refused until the test "reboots" it. Programming only clears
-// bits; a block write assigns its 512 bytes like the image device does.
+// part of its work (the words of a block write up to a random bit of a random
+// word, a sector left with arbitrary bytes by an erase, a program that clears
+// only some of its bits), and every later call is refused until the test
+// "reboots" it. Programming and block writes only clear bits (AND), as NOR
+// does; a block write that would not read back as written (a 1 over a bit
+// that is already 0) is counted as a misuse of the flash.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,10 @@ class PowerCutFlash {
   bool Dead() const { return dead_; }
   std::uint64_t Calls() const { return calls_; }
   std::uint64_t Erases() const { return erases_; }  // completed erases since the reboot
+  // Block writes since construction that did not read back as written
+  // because a bit written as 1 was already 0, and the first such address.
+  std::uint64_t Overwrites() const { return overwrites_; }
+  std::uint32_t FirstOverwrite() const { return firstOverwrite_; }
   // Address of the program call that was cut, or UINT32_MAX.
   std::uint32_t CutProgramAddress() const { return cutProgram_; }
   // Called after every program, write and erase call that completed, with
@@ -60,6 +66,8 @@ class PowerCutFlash {
   std::uint64_t erases_ = 0;
   bool dead_ = false;
   std::uint32_t cutProgram_ = UINT32_MAX;
+  std::uint64_t overwrites_ = 0;
+  std::uint32_t firstOverwrite_ = UINT32_MAX;
   std::mt19937 rng_;
 };
 
