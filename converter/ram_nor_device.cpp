@@ -33,8 +33,22 @@ std::uint8_t* RamNorDevice::At(std::uint32_t address, std::uint32_t count) const
   return memory_ + offset;
 }
 
+// Whole 64-byte strides are ANDed together (the compiler turns that into
+// vector code); a programmed bit still ends the scan within its stride.
 bool RamNorDevice::WordsErased(const std::uint8_t* p, std::uint32_t bytes) const {
-  for (std::uint32_t i = 0; i + 4 <= bytes; i += 4) {
+  constexpr std::uint32_t kStride = 64;
+  constexpr std::uint64_t kErasedLong = ~std::uint64_t{0};
+  std::uint32_t i = 0;
+  for (; i + kStride <= bytes; i += kStride) {
+    std::uint64_t all = kErasedLong;
+    for (std::uint32_t j = 0; j < kStride; j += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i + j, 8);
+      all &= word;
+    }
+    if (all != kErasedLong) return false;
+  }
+  for (; i + 4 <= bytes; i += 4) {
     std::uint32_t word;
     std::memcpy(&word, p + i, 4);
     if (word != kErasedWord) return false;
@@ -51,14 +65,21 @@ DeviceInfo* RamNorDevice::init(DeviceInfo* out) {
       if (memory_ == nullptr) sectorCount_ = 0;  // no memory: a device of no sectors
     }
   }
-  bool allZero = true;
+  // A volatile device is erased whatever it holds: its content is not looked at.
+  bool allZero = !volatile_;
   for (std::uint32_t i = 0; allZero && i + 4 <= Size(); i += 4) {
     std::uint32_t word;
     std::memcpy(&word, memory_ + i, 4);
     allZero = word == 0;
   }
-  if (volatile_ || allZero)
-    for (std::uint32_t s = 0; s < sectorCount_; ++s) erase_sector(startOffset_ + s * sectorSize_);
+  // A sector found erased already is left as it is: the same bytes, without
+  // writing every page of a new image again.
+  if (volatile_ || allZero) {
+    for (std::uint32_t s = 0; s < sectorCount_; ++s) {
+      const std::uint32_t address = startOffset_ + s * sectorSize_;
+      if (sector_erased(address) != 1) erase_sector(address);
+    }
+  }
   return info(out);
 }
 

@@ -96,6 +96,28 @@ TEST(RamNorDevice, BlocksAndBlankChecks) {
   EXPECT_EQ(d.copy(0, 1, 2), -1);
 }
 
+// A single cleared bit anywhere in a block or sector, within or across the
+// scan's strides, makes it not erased; erasing restores it.
+TEST(RamNorDevice, EveryByteOfABlockCountsInTheBlankChecks) {
+  RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0, true);
+  DeviceInfo info{};
+  d.init(&info);
+  const std::uint32_t block = 2 * kOld + 4096;
+  for (std::uint32_t at : {0u, 1u, 7u, 8u, 63u, 64u, 65u, 127u, 200u, 447u, 448u, 508u, 511u}) {
+    for (std::uint8_t value : {0x00, 0x7F, 0xFE}) {
+      ASSERT_EQ(d.program_byte(block + at, value), 0);
+      EXPECT_EQ(d.block_erased(block), 0) << at;
+      EXPECT_EQ(d.block_erased(block + 512), 1) << at;
+      EXPECT_EQ(d.sector_erased(2 * kOld), 0) << at;
+      EXPECT_FALSE(d.all_erased());
+      ASSERT_EQ(d.erase_sector(2 * kOld), 0);
+      EXPECT_EQ(d.block_erased(block), 1) << at;
+    }
+  }
+  ASSERT_EQ(d.program_byte(kOld - 1, 0xEF), 0);  // the last byte of a sector
+  EXPECT_EQ(d.sector_erased(0), 0);
+}
+
 TEST(RamNorDevice, AddressesOutsideTheDeviceAreRefused) {
   RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0, true);
   DeviceInfo info{};
@@ -150,6 +172,8 @@ TEST(RamNorDevice, InitOverAViewFollowsTheEraseRule) {
   }
   std::fill(view.begin(), view.begin() + 4 * kOld, 0);
   view[4] = 1;
+  std::fill(view.begin() + kOld, view.begin() + 3 * kOld, 0xFF);  // two sectors erased already
+  view[3 * kOld - 1] = 0x7F;  // but for the last bit of the second
   {
     RamNorDevice erase("V", kOld, size, view.data(), 0, true);
     DeviceInfo info{};
