@@ -4,6 +4,7 @@
 // Decoders check every cluster against the geometry.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -24,6 +25,9 @@ uint32_t StepFree(const Geometry& g, uint32_t cluster, const UnusableSector& unu
 // Free list in allocation order to (run end, next) words; empty list, no words.
 std::vector<uint16_t> EncodeFreeList(const Geometry& g, const ClusterList& list,
                                      const UnusableSector& unusable);
+// Number of words EncodeFreeList gives for the list.
+size_t FreeListWordCount(const Geometry& g, const ClusterList& list,
+                         const UnusableSector& unusable);
 // Reads the pairs of a free list starting at head; false when malformed
 // (a run end not below N or below its run's start, a header cluster,
 // a list longer than the volume).
@@ -34,6 +38,9 @@ bool ReadFreeList(ByteSource& source, const Geometry& g, uint32_t head,
 // section including the closing 0xFFFC. Chains are emitted by ascending
 // first cluster.
 std::vector<uint16_t> EncodeChains(const Geometry& g, std::vector<ClusterList> chains);
+// Number of words EncodeChains gives for one non-empty chain (its closing
+// 0xFFFC included, the section's closing word not); 0 for an empty one.
+size_t ChainWordCount(const Geometry& g, const ClusterList& chain);
 // Reads the chain section; false when malformed (a start or cluster not
 // below N, a run end below its start, more clusters than the volume has).
 bool ReadChains(ByteSource& source, const Geometry& g, std::vector<ClusterList>& out);
