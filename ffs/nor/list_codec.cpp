@@ -79,9 +79,30 @@ size_t FreeListWordCount(const Geometry& g, const ClusterList& list,
   // The sectors are asked once each, not once per cluster.
   std::vector<bool> skip(g.sector_count);
   for (uint32_t s = 0; s < g.sector_count; ++s) skip[s] = unusable && unusable(s);
+  auto step = [&](uint32_t c) { return StepFreeBy(g, c, [&skip](uint32_t s) { return skip[s]; }); };
+  // Most of a free list is runs of consecutive clusters: a cluster that
+  // directly follows its predecessor in a usable sector, past the header,
+  // continues the run; only the others take the full step.
   size_t count = 0;
-  EmitFreeListWords(g, list, [&skip](uint32_t s) { return skip[s]; },
-                    [&count](uint16_t) { ++count; });
+  uint32_t low = 1, high = 0;  // the sector of the last cluster looked at
+  bool usable = false;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (i + 1 == list.size()) {
+      count += 2;
+      break;
+    }
+    const uint32_t c = list[i], next = list[i + 1];
+    if (next == c + 1 && next < g.cluster_count) {
+      if (next < low || next >= high) {
+        const uint32_t s = g.SectorOf(next);
+        low = s * g.clusters_per_sector;
+        high = low + g.clusters_per_sector;
+        usable = !skip[s];
+      }
+      if (usable && next - low >= g.header_clusters) continue;
+    }
+    if (next != step(c)) count += 2;
+  }
   return count;
 }
 
