@@ -145,7 +145,10 @@ uint32_t ContentLength(const Volume& v) {
     }
   }
   auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };
-  size_t words = FreeListWordCount(g, v.FreeList(), unusable) + 1;  // + the chains' closing word
+  size_t words = FreeListWordCount(
+      g, v.free_head, [&v](uint32_t c) { return v.clusters[c].link; },
+      [&v](uint32_t c) { return v.clusters[c].state == kStateFree; }, unusable);
+  ++words;  // the chain section's closing word
   ClusterList chain;
   for (uint32_t first = 0; first < g.cluster_count; ++first) {
     if (v.clusters[first].state != kStateChainStart) continue;

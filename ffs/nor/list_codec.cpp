@@ -11,15 +11,6 @@ namespace nor {
 
 namespace {
 
-template <typename Unusable>
-uint32_t StepFreeBy(const Geometry& g, uint32_t cluster, const Unusable& unusable) {
-  uint32_t next = g.StepOverHeader(cluster);
-  while (next < g.cluster_count && unusable(g.SectorOf(next))) {
-    next = g.FirstDataCluster(g.SectorOf(next) + 1);
-  }
-  return next < g.cluster_count ? next : g.cluster_count;
-}
-
 // Calls emit for every word of the free list's encoding.
 template <typename Unusable, typename Emit>
 void EmitFreeListWords(const Geometry& g, const ClusterList& list, const Unusable& unusable,
@@ -72,38 +63,6 @@ std::vector<uint16_t> EncodeFreeList(const Geometry& g, const ClusterList& list,
   EmitFreeListWords(g, list, [&unusable](uint32_t s) { return unusable && unusable(s); },
                     [&words](uint16_t w) { words.push_back(w); });
   return words;
-}
-
-size_t FreeListWordCount(const Geometry& g, const ClusterList& list,
-                         const UnusableSector& unusable) {
-  // The sectors are asked once each, not once per cluster.
-  std::vector<bool> skip(g.sector_count);
-  for (uint32_t s = 0; s < g.sector_count; ++s) skip[s] = unusable && unusable(s);
-  auto step = [&](uint32_t c) { return StepFreeBy(g, c, [&skip](uint32_t s) { return skip[s]; }); };
-  // Most of a free list is runs of consecutive clusters: a cluster that
-  // directly follows its predecessor in a usable sector, past the header,
-  // continues the run; only the others take the full step.
-  size_t count = 0;
-  uint32_t low = 1, high = 0;  // the sector of the last cluster looked at
-  bool usable = false;
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (i + 1 == list.size()) {
-      count += 2;
-      break;
-    }
-    const uint32_t c = list[i], next = list[i + 1];
-    if (next == c + 1 && next < g.cluster_count) {
-      if (next < low || next >= high) {
-        const uint32_t s = g.SectorOf(next);
-        low = s * g.clusters_per_sector;
-        high = low + g.clusters_per_sector;
-        usable = !skip[s];
-      }
-      if (usable && next - low >= g.header_clusters) continue;
-    }
-    if (next != step(c)) count += 2;
-  }
-  return count;
 }
 
 size_t ChainWordCount(const Geometry& g, const ClusterList& chain) {
