@@ -96,6 +96,10 @@ bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
   const std::uint32_t deviceSize = image_->View() ? image_->Size() : imageSize_;
   device_ = std::make_unique<RamNorDevice>(volumeName_, sectorSize, deviceSize, image_->View(), 0,
                                            volatile_);
+  // A new file written erased is not read again to learn that it is.
+  if (erasedBytes != 0 && image_->Created() && image_->View() &&
+      deviceSize / sectorSize * sectorSize <= erasedBytes)
+    device_->TakeAsErased();
   SetCurrentDevice(device_.get());
   ffs_add_module(DeviceRegistrationModule);
   ffs_start();

@@ -84,6 +84,7 @@ bool MappedImageFile::Fail(int error) {
   if (file_ >= 0) close(file_);
   file_ = -1;
   size_ = 0;
+  created_ = false;
   return false;
 }
 
@@ -98,7 +99,7 @@ bool MappedImageFile::Open(const std::string& path) {
   if (shared) fs::create_directories(dir, ec);  // the outcome shows when the file is opened
 
   // Never blocks: a FIFO or device is refused below, not waited for.
-  bool created = false;
+  bool& created = created_;
   file_ = open(path_.c_str(), (shared ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
   if (file_ < 0 && shared && errno == ENOENT) {
     file_ = open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

@@ -35,6 +35,9 @@ class MappedImageFile {
   // Writes the view back to the file now (false for a private view).
   bool Flush() const;
   MapMode Mode() const { return mode_; }
+  // True when this open created the file: it holds the erased bytes and
+  // zeros it was given, nothing else.
+  bool Created() const { return created_; }
   // The host's error number when opening, sizing or reserving the file
   // failed; 0 otherwise (also when the open failed for a size of 0).
   int HostError() const { return hostError_; }
@@ -46,6 +49,7 @@ class MappedImageFile {
   std::uint32_t size_;
   MapMode mode_;
   std::uint32_t erasedBytes_;
+  bool created_ = false;
   bool Fail(int error);
 
   int file_ = -1;

@@ -118,6 +118,56 @@ TEST(RamNorDevice, EveryByteOfABlockCountsInTheBlankChecks) {
   EXPECT_EQ(d.sector_erased(0), 0);
 }
 
+// What the device keeps of written extents never changes an answer or a
+// byte: random programs, block writes and erases (whole sectors and across
+// two) over a view taken as erased, or over content it must look at, are
+// checked against a plain copy of the flash after every step.
+TEST(RamNorDevice, KnownErasedSectorsAnswerAsTheirBytesDo) {
+  constexpr std::uint32_t kSector = 4096, kSectors = 4, kSize = kSector * kSectors;
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    std::vector<std::uint8_t> view(kSize, 0xFF);
+    if (seed % 2 == 0) view[seed * 1000] = 0;  // content the device has to find
+    std::vector<std::uint8_t> model = view;
+    RamNorDevice d("V", kSector, kSize, view.data(), 0, false);
+    if (seed % 2 == 1) d.TakeAsErased();
+    DeviceInfo info{};
+    d.init(&info);
+    unsigned r = seed;
+    auto next = [&r](std::uint32_t n) { r = r * 1103515245u + 12345u; return (r >> 8) % n; };
+    auto erased = [&model](std::uint32_t at, std::uint32_t n) {
+      for (std::uint32_t i = at; i < at + n; ++i)
+        if (model[i] != 0xFF) return 0;
+      return 1;
+    };
+    for (int step = 0; step < 400; ++step) {
+      const std::uint32_t op = next(10);
+      if (op < 5) {
+        const std::uint32_t at = next(kSize);
+        const std::uint8_t value = std::uint8_t(next(256));
+        ASSERT_EQ(d.program_byte(at, value), 0);
+        model[at] &= value;
+      } else if (op < 7) {
+        const std::uint32_t at = next(kSize - 512) / 4 * 4;
+        std::vector<std::uint8_t> block(512, 0xFF);
+        block[next(512)] = std::uint8_t(next(255));
+        ASSERT_EQ(d.write_block(block.data(), at), 0);
+        std::memcpy(&model[at], block.data(), 512);
+      } else {
+        const std::uint32_t at = op < 9 ? next(kSectors) * kSector : next(kSize - kSector);
+        ASSERT_EQ(d.erase_sector(at), 0);
+        std::memset(&model[at], 0xFF, kSector);
+      }
+      ASSERT_EQ(view, model) << seed << " " << step;
+      for (std::uint32_t s = 0; s < kSectors; ++s)
+        ASSERT_EQ(d.sector_erased(s * kSector), erased(s * kSector, kSector)) << seed << " " << step;
+      for (std::uint32_t at = 0; at + 512 <= kSize; at += 256)
+        ASSERT_EQ(d.block_erased(at), erased(at, 512)) << seed << " " << step << " " << at;
+      const std::uint32_t odd = next(kSize - kSector);
+      ASSERT_EQ(d.sector_erased(odd), erased(odd, kSector)) << seed << " " << step;
+    }
+  }
+}
+
 TEST(RamNorDevice, AddressesOutsideTheDeviceAreRefused) {
   RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0, true);
   DeviceInfo info{};
