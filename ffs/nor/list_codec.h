@@ -4,6 +4,7 @@
 // Decoders check every cluster against the geometry.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -56,6 +57,16 @@ size_t FreeListWordCount(const Geometry& g, uint32_t head, Link link, InList in_
   bool usable = false;
   uint32_t c = head;
   for (uint32_t length = 1;; ++length) {
+    // The tight part: links to the next cluster inside the usable sector
+    // last looked at, past its header, continue the run.
+    if (usable && c >= low) {
+      const uint32_t end = std::min(high, n);
+      while (c + 1 < end && length < n && link(c) == c + 1 && c + 1 - low >= g.header_clusters &&
+             in_list(c + 1)) {
+        ++c;
+        ++length;
+      }
+    }
     const uint32_t next = link(c);
     if (next >= n || length >= n || !in_list(next)) return count + 2;  // the last pair
     if (next == c + 1) {
