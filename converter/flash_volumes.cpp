@@ -82,15 +82,24 @@ int FlashVolumes::Close() {
 
 bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
   mounted_ = false;
+  const std::uint32_t sectorSize = SectorSizeOfFlashType(flashType_);
+  // A device that erases itself at start finds a new file's whole sectors
+  // erased already; the tail after them stays zero.
+  const std::uint32_t erasedBytes =
+      volatile_ && sectorSize != 0 ? imageSize_ / sectorSize * sectorSize : 0;
   image_ = std::make_unique<MappedImageFile>(imageFileName_, volumeName_.c_str(), imageSize_,
-                                             private_ ? MapMode::Private : MapMode::Shared);
+                                             private_ ? MapMode::Private : MapMode::Shared,
+                                             erasedBytes);
   // A file the host refused (no space, no permission) is not replaced by memory.
   if (image_->HostError() != 0) return false;
-  const std::uint32_t sectorSize = SectorSizeOfFlashType(flashType_);
   // Over a view the device never reaches beyond the mapped bytes.
   const std::uint32_t deviceSize = image_->View() ? image_->Size() : imageSize_;
   device_ = std::make_unique<RamNorDevice>(volumeName_, sectorSize, deviceSize, image_->View(), 0,
                                            volatile_);
+  // A new file written erased is not read again to learn that it is.
+  if (erasedBytes != 0 && image_->Created() && image_->View() &&
+      deviceSize / sectorSize * sectorSize <= erasedBytes)
+    device_->TakeAsErased();
   SetCurrentDevice(device_.get());
   ffs_add_module(DeviceRegistrationModule);
   ffs_start();

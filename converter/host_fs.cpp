@@ -95,15 +95,21 @@ CreateDirResult CreateDirectoryLevel(const std::string& path) {
   return errno == EEXIST ? CreateDirResult::AlreadyExists : CreateDirResult::Failed;
 }
 
+constexpr std::size_t kZeroCheckFirstBlock = 4096;
+constexpr std::size_t kZeroCheckLargestBlock = 1 << 20;
+
 // Only a regular file is read: a FIFO could block and a device never end.
 int ZeroDataCheck(const std::string& path) {
   if (!IsRegularFile(path)) return kCannotOpen;
   const int fd = OpenForReading(path);
   if (fd < 0) return kCannotOpen;
-  std::vector<unsigned char> block(1 << 16);
+  // An image shows a non-zero byte in its first block; an all-zero file is
+  // read in blocks that grow to 1 MiB.
+  std::vector<unsigned char> block(kZeroCheckFirstBlock);
   bool nonZero = false;
   for (ssize_t n; !nonZero && (n = ::read(fd, block.data(), block.size())) > 0;) {
     nonZero = std::any_of(block.begin(), block.begin() + n, [](unsigned char b) { return b != 0; });
+    block.resize(std::min(block.size() * 16, kZeroCheckLargestBlock));
   }
   ::close(fd);
   if (nonZero) return kHasData;
@@ -152,6 +158,18 @@ EntryKind ClassifyEntry(const std::string& path) {
   return EntryKind::Other;
 }
 
+// The listing's own type saves a stat per entry; only links and entries of
+// unknown type are looked at.
+EntryKind KindOf(const dirent& e, const std::string& dir) {
+  switch (e.d_type) {
+    case DT_DIR: return EntryKind::Directory;
+    case DT_REG: return EntryKind::RegularFile;
+    case DT_LNK:
+    case DT_UNKNOWN: return ClassifyEntry(JoinPath(dir, e.d_name));
+    default: return EntryKind::Other;
+  }
+}
+
 }  // namespace
 
 std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path) {
@@ -161,7 +179,7 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path
   while (const dirent* e = ::readdir(dir)) {
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
-    entries.push_back({name, ClassifyEntry(JoinPath(path, name))});
+    entries.push_back({name, KindOf(*e, path)});
   }
   ::closedir(dir);
   std::sort(entries.begin(), entries.end(),
@@ -178,6 +196,19 @@ int CreateFileNoFollow(const std::string& path) {
     return -1;
   }
   return fd;
+}
+
+bool WriteAll(int fd, const void* data, std::size_t n) {
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const ssize_t written = ::write(fd, p, n);
+    if (written < 0 && errno == EINTR) continue;
+    if (written == 0) errno = ENOSPC;  // nothing taken: treated as a full disk
+    if (written <= 0) return false;
+    p += written;
+    n -= static_cast<std::size_t>(written);
+  }
+  return true;
 }
 
 bool IsRealDirectory(const std::string& path) {

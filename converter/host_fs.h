@@ -85,6 +85,9 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path
 // last component and without blocking on a FIFO; -1 on failure.
 int CreateFileNoFollow(const std::string& path);
 
+// Writes all n bytes, going on after a partial write; false with errno set.
+bool WriteAll(int fd, const void* data, std::size_t n);
+
 // True when path is a directory itself, not a link to one.
 bool IsRealDirectory(const std::string& path);
 

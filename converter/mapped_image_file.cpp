@@ -25,29 +25,43 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kMappedState = 1;
-constexpr std::size_t kZeroChunk = 1 << 16;
+constexpr std::size_t kFillChunk = 1 << 18;
+constexpr std::uint8_t kErasedFill = 0xFF;
 
-// Reserves the blocks of [0, size) so that writes through a mapping cannot
-// fail later; a file system that cannot reserve gets the zeros written.
-// Answers 0 or the host's error number.
-int ReserveBlocks(int fd, std::uint32_t size) {
-  const int rc = posix_fallocate(fd, 0, static_cast<off_t>(size));
-  if (rc != EOPNOTSUPP && rc != ENOSYS && rc != EINVAL) return rc;
-  const std::vector<char> zeros(kZeroChunk, 0);
-  for (std::uint32_t at = 0; at < size;) {
-    const std::size_t n = std::min<std::size_t>(zeros.size(), size - at);
-    const ssize_t written = pwrite(fd, zeros.data(), n, static_cast<off_t>(at));
+// Writes [from, to) of the file with `value` in large blocks. Answers 0 or
+// the host's error number.
+int FillRange(int fd, std::uint32_t from, std::uint32_t to, std::uint8_t value) {
+  const std::vector<std::uint8_t> block(std::min<std::size_t>(kFillChunk, to - from), value);
+  for (std::uint32_t at = from; at < to;) {
+    const std::size_t n = std::min<std::size_t>(block.size(), to - at);
+    const ssize_t written = pwrite(fd, block.data(), n, static_cast<off_t>(at));
     if (written <= 0) return written < 0 ? errno : ENOSPC;
     at += static_cast<std::uint32_t>(written);
   }
   return 0;
 }
 
+// Reserves the blocks of [0, size) so that writes through a mapping cannot
+// fail later. The erased part is written with 0xFF before the file is
+// mapped: large writes instead of one page fault per page of the view, and
+// writing every byte reserves it too. Without an erased part a file system
+// that cannot reserve gets the zeros written. Answers 0 or the host's error
+// number.
+int ReserveBlocks(int fd, std::uint32_t size, std::uint32_t erasedBytes) {
+  if (erasedBytes > 0) {
+    const int rc = FillRange(fd, 0, erasedBytes, kErasedFill);
+    return rc != 0 ? rc : FillRange(fd, erasedBytes, size, 0);
+  }
+  const int rc = posix_fallocate(fd, 0, static_cast<off_t>(size));
+  if (rc != EOPNOTSUPP && rc != ENOSYS && rc != EINVAL) return rc;
+  return FillRange(fd, 0, size, 0);
+}
+
 }  // namespace
 
 MappedImageFile::MappedImageFile(const std::string& path, const char* mappingNameBase,
-                                 std::uint32_t size, MapMode mode)
-    : size_(size), mode_(mode) {
+                                 std::uint32_t size, MapMode mode, std::uint32_t erasedBytes)
+    : size_(size), mode_(mode), erasedBytes_(erasedBytes) {
   if (mappingNameBase != nullptr)
     mappingName_ = std::string(mappingNameBase) + std::to_string(static_cast<long>(getpid()));
   Open(path);
@@ -70,6 +84,7 @@ bool MappedImageFile::Fail(int error) {
   if (file_ >= 0) close(file_);
   file_ = -1;
   size_ = 0;
+  created_ = false;
   return false;
 }
 
@@ -84,7 +99,7 @@ bool MappedImageFile::Open(const std::string& path) {
   if (shared) fs::create_directories(dir, ec);  // the outcome shows when the file is opened
 
   // Never blocks: a FIFO or device is refused below, not waited for.
-  bool created = false;
+  bool& created = created_;
   file_ = open(path_.c_str(), (shared ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
   if (file_ < 0 && shared && errno == ENOENT) {
     file_ = open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -103,7 +118,8 @@ bool MappedImageFile::Open(const std::string& path) {
   if (size_ == 0) return Fail(0);
   if (created) {
     if (ftruncate(file_, size_) != 0) return Fail(errno);
-    if (const int rc = ReserveBlocks(file_, size_); rc != 0) return Fail(rc);
+    const int rc = ReserveBlocks(file_, size_, std::min(erasedBytes_, size_));
+    if (rc != 0) return Fail(rc);
   }
   void* view = mmap(nullptr, size_, PROT_READ | PROT_WRITE, shared ? MAP_SHARED : MAP_PRIVATE,
                     file_, 0);

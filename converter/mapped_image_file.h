@@ -1,6 +1,7 @@
 // The image file mapped into memory, shared with the file: every write of the
 // view reaches the file. An existing file keeps its size; a new one is
-// zero-extended to the requested size. A failed open leaves no view, size 0.
+// zero-extended to the requested size, or starts with a given number of
+// erased (0xFF) bytes and is zero after them. A failed open leaves no view, size 0.
 // A private mapping (copy-on-write) of an existing file never changes it.
 // A new file has all its blocks reserved before it is mapped, so that no
 // write into the view can meet a full host disk.
@@ -18,9 +19,10 @@ enum class MapMode {
 
 class MappedImageFile {
  public:
-  // mappingNameBase may be null (no mapping name).
+  // mappingNameBase may be null (no mapping name). A file created here holds
+  // 0xFF in its first erasedBytes bytes and zeros after them.
   MappedImageFile(const std::string& path, const char* mappingNameBase, std::uint32_t size,
-                  MapMode mode = MapMode::Shared);
+                  MapMode mode = MapMode::Shared, std::uint32_t erasedBytes = 0);
   ~MappedImageFile();  // flushes the view to the file and unmaps it
   MappedImageFile(const MappedImageFile&) = delete;
   MappedImageFile& operator=(const MappedImageFile&) = delete;
@@ -33,6 +35,9 @@ class MappedImageFile {
   // Writes the view back to the file now (false for a private view).
   bool Flush() const;
   MapMode Mode() const { return mode_; }
+  // True when this open created the file: it holds the erased bytes and
+  // zeros it was given, nothing else.
+  bool Created() const { return created_; }
   // The host's error number when opening, sizing or reserving the file
   // failed; 0 otherwise (also when the open failed for a size of 0).
   int HostError() const { return hostError_; }
@@ -43,6 +48,8 @@ class MappedImageFile {
   std::uint8_t* view_ = nullptr;
   std::uint32_t size_;
   MapMode mode_;
+  std::uint32_t erasedBytes_;
+  bool created_ = false;
   bool Fail(int error);
 
   int file_ = -1;

@@ -3,6 +3,7 @@
 // image after its last whole sector is never touched.
 #include "converter/ram_nor_device.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -22,6 +23,29 @@ RamNorDevice::RamNorDevice(const std::string& name, std::uint32_t sectorSize,
       startOffset_(startOffset),
       volatile_(isVolatile ? 1 : 0) {}
 
+bool RamNorDevice::KnownErased(std::uint32_t address, std::uint32_t count) const {
+  const std::uint32_t s = SectorIndex(address);
+  if (s >= written_.size() || SectorIndex(address + count - 1) != s) return false;
+  const Extent& w = written_[s];
+  if (w.begin > w.end) return false;
+  const std::uint32_t from = (address - startOffset_) % sectorSize_;
+  return w.begin == w.end || from + count <= w.begin || from >= w.end;
+}
+
+void RamNorDevice::MarkWritten(std::uint32_t address, std::uint32_t count) {
+  for (std::uint32_t at = address; at - address < count;) {
+    const std::uint32_t s = SectorIndex(at);
+    const std::uint32_t from = (at - startOffset_) % sectorSize_;
+    const std::uint32_t to = std::min(sectorSize_, from + (count - (at - address)));
+    if (s < written_.size()) {
+      Extent& w = written_[s];
+      if (w.begin == w.end) w = Extent{from, to};  // the first write since the erase
+      else if (w.begin < w.end) w = Extent{std::min(w.begin, from), std::max(w.end, to)};
+    }
+    at += to - from;
+  }
+}
+
 RamNorDevice::~RamNorDevice() {
   if (ownsMemory_) delete[] memory_;
 }
@@ -33,8 +57,22 @@ std::uint8_t* RamNorDevice::At(std::uint32_t address, std::uint32_t count) const
   return memory_ + offset;
 }
 
+// Whole 64-byte strides are ANDed together (the compiler turns that into
+// vector code); a programmed bit still ends the scan within its stride.
 bool RamNorDevice::WordsErased(const std::uint8_t* p, std::uint32_t bytes) const {
-  for (std::uint32_t i = 0; i + 4 <= bytes; i += 4) {
+  constexpr std::uint32_t kStride = 64;
+  constexpr std::uint64_t kErasedLong = ~std::uint64_t{0};
+  std::uint32_t i = 0;
+  for (; i + kStride <= bytes; i += kStride) {
+    std::uint64_t all = kErasedLong;
+    for (std::uint32_t j = 0; j < kStride; j += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i + j, 8);
+      all &= word;
+    }
+    if (all != kErasedLong) return false;
+  }
+  for (; i + 4 <= bytes; i += 4) {
     std::uint32_t word;
     std::memcpy(&word, p + i, 4);
     if (word != kErasedWord) return false;
@@ -51,20 +89,29 @@ DeviceInfo* RamNorDevice::init(DeviceInfo* out) {
       if (memory_ == nullptr) sectorCount_ = 0;  // no memory: a device of no sectors
     }
   }
-  bool allZero = true;
+  written_.resize(sectorCount_, kUnknown);
+  // A volatile device is erased whatever it holds: its content is not looked at.
+  bool allZero = !volatile_;
   for (std::uint32_t i = 0; allZero && i + 4 <= Size(); i += 4) {
     std::uint32_t word;
     std::memcpy(&word, memory_ + i, 4);
     allZero = word == 0;
   }
-  if (volatile_ || allZero)
-    for (std::uint32_t s = 0; s < sectorCount_; ++s) erase_sector(startOffset_ + s * sectorSize_);
+  // A sector found erased already is left as it is: the same bytes, without
+  // writing every page of a new image again.
+  if (volatile_ || allZero) {
+    for (std::uint32_t s = 0; s < sectorCount_; ++s) {
+      const std::uint32_t address = startOffset_ + s * sectorSize_;
+      if (sector_erased(address) != 1) erase_sector(address);
+    }
+  }
   return info(out);
 }
 
 int RamNorDevice::program_byte(std::uint32_t address, std::uint8_t value) {
   std::uint8_t* p = At(address, 1);
   if (p == nullptr) return -1;
+  MarkWritten(address, 1);
   *p &= value;
   return 0;
 }
@@ -72,6 +119,7 @@ int RamNorDevice::program_byte(std::uint32_t address, std::uint8_t value) {
 int RamNorDevice::write_block(const void* source, std::uint32_t address) {
   std::uint8_t* p = At(address, kDeviceBlockSize);
   if (p == nullptr) return -1;
+  MarkWritten(address, kDeviceBlockSize);
   std::memcpy(p, source, kDeviceBlockSize);
   return 0;
 }
@@ -89,18 +137,37 @@ int RamNorDevice::read(void* destination, std::uint32_t address, std::uint32_t c
 
 int RamNorDevice::block_erased(std::uint32_t address) {
   const std::uint8_t* p = At(address, kDeviceBlockSize);
-  return (p != nullptr && WordsErased(p, kDeviceBlockSize)) ? 1 : 0;
+  if (p == nullptr) return 0;
+  if (KnownErased(address, kDeviceBlockSize)) return 1;
+  return WordsErased(p, kDeviceBlockSize) ? 1 : 0;
 }
 
+// Of a sector known erased only the extent written since is read.
 int RamNorDevice::sector_erased(std::uint32_t address) {
   const std::uint8_t* p = At(address, sectorSize_);
-  return (p != nullptr && WordsErased(p, sectorSize_)) ? 1 : 0;
+  if (p == nullptr) return 0;
+  const std::uint32_t s = SectorIndex(address);
+  const bool whole = (address - startOffset_) % sectorSize_ == 0;
+  Extent scan{0, sectorSize_};
+  if (whole && written_[s].begin <= written_[s].end)
+    scan = Extent{written_[s].begin / 4 * 4, written_[s].end};
+  if (!WordsErased(p + scan.begin, (scan.end - scan.begin + 3) / 4 * 4)) return 0;
+  if (whole) MarkErased(s);
+  return 1;
 }
 
+// 0xFF over bytes that hold it changes nothing: of a sector known erased
+// only the extent written since is erased. An erase across two sectors
+// leaves what is known of both true.
 int RamNorDevice::erase_sector(std::uint32_t address) {
   std::uint8_t* p = At(address, sectorSize_);
   if (p == nullptr) return -1;
-  std::memset(p, kErasedByte, sectorSize_);
+  const std::uint32_t s = SectorIndex(address);
+  const bool whole = (address - startOffset_) % sectorSize_ == 0;
+  Extent fill{0, sectorSize_};
+  if (whole && written_[s].begin <= written_[s].end) fill = written_[s];
+  std::memset(p + fill.begin, kErasedByte, fill.end - fill.begin);
+  if (whole) MarkErased(s);
   return 0;
 }
 

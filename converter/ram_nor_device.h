@@ -1,10 +1,15 @@
 // A NOR flash simulated in memory: over a mapped image view, or over memory of
 // its own when it has no view. Programming only clears bits; blank checks and
 // erases work on 32-bit words. Addresses outside the device are refused.
+// For a sector known erased (erased by the device, found erased, or a new
+// image written erased) the device keeps the extent written since: blank
+// checks and erases read and write only that extent, all else holds 0xFF.
+// The memory changes only through the device's operations.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "converter/nor_device.h"
 
@@ -33,6 +38,10 @@ class RamNorDevice : public NorDevice {
   virtual bool all_erased();               // slot 13
   virtual DeviceInfo* info(DeviceInfo* out);  // slot 14
 
+  // Takes every sector as erased without reading it: for memory known to
+  // hold only 0xFF (a new image file written erased before it was mapped).
+  void TakeAsErased() { written_.assign(sectorCount_, Extent{0, 0}); }
+
   std::uint32_t SectorSize() const { return sectorSize_; }
   std::uint32_t SectorCount() const { return sectorCount_; }
   std::uint8_t* Memory() const { return memory_; }
@@ -43,6 +52,21 @@ class RamNorDevice : public NorDevice {
   std::uint8_t* At(std::uint32_t address, std::uint32_t count) const;
   bool WordsErased(const std::uint8_t* p, std::uint32_t bytes) const;
   std::uint32_t Size() const { return sectorSize_ * sectorCount_; }
+  // Index of the sector holding a flash address inside the device.
+  std::uint32_t SectorIndex(std::uint32_t address) const {
+    return (address - startOffset_) / sectorSize_;
+  }
+  // Bytes [begin, end) of a sector written since it was known erased; a
+  // sector not known erased has begin > end.
+  struct Extent {
+    std::uint32_t begin, end;
+  };
+  static constexpr Extent kUnknown{1, 0};
+  // True when [address, address + count) lies in one sector known erased
+  // and outside what was written into it since.
+  bool KnownErased(std::uint32_t address, std::uint32_t count) const;
+  void MarkWritten(std::uint32_t address, std::uint32_t count);
+  void MarkErased(std::uint32_t sector) { written_[sector] = Extent{0, 0}; }
 
   std::uint32_t sectorSize_;
   std::uint32_t sectorCount_;
@@ -52,6 +76,7 @@ class RamNorDevice : public NorDevice {
   std::uint32_t startOffset_;
   std::uint8_t volatile_;
   bool ownsMemory_ = false;
+  std::vector<Extent> written_;  // per sector
 };
 
 }  // namespace vorel

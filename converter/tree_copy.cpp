@@ -6,11 +6,14 @@
 // is created through a link.
 #include "converter/tree_copy.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -25,6 +28,7 @@ namespace vorel {
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 256;
+constexpr std::size_t kHostBlockSize = 1 << 16;  // host reads and writes, a multiple of the above
 constexpr int kVolumePermission = 0x1C0;
 constexpr int kOpenNewVolumeFile = FFS_O_RDWR | FFS_O_CREAT | FFS_O_EXCL;  // 26
 constexpr int kOpenExistingVolumeFile = FFS_O_RDWR;                         // 2
@@ -67,30 +71,52 @@ std::string WriteFailureText() {
   return FfsErrorText(ffs_errno() != 0 ? ffs_errno() : FFS_ENOSPC);
 }
 
+// The buffer of one file's host reads or writes, left uninitialised.
+struct HostBlock {
+  std::unique_ptr<char[]> bytes{new char[kHostBlockSize]};
+  char* data() { return bytes.get(); }
+  static constexpr std::size_t size() { return kHostBlockSize; }
+};
+
 // Host file to volume file. A failure after the volume file was created
 // removes it again: the image never keeps a shortened file. The line naming
-// the file and the reason is printed here.
+// the file and the reason is printed here. The host file is read in large
+// blocks; the volume is written in chunks of the copy buffer's size, each
+// full but the last.
 bool CopyHostFileToVolume(const std::string& hostPath, const std::string& volumePath,
                           const std::string& name) {
-  std::FILE* in = std::fopen(hostPath.c_str(), "rb");
-  if (!in) return PrintCouldNotCopy(hostPath, std::strerror(errno)), false;
+  const int in = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return PrintCouldNotCopy(hostPath, std::strerror(errno)), false;
   ffs_set_errno(0);
   const int fd = ffs_open(volumePath.c_str(), kOpenNewVolumeFile, kVolumePermission);
   if (fd < 0) {
     PrintCouldNotCopy(hostPath, CreateFailureText(ffs_errno(), name));
-    std::fclose(in);
+    ::close(in);
     return false;
   }
-  char buffer[kCopyBufferSize];
+  HostBlock block;
+  std::size_t held = 0;  // bytes of the block not yet written to the volume
   std::string reason;
-  for (std::size_t n; reason.empty() && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+  auto put = [&](std::size_t at, std::size_t n) {
     ffs_set_errno(0);
-    if (ffs_write(fd, buffer, static_cast<std::uint32_t>(n)) != static_cast<int>(n))
+    if (ffs_write(fd, block.data() + at, static_cast<std::uint32_t>(n)) != static_cast<int>(n))
       reason = WriteFailureText();
+  };
+  for (bool end = false; reason.empty() && !end;) {
+    const ssize_t n = ::read(in, block.data() + held, block.size() - held);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) reason = std::strerror(errno);
+    end = n <= 0;
+    held += n > 0 ? static_cast<std::size_t>(n) : 0;
+    std::size_t at = 0;
+    for (; reason.empty() && held - at >= kCopyBufferSize; at += kCopyBufferSize)
+      put(at, kCopyBufferSize);
+    if (end && reason.empty() && held > at) put(at, held - at);
+    held -= std::min(held, at);
+    std::memmove(block.data(), block.data() + at, held);
   }
-  if (reason.empty() && std::ferror(in)) reason = std::strerror(errno);
   if (ffs_close(fd) < 0 && reason.empty()) reason = FfsErrorText(ffs_errno());
-  std::fclose(in);
+  ::close(in);
   if (reason.empty()) return true;
   ffs_unlink(volumePath.c_str());
   PrintCouldNotCopy(hostPath, reason);
@@ -101,9 +127,10 @@ bool CopyHostFileToVolume(const std::string& hostPath, const std::string& volume
 // them as path separators, so they could never come back.
 bool HoldsBackslash(const std::string& name) { return name.find('\\') != std::string::npos; }
 
-// The files of one host directory into the volume directory (created first).
-bool CopyFilesToVolume(const std::string& hostDir, const std::string& volumeDir) {
-  const auto entries = host::ListDirectory(hostDir);
+// The files of one host directory (listed once by the caller, nullopt when
+// it could not be) into the volume directory (created first).
+bool CopyFilesToVolume(const std::string& hostDir, const std::string& volumeDir,
+                       const std::optional<std::vector<host::DirectoryEntry>>& entries) {
   if (!entries) return PrintCouldNotCopy(hostDir, std::strerror(errno)), false;
   // An existing directory (the volume's root among them) is fine; one the
   // volume had no room for, or a file of that name, fails the copy.
@@ -201,6 +228,8 @@ bool MakeHostDirectory(const std::string& path) {
 
 // Volume file to host file. A read error fails the file: a shortened copy
 // must not pass for a complete one, so a failed copy removes the host file.
+// The volume is read in chunks of the copy buffer's size; the host file is
+// written in large blocks.
 bool CopyVolumeFileToHost(const std::string& volumePath, const std::string& hostPath) {
   ffs_set_errno(0);
   const int fd = ffs_open(volumePath.c_str(), kOpenExistingVolumeFile, 0);
@@ -212,12 +241,20 @@ bool CopyVolumeFileToHost(const std::string& volumePath, const std::string& host
     return false;
   }
   SetFileToRemoveOnSignal(hostPath.c_str());
-  char buffer[kCopyBufferSize];
+  HostBlock block;
+  std::size_t held = 0;
   std::string reason;
-  for (int n; reason.empty() && (n = ffs_read(fd, buffer, sizeof buffer)) != 0;) {
+  auto flush = [&] {
+    if (reason.empty() && held > 0 && !host::WriteAll(out, block.data(), held))
+      reason = std::strerror(errno);
+    held = 0;
+  };
+  for (int n; reason.empty() && (n = ffs_read(fd, block.data() + held, kCopyBufferSize)) != 0;) {
     if (n < 0) reason = FfsErrorText(ffs_errno());
-    else if (::write(out, buffer, static_cast<std::size_t>(n)) != n) reason = std::strerror(errno);
+    else held += static_cast<std::size_t>(n);
+    if (block.size() - held < kCopyBufferSize) flush();
   }
+  flush();
   if (::close(out) != 0 && reason.empty()) reason = std::strerror(errno);
   ffs_close(fd);
   SetFileToRemoveOnSignal(nullptr);
@@ -228,35 +265,39 @@ bool CopyVolumeFileToHost(const std::string& volumePath, const std::string& host
 }
 
 // One level of the volume into the host directory: sub-directories are made,
-// files copied.
-bool CopyLevelToHost(const std::string& volumeDir, const std::string& hostDir, CopyOut& state) {
-  const auto names = ListVolumeDirectory(volumeDir, &state, true);
-  if (!names) return false;
-  for (const auto& name : *names) {
+// files copied. The names of the sub-directories made are added to subdirs.
+bool CopyLevelToHost(const std::string& volumeDir, const std::string& hostDir,
+                     const std::vector<std::string>& names, std::vector<std::string>& subdirs) {
+  for (const auto& name : names) {
     const std::string volumePath = VolumePath(volumeDir, name.c_str());
     const std::string hostPath = host::JoinPath(hostDir, name);
     FfsStat st{};
     if (ffs_stat(volumePath.c_str(), &st) != 0)
       return PrintCouldNotCopy(hostPath, FfsErrorText(ffs_errno())), false;
-    const bool ok = (st.mode & FFS_S_IFDIR) ? MakeHostDirectory(hostPath)
-                                            : CopyVolumeFileToHost(volumePath, hostPath);
+    const bool isDirectory = (st.mode & FFS_S_IFDIR) != 0;
+    const bool ok =
+        isDirectory ? MakeHostDirectory(hostPath) : CopyVolumeFileToHost(volumePath, hostPath);
     if (!ok) return false;
+    if (isDirectory) subdirs.push_back(name);
   }
   return true;
 }
 
+// The volume directory is listed once: its level is copied, then every
+// sub-directory that holds an entry is copied the same way.
 int CopyTreeToHost(const std::string& volumeDir, const std::string& hostDir, CopyOut& state) {
-  if (VolumeDirectoryHasEntry(volumeDir) && !CopyLevelToHost(volumeDir, hostDir, state)) {
+  const auto names = ListVolumeDirectory(volumeDir, &state, true);
+  if (!names) return kCopyOk;
+  std::vector<std::string> subdirs;
+  if (!CopyLevelToHost(volumeDir, hostDir, *names, subdirs)) {
     std::printf("%s%s%s", msg::kCopyErrorTop, msg::kCopyFromTitle, msg::kCopyErrorBottom);
     return kCopyFailed;
   }
-  const auto names = ListVolumeDirectory(volumeDir, &state, false);
-  if (!names) return kCopyOk;
-  for (const auto& name : *names) {
+  for (const auto& name : subdirs) {
     const std::string volumePath = VolumePath(volumeDir, name.c_str());
-    if (!VolumeDirectoryHasEntry(volumePath)) continue;  // files and empty directories
+    if (!VolumeDirectoryHasEntry(volumePath)) continue;  // made by the level copy already
     const std::string hostPath = host::JoinPath(hostDir, name);
-    if (!MakeHostDirectory(hostPath)) return kCopyFailed;
+    if (!MakeHostDirectory(hostPath)) return kCopyFailed;  // still a real directory
     const int result = CopyTreeToHost(volumePath, hostPath, state);
     if (result != kCopyOk) return result;
   }
@@ -268,15 +309,14 @@ int CopyTreeToHost(const std::string& volumeDir, const std::string& hostDir, Cop
 int CopyToMurvexDir(const std::string& hostDir, const std::string& volumeDir, bool& directoryCopied,
                     const std::string& imagePath) {
   TraceImage(imagePath, msg::kTraceBeforeCopy);
-  const bool filesCopied = CopyFilesToVolume(hostDir, volumeDir);
+  const auto entries = host::ListDirectory(hostDir);
+  const bool filesCopied = CopyFilesToVolume(hostDir, volumeDir, entries);
   TraceImage(imagePath, msg::kTraceAfterCopy);
   if (!filesCopied) {
     PrintCopyToErrorBlock(hostDir, volumeDir);
     return directoryCopied ? kCopyVolumeFull : kCopyFailed;
   }
   directoryCopied = true;
-  const auto entries = host::ListDirectory(hostDir);
-  if (!entries) return kCopyOk;
   for (const auto& e : *entries) {
     if (!IsCopiedSubdirectory(e, hostDir)) continue;
     const int result = CopyToMurvexDir(host::JoinPath(hostDir, e.name), VolumePath(volumeDir, e.name.c_str()),

@@ -114,13 +114,17 @@ DecodeStatus ReadPrelude(ByteSource& source, const Geometry& g, CheckpointPrelud
   return GetU32(source, p.cursor) ? DecodeStatus::Ok : DecodeStatus::Malformed;
 }
 
-uint32_t SlotBytes(const Geometry& g, const SlotRecord& s) {
-  switch (s.kind) {
-    case SlotKind::Directory: return kDirectoryFixedBytes + uint32_t(s.name.size()) + 1;
-    case SlotKind::File: return kFileFixedBytes + uint32_t(s.name.size()) + 1;
+uint32_t SlotBytes(const Geometry& g, SlotKind kind, size_t name_length) {
+  switch (kind) {
+    case SlotKind::Directory: return kDirectoryFixedBytes + uint32_t(name_length) + 1;
+    case SlotKind::File: return kFileFixedBytes + uint32_t(name_length) + 1;
     case SlotKind::Inode: return BigClusters(g) ? kInodeBytesBig : kInodeBytes;
     default: return 0;
   }
+}
+
+uint32_t SlotBytes(const Geometry& g, const SlotRecord& s) {
+  return SlotBytes(g, s.kind, s.name.size());
 }
 
 namespace {

@@ -76,6 +76,7 @@ struct SlotRecord {
 
 // Stored bytes of a slot beyond its kind byte, as the writer emits them.
 uint32_t SlotBytes(const Geometry& g, const SlotRecord& s);
+uint32_t SlotBytes(const Geometry& g, SlotKind kind, size_t name_length);
 bool WriteSlot(ByteSink& sink, const Geometry& g, const SlotRecord& s);
 // Reads one slot of a checkpoint of the given version. A kind above 3 is
 // Malformed; a name longer than 64 characters is cut to 63 and "*".

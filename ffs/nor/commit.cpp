@@ -4,7 +4,9 @@
 #include "ffs/nor/commit.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "ffs/nor/checkpoint_codec.h"
 #include "ffs/nor/recycle.h"
 #include "ffs/nor/sector_header.h"
 
@@ -117,18 +119,54 @@ void ApplyPlan(Volume& v, const Plan& plan, const ClusterList& free_list) {
 
 }  // namespace
 
+namespace {
+
+// The chain starting at `first`, bounded by the volume's cluster count.
+void FollowChain(const Volume& v, uint32_t first, ClusterList& chain) {
+  const Geometry& g = v.geo;
+  chain.assign(1, uint16_t(first));
+  uint32_t c = v.clusters[first].link;
+  while (c < g.cluster_count && chain.size() < g.cluster_count) {
+    chain.push_back(uint16_t(c));
+    c = v.clusters[c].link;
+  }
+}
+
+// The size BuildContent's result would have now (with every chain, the
+// current checkpoint's among them), counted without encoding anything.
+uint32_t ContentLength(const Volume& v) {
+  const Geometry& g = v.geo;
+  uint64_t bytes = PreludeBytes(g);
+  for (const auto& page : v.nodes.pages) {
+    for (const NodeSlot& slot : page->slots) {
+      const SlotKind kind = slot.kind == SlotKind::Reserved ? SlotKind::Free : slot.kind;
+      const size_t name = slot.IsEntry() && slot.name ? std::strlen(slot.name) : 0;
+      bytes += 1 + SlotBytes(g, kind, name);
+    }
+  }
+  auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };
+  size_t words = FreeListWordCount(
+      g, v.free_head, [&v](uint32_t c) { return v.clusters[c].link; },
+      [&v](uint32_t c) { return v.clusters[c].state == kStateFree; }, unusable);
+  ++words;  // the chain section's closing word
+  ClusterList chain;
+  for (uint32_t first = 0; first < g.cluster_count; ++first) {
+    if (v.clusters[first].state != kStateChainStart) continue;
+    FollowChain(v, first, chain);
+    words += ChainWordCount(g, chain);
+  }
+  return uint32_t(bytes + 2 * words);
+}
+
+}  // namespace
+
 std::vector<ClusterList> CollectChains(const Volume& v, uint32_t skip) {
   const Geometry& g = v.geo;
   std::vector<ClusterList> chains;
   for (uint32_t first = 0; first < g.cluster_count; ++first) {
     if (v.clusters[first].state != kStateChainStart || first == skip) continue;
-    ClusterList chain{uint16_t(first)};
-    uint32_t c = v.clusters[first].link;
-    while (c < g.cluster_count && chain.size() < g.cluster_count) {
-      chain.push_back(uint16_t(c));
-      c = v.clusters[c].link;
-    }
-    chains.push_back(std::move(chain));
+    chains.emplace_back();
+    FollowChain(v, first, chains.back());
   }
   return chains;
 }
@@ -180,8 +218,7 @@ uint32_t EstimateCheckpointLength(const Volume& v) {
   // The content as it would be written now (the current checkpoint's chain
   // standing in for the next one's), plus what a chain over more sectors and
   // the free list cut around them may add.
-  const uint32_t length =
-      uint32_t(BuildContent(v, v.sequence + 1, v.cursor, v.FreeList(), CollectChains(v)).size());
+  const uint32_t length = ContentLength(v);
   return length + SpanAllowance(v.geo, length);
 }
 

@@ -9,24 +9,66 @@
 
 namespace nor {
 
-uint32_t StepFree(const Geometry& g, uint32_t cluster, const UnusableSector& unusable) {
-  uint32_t next = g.StepOverHeader(cluster);
-  while (next < g.cluster_count && unusable && unusable(g.SectorOf(next))) {
-    next = g.FirstDataCluster(g.SectorOf(next) + 1);
+namespace {
+
+// Calls emit for every word of the free list's encoding.
+template <typename Unusable, typename Emit>
+void EmitFreeListWords(const Geometry& g, const ClusterList& list, const Unusable& unusable,
+                       Emit emit) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    const bool last = i + 1 == list.size();
+    if (!last && list[i + 1] == StepFreeBy(g, list[i], unusable)) continue;
+    emit(list[i]);
+    emit(last ? kChainEnd : list[i + 1]);
   }
-  return next < g.cluster_count ? next : g.cluster_count;
+}
+
+// Calls emit for every word of one non-empty chain, its closing 0xFFFC included.
+template <typename Emit>
+void EmitChainWords(const Geometry& g, const ClusterList& chain, Emit emit) {
+  emit(chain[0]);
+  const size_t last = chain.size() - 1;
+  size_t i = 0;
+  for (;;) {
+    if (i == last) {
+      emit(kChainEnd);
+      return;
+    }
+    if (chain[i + 1] != g.StepOverHeader(chain[i])) {
+      emit(chain[++i]);
+      continue;
+    }
+    size_t j = i + 1;  // the run goes on while clusters stay consecutive
+    while (j < last && chain[j + 1] == g.StepOverHeader(chain[j])) ++j;
+    emit(kRunMark);
+    emit(chain[j]);
+    if (j == last) {
+      emit(kChainEnd);
+      return;
+    }
+    emit(chain[j + 1]);
+    i = j + 1;
+  }
+}
+
+}  // namespace
+
+uint32_t StepFree(const Geometry& g, uint32_t cluster, const UnusableSector& unusable) {
+  return StepFreeBy(g, cluster, [&unusable](uint32_t s) { return unusable && unusable(s); });
 }
 
 std::vector<uint16_t> EncodeFreeList(const Geometry& g, const ClusterList& list,
                                      const UnusableSector& unusable) {
   std::vector<uint16_t> words;
-  for (size_t i = 0; i < list.size(); ++i) {
-    const bool last = i + 1 == list.size();
-    if (!last && list[i + 1] == StepFree(g, list[i], unusable)) continue;
-    words.push_back(list[i]);
-    words.push_back(last ? kChainEnd : list[i + 1]);
-  }
+  EmitFreeListWords(g, list, [&unusable](uint32_t s) { return unusable && unusable(s); },
+                    [&words](uint16_t w) { words.push_back(w); });
   return words;
+}
+
+size_t ChainWordCount(const Geometry& g, const ClusterList& chain) {
+  size_t count = 0;
+  if (!chain.empty()) EmitChainWords(g, chain, [&count](uint16_t) { ++count; });
+  return count;
 }
 
 namespace {
@@ -74,29 +116,7 @@ std::vector<uint16_t> EncodeChains(const Geometry& g, std::vector<ClusterList> c
             [](const ClusterList& a, const ClusterList& b) { return a.front() < b.front(); });
   std::vector<uint16_t> words;
   for (const ClusterList& chain : chains) {
-    words.push_back(chain[0]);
-    const size_t last = chain.size() - 1;
-    size_t i = 0;
-    for (;;) {
-      if (i == last) {
-        words.push_back(kChainEnd);
-        break;
-      }
-      if (chain[i + 1] != g.StepOverHeader(chain[i])) {
-        words.push_back(chain[++i]);
-        continue;
-      }
-      size_t j = i + 1;  // the run goes on while clusters stay consecutive
-      while (j < last && chain[j + 1] == g.StepOverHeader(chain[j])) ++j;
-      words.push_back(kRunMark);
-      words.push_back(chain[j]);
-      if (j == last) {
-        words.push_back(kChainEnd);
-        break;
-      }
-      words.push_back(chain[j + 1]);
-      i = j + 1;
-    }
+    EmitChainWords(g, chain, [&words](uint16_t w) { words.push_back(w); });
   }
   words.push_back(kChainEnd);
   return words;

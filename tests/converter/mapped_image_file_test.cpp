@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -29,6 +30,33 @@ TEST(MappedImageFile, NewFileIsZeroExtendedToTheRequestedSize) {
   }
   EXPECT_EQ(std::filesystem::file_size(path), 300000u);
   EXPECT_EQ(static_cast<unsigned char>(testsupport::ReadFile(path)[299999]), 0xAB);
+}
+
+// A new image of erased sectors: 0xFF up to the last whole sector, zeros
+// after it, in the view and in the file.
+TEST(MappedImageFile, NewFileStartsWithTheErasedBytes) {
+  TempDir dir;
+  struct Case {
+    std::uint32_t size, erased;
+  };
+  for (const Case c : {Case{300000, 262144}, Case{262144, 262144}, Case{5000, 0},
+                       Case{4096, 8192}, Case{1 << 20, 1 << 20}}) {
+    const std::string path = dir / ("img" + std::to_string(c.size) + "_" + std::to_string(c.erased));
+    {
+      MappedImageFile image(path, "TmpDisc", c.size, vorel::MapMode::Shared, c.erased);
+      ASSERT_NE(image.View(), nullptr);
+      ASSERT_EQ(image.Size(), c.size);
+    }
+    const std::string bytes = testsupport::ReadFile(path);
+    ASSERT_EQ(bytes.size(), c.size);
+    const std::size_t erased = std::min(c.erased, c.size);
+    EXPECT_EQ(bytes.find_first_not_of('\xFF'), erased == c.size ? std::string::npos : erased);
+    EXPECT_EQ(bytes.find_first_not_of('\0', erased), std::string::npos) << c.size;
+  }
+  // An existing file keeps its bytes.
+  testsupport::WriteFile(dir / "old", std::string(5000, 'x'));
+  { MappedImageFile image(dir / "old", "TmpDisc", 8192, vorel::MapMode::Shared, 4096); }
+  EXPECT_EQ(testsupport::ReadFile(dir / "old"), std::string(5000, 'x'));
 }
 
 TEST(MappedImageFile, PrivateViewNeverReachesTheFile) {

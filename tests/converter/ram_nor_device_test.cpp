@@ -96,6 +96,78 @@ TEST(RamNorDevice, BlocksAndBlankChecks) {
   EXPECT_EQ(d.copy(0, 1, 2), -1);
 }
 
+// A single cleared bit anywhere in a block or sector, within or across the
+// scan's strides, makes it not erased; erasing restores it.
+TEST(RamNorDevice, EveryByteOfABlockCountsInTheBlankChecks) {
+  RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0, true);
+  DeviceInfo info{};
+  d.init(&info);
+  const std::uint32_t block = 2 * kOld + 4096;
+  for (std::uint32_t at : {0u, 1u, 7u, 8u, 63u, 64u, 65u, 127u, 200u, 447u, 448u, 508u, 511u}) {
+    for (std::uint8_t value : {0x00, 0x7F, 0xFE}) {
+      ASSERT_EQ(d.program_byte(block + at, value), 0);
+      EXPECT_EQ(d.block_erased(block), 0) << at;
+      EXPECT_EQ(d.block_erased(block + 512), 1) << at;
+      EXPECT_EQ(d.sector_erased(2 * kOld), 0) << at;
+      EXPECT_FALSE(d.all_erased());
+      ASSERT_EQ(d.erase_sector(2 * kOld), 0);
+      EXPECT_EQ(d.block_erased(block), 1) << at;
+    }
+  }
+  ASSERT_EQ(d.program_byte(kOld - 1, 0xEF), 0);  // the last byte of a sector
+  EXPECT_EQ(d.sector_erased(0), 0);
+}
+
+// What the device keeps of written extents never changes an answer or a
+// byte: random programs, block writes and erases (whole sectors and across
+// two) over a view taken as erased, or over content it must look at, are
+// checked against a plain copy of the flash after every step.
+TEST(RamNorDevice, KnownErasedSectorsAnswerAsTheirBytesDo) {
+  constexpr std::uint32_t kSector = 4096, kSectors = 4, kSize = kSector * kSectors;
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    std::vector<std::uint8_t> view(kSize, 0xFF);
+    if (seed % 2 == 0) view[seed * 1000] = 0;  // content the device has to find
+    std::vector<std::uint8_t> model = view;
+    RamNorDevice d("V", kSector, kSize, view.data(), 0, false);
+    if (seed % 2 == 1) d.TakeAsErased();
+    DeviceInfo info{};
+    d.init(&info);
+    unsigned r = seed;
+    auto next = [&r](std::uint32_t n) { r = r * 1103515245u + 12345u; return (r >> 8) % n; };
+    auto erased = [&model](std::uint32_t at, std::uint32_t n) {
+      for (std::uint32_t i = at; i < at + n; ++i)
+        if (model[i] != 0xFF) return 0;
+      return 1;
+    };
+    for (int step = 0; step < 400; ++step) {
+      const std::uint32_t op = next(10);
+      if (op < 5) {
+        const std::uint32_t at = next(kSize);
+        const std::uint8_t value = std::uint8_t(next(256));
+        ASSERT_EQ(d.program_byte(at, value), 0);
+        model[at] &= value;
+      } else if (op < 7) {
+        const std::uint32_t at = next(kSize - 512) / 4 * 4;
+        std::vector<std::uint8_t> block(512, 0xFF);
+        block[next(512)] = std::uint8_t(next(255));
+        ASSERT_EQ(d.write_block(block.data(), at), 0);
+        std::memcpy(&model[at], block.data(), 512);
+      } else {
+        const std::uint32_t at = op < 9 ? next(kSectors) * kSector : next(kSize - kSector);
+        ASSERT_EQ(d.erase_sector(at), 0);
+        std::memset(&model[at], 0xFF, kSector);
+      }
+      ASSERT_EQ(view, model) << seed << " " << step;
+      for (std::uint32_t s = 0; s < kSectors; ++s)
+        ASSERT_EQ(d.sector_erased(s * kSector), erased(s * kSector, kSector)) << seed << " " << step;
+      for (std::uint32_t at = 0; at + 512 <= kSize; at += 256)
+        ASSERT_EQ(d.block_erased(at), erased(at, 512)) << seed << " " << step << " " << at;
+      const std::uint32_t odd = next(kSize - kSector);
+      ASSERT_EQ(d.sector_erased(odd), erased(odd, kSector)) << seed << " " << step;
+    }
+  }
+}
+
 TEST(RamNorDevice, AddressesOutsideTheDeviceAreRefused) {
   RamNorDevice d("V", kOld, 4 * kOld, nullptr, 0, true);
   DeviceInfo info{};
@@ -150,6 +222,8 @@ TEST(RamNorDevice, InitOverAViewFollowsTheEraseRule) {
   }
   std::fill(view.begin(), view.begin() + 4 * kOld, 0);
   view[4] = 1;
+  std::fill(view.begin() + kOld, view.begin() + 3 * kOld, 0xFF);  // two sectors erased already
+  view[3 * kOld - 1] = 0x7F;  // but for the last bit of the second
   {
     RamNorDevice erase("V", kOld, size, view.data(), 0, true);
     DeviceInfo info{};

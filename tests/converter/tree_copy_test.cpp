@@ -98,6 +98,9 @@ class TreeCopy : public ::testing::Test {
     File(std::string(64, 'n'), "sixty-four");
     File("sub/inner/deep.txt", "deep\n");
     File("sub/k40.bin", Pattern(256 * 40, 4));
+    // Around the size of the host side's read and write blocks.
+    for (const std::size_t n : {65535u, 65536u, 65537u, 65536u * 3 + 300})
+      File("blocks/b" + std::to_string(n), Pattern(n, unsigned(n)));
     Dir("sub/empty");
     Dir("emptytop");
     File("data.old/skipped.txt", "not copied");

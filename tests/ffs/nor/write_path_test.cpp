@@ -452,6 +452,43 @@ TEST_F(WritePath, NodeSlotsGrowAndCompact) {
   EXPECT_EQ(v->nodes.slot_count(), 40u);
 }
 
+// The estimate counts the content without encoding it: it must agree with
+// the encoded content to the byte, whatever the node table, the chains
+// (runs, jumps, chains over a header) and the free list (cut by unusable
+// sectors) look like.
+TEST_F(WritePath, TheEstimateIsTheEncodedContentPlusItsAllowance) {
+  auto encoded = [](const Volume& v) {
+    const uint32_t n =
+        uint32_t(BuildContent(v, v.sequence + 1, v.cursor, v.FreeList(), CollectChains(v)).size());
+    return n + SpanAllowance(v.geo, n);
+  };
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    std::unique_ptr<Volume> v = FormatAndMount();
+    ASSERT_TRUE(v);
+    std::vector<NodeSlot*> inodes;
+    unsigned r = seed;
+    auto next = [&r](unsigned n) { r = r * 1103515245u + 12345u; return (r >> 16) % n; };
+    for (int step = 0; step < 60; ++step) {
+      const unsigned op = next(10);
+      if (op < 3 || inodes.empty()) {
+        inodes.push_back(NewFile(*v, std::string(1 + next(64), char('a' + step % 26)).c_str()));
+      } else if (op < 9) {
+        NodeSlot* inode = inodes[next(unsigned(inodes.size()))];
+        if (PrepareAllocation(*v, 0, inode) != 0) continue;
+        if (CacheEntry* e = AllocateCluster(*v, inode)) v->cache->Release(e, false);
+      } else {
+        ASSERT_EQ(Sync(*v, 1), 0) << ffs_errno();
+      }
+      ASSERT_EQ(EstimateCheckpointLength(*v), encoded(*v)) << seed << " " << step;
+      for (uint32_t sector = 0; sector < f.geo.sector_count; ++sector) {
+        v->sectors[sector].flags ^= kSectorUnusable;
+        ASSERT_EQ(EstimateCheckpointLength(*v), encoded(*v)) << seed << " " << step << " " << sector;
+        v->sectors[sector].flags ^= kSectorUnusable;
+      }
+    }
+  }
+}
+
 TEST_F(WritePath, FreeClustersForFileData) {
   std::unique_ptr<Volume> v = FormatAndMount();
   ASSERT_TRUE(v);
