@@ -189,37 +189,37 @@ def attempt(function, args):
     return ('accepted',)
 
 
-def make(spec):
-    """Arguments from a spec: each entry a declared type (str) or a fallback index."""
-    return [valid(s) if isinstance(s, str) else FALLBACKS[s]() for s in spec]
+def make(plan):
+    """Arguments from an argument plan: each entry a declared type (str) or a fallback index."""
+    return [valid(s) if isinstance(s, str) else FALLBACKS[s]() for s in plan]
 
 
-def valid_spec(module, name, count):
-    """A spec of `count` arguments the function accepts, or None."""
+def valid_plan(module, name, count):
+    """A plan of `count` arguments the function accepts, or None."""
     function = getattr(module, name)
     cls = class_prefix(name)
-    spec = [0] * count
+    plan = [0] * count
     if count and cls and not name.startswith('new_'):
-        spec[0] = cls + ' *'
+        plan[0] = cls + ' *'
     for _ in range(8 * count + 4):
-        outcome = attempt(function, make(spec))
+        outcome = attempt(function, make(plan))
         if outcome[0] == 'count':
             return None
         if outcome[0] == 'accepted':
-            return spec
+            return plan
         if outcome[0] == 'overload':
-            return overload_spec(function, spec)
+            return overload_plan(function, plan)
         position = outcome[1] - 1
         if position >= count:
-            return spec
-        if spec[position] != outcome[2]:
-            spec[position] = outcome[2]
+            return plan
+        if plan[position] != outcome[2]:
+            plan[position] = outcome[2]
         else:  # a value of the named type was refused: try the plain candidates
             return None
     return None
 
 
-def overload_spec(function, spec):
+def overload_plan(function, plan):
     """Overload dispatch names no argument: try the candidates, position by position."""
     rest = list(range(len(FALLBACKS)))
     def search(position, current):
@@ -230,39 +230,39 @@ def overload_spec(function, spec):
             if found:
                 return found
         return None
-    start = 1 if spec and isinstance(spec[0], str) else 0
-    if len(spec) - start > 2:
+    start = 1 if plan and isinstance(plan[0], str) else 0
+    if len(plan) - start > 2:
         return None
-    return search(start, list(spec))
+    return search(start, list(plan))
 
 
 def plan(module_name):
-    """[(function name, spec, position, hostile index)] in a fixed order."""
+    """[(function name, plan, position, hostile index)] in a fixed order."""
     module = sys.modules[module_name]
     calls = []
     for name in sorted(dir(module)):
         if name.startswith('__') or not callable(getattr(module, name)):
             continue
         for count in range(MAX_ARGUMENTS):
-            spec = valid_spec(module, name, count)
-            if spec is None:
+            plan = valid_plan(module, name, count)
+            if plan is None:
                 continue
             for position in range(count):
                 for index in range(len(hostile_values(name))):
-                    calls.append((name, spec, position, index))
+                    calls.append((name, plan, position, index))
     return calls
 
 
 def call_arguments(call):
-    name, spec, position, index = call
-    args = make(spec)
+    name, plan, position, index = call
+    args = make(plan)
     args[position] = hostile_values(name)[index][1]()
     return args
 
 
 def describe(call):
-    name, spec, position, index = call
-    shown = ['<%s>' % (s if isinstance(s, str) else 'candidate %d' % s) for s in spec]
+    name, plan, position, index = call
+    shown = ['<%s>' % (s if isinstance(s, str) else 'candidate %d' % s) for s in plan]
     shown[position] = hostile_values(name)[index][0]
     return '%s(%s)' % (name, ', '.join(shown))
 
