@@ -283,8 +283,8 @@ bool CopyLevelToHost(const std::string& volumeDir, const std::string& hostDir,
   return true;
 }
 
-// The volume directory is listed once: its level is copied, then every
-// sub-directory that holds an entry is copied the same way.
+// Each volume directory is listed once: its level is copied (which makes its
+// sub-directories), then every sub-directory is copied the same way.
 int CopyTreeToHost(const std::string& volumeDir, const std::string& hostDir, CopyOut& state) {
   const auto names = ListVolumeDirectory(volumeDir, &state, true);
   if (!names) return kCopyOk;
@@ -295,7 +295,6 @@ int CopyTreeToHost(const std::string& volumeDir, const std::string& hostDir, Cop
   }
   for (const auto& name : subdirs) {
     const std::string volumePath = VolumePath(volumeDir, name.c_str());
-    if (!VolumeDirectoryHasEntry(volumePath)) continue;  // made by the level copy already
     const std::string hostPath = host::JoinPath(hostDir, name);
     if (!MakeHostDirectory(hostPath)) return kCopyFailed;  // still a real directory
     const int result = CopyTreeToHost(volumePath, hostPath, state);
