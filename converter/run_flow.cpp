@@ -15,7 +15,7 @@
 
 #include "converter/command_line.h"
 #include "converter/ffs_error_text.h"
-#include "converter/flash_volumes.h"
+#include "flashimage/flash_volumes.h"
 #include "converter/host_fs.h"
 #include "converter/image_replacement.h"
 #include "converter/messages.h"

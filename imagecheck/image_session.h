@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "converter/command_line.h"
-#include "converter/flash_volumes.h"
+#include "flashimage/flash_volumes.h"
 #include "ffs/nor/geometry.h"
 #include "ffs/nor/volume.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "converter/flash_volumes.h"
+#include "flashimage/flash_volumes.h"
 #include "converter/ffs_error_text.h"
 #include "converter/run_flow.h"
 #include "ffs/ffs.h"

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "converter/flash_volumes.h"
-#include "converter/ram_nor_device.h"
+#include "flashimage/flash_volumes.h"
+#include "flashimage/ram_nor_device.h"
 #include "converter/tree_copy.h"
 #include "ffs/ffs.h"
 #include "ffs/module_table.h"

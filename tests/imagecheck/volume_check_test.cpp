@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/flash_volumes.h"
+#include "flashimage/flash_volumes.h"
 #include "ffs/ffs.h"
 #include "imagecheck/image_session.h"
 #include "imagecheck/volume_check.h"

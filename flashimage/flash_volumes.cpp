@@ -1,6 +1,6 @@
 // FlashVolumes set-up and the device registration module. The eight medium
 // callbacks of the volume call the device operations with the device as object.
-#include "converter/flash_volumes.h"
+#include "flashimage/flash_volumes.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 // program's directory, missing directory levels are created, the file is
 // opened (or created), sized and mapped shared and writable. A private view
 // opens an existing file read-only and maps it copy-on-write.
-#include "converter/mapped_image_file.h"
+#include "flashimage/mapped_image_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

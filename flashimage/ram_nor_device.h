@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/nor_device.h"
+#include "flashimage/nor_device.h"
 
 namespace vorel {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "converter/host_fs.h"
-#include "converter/mapped_image_file.h"
+#include "flashimage/mapped_image_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "converter/flash_volumes.h"
+#include "flashimage/flash_volumes.h"
 #include "converter/tree_copy.h"
 #include "ffs/ffs.h"
 #include "tests/support/temp_dir.h"

@@ -1,7 +1,7 @@
 // The simulated NOR flash. Programming ANDs the new value into the byte (bits
 // only go from 1 to 0); an erase sets a whole sector to 0xFF. The tail of an
 // image after its last whole sector is never touched.
-#include "converter/ram_nor_device.h"
+#include "flashimage/ram_nor_device.h"
 
 #include <algorithm>
 #include <cstring>

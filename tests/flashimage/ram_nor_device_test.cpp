@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "converter/ram_nor_device.h"
+#include "flashimage/ram_nor_device.h"
 
 namespace {
 

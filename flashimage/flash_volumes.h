@@ -7,8 +7,8 @@
 #include <string>
 
 #include "converter/command_line.h"
-#include "converter/mapped_image_file.h"
-#include "converter/ram_nor_device.h"
+#include "flashimage/mapped_image_file.h"
+#include "flashimage/ram_nor_device.h"
 
 namespace vorel {
 
