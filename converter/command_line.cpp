@@ -1,6 +1,5 @@
-// Option scanning and validation of vorel. The scanner treats any '-' or '/'
-// outside a value as the start of a key, the program path included, so that
-// scanning resumes behind each value and never inside one.
+// Option validation of vorel over the shared scanner (hostcli/), in the
+// fixed order of its checks, with the banner and the help text.
 #include "converter/command_line.h"
 
 #include <cctype>
@@ -11,58 +10,6 @@
 #include "converter/messages.h"
 
 namespace vorel {
-
-CommandLineOptions::CommandLineOptions(std::string_view line) {
-  std::size_t p = 0;
-  while (p < line.size()) {
-    const std::size_t dash = line.find_first_of("-/", p);
-    if (dash == std::string_view::npos) break;
-    const std::size_t keyStart = dash + 1;
-    if (keyStart >= line.size()) break;
-    const std::size_t sep = line.find_first_of(" :", keyStart);
-    if (sep == std::string_view::npos) {
-      Insert(std::string(line.substr(keyStart)), std::string());
-      break;
-    }
-    std::string key(line.substr(keyStart, sep - keyStart));
-    if (line[sep] == ' ' || sep + 1 == line.size()) {
-      Insert(std::move(key), std::string());
-      p = sep + 1;
-      continue;
-    }
-    std::size_t valueStart = sep + 1;
-    char endMark = ' ';
-    if (line[valueStart] == '"') {
-      ++valueStart;
-      endMark = '"';
-    }
-    const std::size_t end = line.find(endMark, valueStart);
-    if (end == std::string_view::npos) {
-      if (!key.empty()) Insert(std::move(key), std::string(line.substr(valueStart)));
-      break;
-    }
-    if (!key.empty()) Insert(std::move(key), std::string(line.substr(valueStart, end - valueStart)));
-    p = end + 1;
-  }
-}
-
-void CommandLineOptions::Insert(std::string key, std::string value) {
-  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (HasKey(key)) return;
-  entries_.emplace_back(std::move(key), std::move(value));
-}
-
-bool CommandLineOptions::HasKey(std::string_view key) const {
-  for (const auto& e : entries_)
-    if (e.first == key) return true;
-  return false;
-}
-
-std::optional<std::string> CommandLineOptions::Value(std::string_view key) const {
-  for (const auto& e : entries_)
-    if (e.first == key) return e.second;
-  return std::nullopt;
-}
 
 std::int32_t ParseVolumeSize(std::string_view text) {
   std::size_t i = 0;

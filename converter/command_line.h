@@ -1,38 +1,24 @@
-// The command line of vorel: the option scanner over the whole process
-// command line, and the validation that turns the options into run settings.
-// The first occurrence of an option wins; keys are compared lower-cased.
+// The command line of vorel: the validation that turns the options of the
+// shared scanner into run settings. The first occurrence of an option wins;
+// keys are compared lower-cased.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
+
+#include "flashimage/flash_types.h"
+#include "hostcli/command_line_options.h"
 
 namespace vorel {
 
-// Ordered option map, keys lower-cased, first insertion of a key wins.
-class CommandLineOptions {
- public:
-  // Scans a whole command line (program path included).
-  explicit CommandLineOptions(std::string_view commandLine);
-
-  bool HasKey(std::string_view key) const;
-  std::optional<std::string> Value(std::string_view key) const;
-  const std::vector<std::pair<std::string, std::string>>& Entries() const { return entries_; }
-
- private:
-  void Insert(std::string key, std::string value);
-  std::vector<std::pair<std::string, std::string>> entries_;
-};
-
-enum class FlashTypeCode : std::uint32_t { None = 0, Old = 1, New = 2 };
+using hostcli::CommandLineOptions;
+using flashimage::FlashTypeCode;
+using flashimage::kFlashTypeNew;
+using flashimage::kFlashTypeOld;
 
 inline constexpr char kDirectionPtf[] = "ptf";
 inline constexpr char kDirectionFtp[] = "ftp";
-inline constexpr char kFlashTypeOld[] = "MX29LV640B";
-inline constexpr char kFlashTypeNew[] = "M29W256G";
 
 struct RunSettings {
   std::string direction;
@@ -42,11 +28,7 @@ struct RunSettings {
   std::string flashType;
   bool isPtf = false;
 
-  FlashTypeCode FlashCode() const {
-    return flashType == kFlashTypeOld ? FlashTypeCode::Old
-         : flashType == kFlashTypeNew ? FlashTypeCode::New
-                                      : FlashTypeCode::None;
-  }
+  FlashTypeCode FlashCode() const { return flashimage::FlashTypeOfName(flashType); }
 };
 
 // Reads a "-size:" value: leading white space, optional sign, decimal digits

@@ -1,4 +1,4 @@
-// Host services behind the portable layer, on POSIX and std::filesystem.
+// Host services behind the portable layer, on POSIX.
 // Nothing here writes to standard error: every message goes to standard output.
 #include "converter/host_fs.h"
 
@@ -12,47 +12,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <filesystem>
 #include <vector>
 
 #include "converter/messages.h"
 
-namespace fs = std::filesystem;
-
 namespace vorel::host {
-
-std::string ProcessCommandLine(int argc, const char* const* argv) {
-  std::string line;
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i] ? argv[i] : "";
-    if (i > 0) line += ' ';
-    if (arg.find(' ') == std::string::npos) {
-      line += arg;
-      continue;
-    }
-    const std::size_t colon = arg.find(':');
-    const bool isOption = i > 0 && !arg.empty() && (arg[0] == '-' || arg[0] == '/');
-    if (isOption && colon != std::string::npos && arg.find(' ') > colon) {
-      line += arg.substr(0, colon + 1) + '"' + arg.substr(colon + 1) + '"';
-    } else {
-      line += '"' + arg + '"';
-    }
-  }
-  return line;
-}
-
-std::optional<std::string> MakeAbsolute(const std::string& path) {
-  std::error_code ec;
-  fs::path abs = path.empty() ? fs::path() : fs::absolute(path, ec);
-  if (path.empty() || ec) {
-    std::printf("%s", msg::kErrorPrefix);
-    std::printf(msg::kNoAbsolutePath, path.c_str());
-    return std::nullopt;
-  }
-  std::string text = abs.lexically_normal().string();
-  while (text.size() > 1 && text.back() == kSeparator) text.pop_back();
-  return text;
-}
 
 bool IsDirectory(const std::string& path) {
   if (::chdir(path.c_str()) != 0) return false;
@@ -118,12 +82,6 @@ int ZeroDataCheck(const std::string& path) {
   return kOnlyZeroData;
 }
 
-std::optional<unsigned long long> FileSize(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode) || st.st_size < 0) return std::nullopt;
-  return static_cast<unsigned long long>(st.st_size);
-}
-
 std::optional<std::string> TempDirectory() {
   for (const char* name : {"TEMP", "TMP"}) {
     const char* value = std::getenv(name);
@@ -132,18 +90,6 @@ std::optional<std::string> TempDirectory() {
   std::string cwd = WorkingDirectory();
   if (cwd.empty()) return std::nullopt;
   return cwd;
-}
-
-std::string ProgramDirectory() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return WorkingDirectory();
-  return exe.parent_path().string();
-}
-
-std::string JoinPath(const std::string& dir, const std::string& name) {
-  if (!dir.empty() && dir.back() == kSeparator) return dir + name;
-  return dir + kSeparator + name;
 }
 
 namespace {
@@ -214,12 +160,6 @@ bool WriteAll(int fd, const void* data, std::size_t n) {
 bool IsRealDirectory(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string WorkingDirectory() {
-  std::error_code ec;
-  const fs::path cwd = fs::current_path(ec);
-  return ec ? std::string() : cwd.string();
 }
 
 }  // namespace vorel::host

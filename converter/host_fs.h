@@ -8,21 +8,21 @@
 #include <string_view>
 #include <vector>
 
+#include "hostcli/command_line_options.h"
+#include "hostcli/host_paths.h"
+
 namespace vorel::host {
 
 // The scratch file in the temp directory that every run deletes first.
 inline constexpr char kDiskImageName[] = "Disk2.dat";
-inline constexpr char kSeparator = '/';
-
-// Rebuilds the process command line as one text: the program path, then each
-// argument separated by one blank. An argument holding a blank is quoted so
-// that the option scanner reads the same value back: "-key:value with blanks"
-// becomes -key:"value with blanks"; one without a colon is quoted whole.
-std::string ProcessCommandLine(int argc, const char* const* argv);
-
-// Absolute, lexically normal form of path (no trailing separator).
-// Prints the "could not build absolute path" error on failure.
-std::optional<std::string> MakeAbsolute(const std::string& path);
+// The helpers ffsinspect shares (command line, paths) under their vorel names.
+using hostcli::JoinPath;
+using hostcli::kSeparator;
+using hostcli::FileSize;
+using hostcli::MakeAbsolute;
+using hostcli::ProcessCommandLine;
+using hostcli::ProgramDirectory;
+using hostcli::WorkingDirectory;
 
 // Changes into path; on success changes to ".." (the working directory is
 // left at the parent of the tested directory) and answers true.
@@ -52,17 +52,8 @@ inline constexpr int kCannotOpen = 4;
 // regular file.
 int ZeroDataCheck(const std::string& path);
 
-// Size of the file in bytes (0 for a FIFO or device), or nullopt when it
-// does not exist or is a directory.
-std::optional<unsigned long long> FileSize(const std::string& path);
-
 // "TEMP", else "TMP", else the working directory.
 std::optional<std::string> TempDirectory();
-
-// Directory holding the running program, for resolving relative image paths.
-std::string ProgramDirectory();
-
-std::string JoinPath(const std::string& dir, const std::string& name);
 
 // What a directory entry is, seen without following a link to a directory.
 enum class EntryKind {
@@ -90,8 +81,5 @@ bool WriteAll(int fd, const void* data, std::size_t n);
 
 // True when path is a directory itself, not a link to one.
 bool IsRealDirectory(const std::string& path);
-
-// Current working directory, or the empty text when it cannot be read.
-std::string WorkingDirectory();
 
 }  // namespace vorel::host

@@ -1,18 +1,26 @@
-// Every text vorel prints, named once. Error lines are printed as
-// kErrorPrefix followed by one of the texts here.
+// Every text vorel prints, named once; those ffsinspect prints too live with
+// the shared code. Error lines are kErrorPrefix followed by one of the texts.
 #pragma once
+
+#include "flashimage/messages.h"
+#include "hostcli/messages.h"
 
 namespace vorel::msg {
 
-inline constexpr char kErrorPrefix[] = "Error: ";
+// The texts vorel shares with ffsinspect and the image library.
+using flashimage::msg::kBadFlashType;
+using flashimage::msg::kFormatVolume;
+using flashimage::msg::kMountVolume;
+using flashimage::msg::kNoFlashType;
+using hostcli::msg::kErrorPrefix;
+using hostcli::msg::kNoAbsolutePath;
+
 inline constexpr char kBuildNumber[] = "46479";
 
 // Command-line validation.
 inline constexpr char kNoParameter[] = "  no parameter found";
 inline constexpr char kNoDirection[] = "  direction parameter (dir:ptf, ftp) not found !";
 inline constexpr char kBadDirection[] = "  direction parameter not correct !";
-inline constexpr char kNoFlashType[] = "  flash type (flashType:MX29LV640B, M29W256G) not specified!";
-inline constexpr char kBadFlashType[] = "  flashtype parameter does not exist!";
 inline constexpr char kNoSource[] = "  source parameter (src:) not entered !";
 inline constexpr char kEmptySource[] = "  source parameter is empty !";
 inline constexpr char kNoTarget[] = "  target parameter (dst:) not entered !";
@@ -22,7 +30,6 @@ inline constexpr char kNoTempPath[] = "  Vorel: Could not build temp path\n";
 inline constexpr char kCannotDeleteDiskImage[] = "  Vorel: Could not delete DiskImage file\n";
 
 // Path functions.
-inline constexpr char kNoAbsolutePath[] = "  Could not build absolute path for: %s\n";
 inline constexpr char kFileNotClosed[] = "VOREL ERROR: The file was not closed\n";
 inline constexpr char kOnlyZeroData[] = "  The file %s contains only zero data (000)\n";
 
@@ -47,10 +54,6 @@ inline constexpr char kDestinationCorrupt[] =
     "  Vorel: after CreateFlashVolumes\n         Destination file is corrupt \n";
 inline constexpr char kDestinationMissing[] =
     "  Vorel: after CreateFlashVolumes\n         Destination path not existing\n";
-
-// Volume set-up (FlashVolumes).
-inline constexpr char kFormatVolume[] = "Format Volume %s \n";
-inline constexpr char kMountVolume[] = "Mount Volume %s \n";
 
 // Tree copies.
 inline constexpr char kTraceBeforeCopy[] =

@@ -24,6 +24,9 @@
 
 namespace vorel {
 
+using flashimage::FlashVolumes;
+using flashimage::MappedImageFile;
+
 namespace {
 
 int Fail(const char* message) {

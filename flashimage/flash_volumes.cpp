@@ -4,12 +4,12 @@
 
 #include <cstdio>
 
-#include "converter/messages.h"
+#include "flashimage/messages.h"
 #include "ffs/ffs.h"
 #include "ffs/module_table.h"
 #include "ffs/volume_table.h"
 
-namespace vorel {
+namespace flashimage {
 
 namespace {
 
@@ -46,12 +46,6 @@ void RegisterCurrentDevice() {
 }
 
 }  // namespace
-
-std::uint32_t SectorSizeOfFlashType(std::uint32_t code) {
-  if (code == static_cast<std::uint32_t>(FlashTypeCode::Old)) return kOldSectorSize;
-  if (code == static_cast<std::uint32_t>(FlashTypeCode::New)) return kNewSectorSize;
-  return 0;
-}
 
 std::intptr_t DeviceRegistrationModule(int command, const char*, void*, int, int) {
   if (command == FFS_MOD_INIT) RegisterCurrentDevice();
@@ -115,4 +109,4 @@ bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
   return true;
 }
 
-}  // namespace vorel
+}  // namespace flashimage

@@ -6,18 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "converter/command_line.h"
+#include "flashimage/flash_types.h"
 #include "flashimage/mapped_image_file.h"
 #include "flashimage/ram_nor_device.h"
 
-namespace vorel {
+namespace flashimage {
 
 inline constexpr char kVolumeName[] = "TmpDisc";
-
-// Sector sizes of the flash types (FlashTypeCode); 0 for no type.
-inline constexpr std::uint32_t kOldSectorSize = 0x10000;
-inline constexpr std::uint32_t kNewSectorSize = 0x20000;
-std::uint32_t SectorSizeOfFlashType(std::uint32_t code);
 
 // The device registration module of the file system's module table: on
 // command 0 it registers the current device as a volume.
@@ -76,4 +71,4 @@ class FlashVolumes {
   bool closed_ = false;
 };
 
-}  // namespace vorel
+}  // namespace flashimage

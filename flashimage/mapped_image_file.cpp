@@ -16,9 +16,9 @@
 #include <system_error>
 #include <vector>
 
-#include "converter/host_fs.h"
+#include "hostcli/host_paths.h"
 
-namespace vorel {
+namespace flashimage {
 
 namespace fs = std::filesystem;
 
@@ -90,7 +90,7 @@ bool MappedImageFile::Fail(int error) {
 
 bool MappedImageFile::Open(const std::string& path) {
   fs::path full(path);
-  if (full.is_relative()) full = fs::path(host::ProgramDirectory()) / full;
+  if (full.is_relative()) full = fs::path(hostcli::ProgramDirectory()) / full;
   path_ = full.string();
   const fs::path dir = full.parent_path();
   if (dir.empty() || !full.has_filename()) return Fail(0);
@@ -129,4 +129,4 @@ bool MappedImageFile::Open(const std::string& path) {
   return true;
 }
 
-}  // namespace vorel
+}  // namespace flashimage

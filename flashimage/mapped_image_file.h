@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vorel {
+namespace flashimage {
 
 enum class MapMode {
   Shared,   // writes reach the file; a missing file is created
@@ -59,4 +59,4 @@ class MappedImageFile {
   std::string path_;
 };
 
-}  // namespace vorel
+}  // namespace flashimage

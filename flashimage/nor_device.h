@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace vorel {
+namespace flashimage {
 
 inline constexpr std::uint32_t kDeviceBlockSize = 512;
 inline constexpr std::uint8_t kErasedByte = 0xFF;
@@ -34,4 +34,4 @@ class NorDevice {
   virtual std::uint32_t range(std::uint8_t** start, std::uint32_t* size) = 0;  // slot 12
 };
 
-}  // namespace vorel
+}  // namespace flashimage

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-namespace vorel {
+namespace flashimage {
 
 namespace {
 constexpr std::uint32_t kErasedWord = 0xFFFFFFFFu;
@@ -199,4 +199,4 @@ DeviceInfo* RamNorDevice::info(DeviceInfo* out) {
   return out;
 }
 
-}  // namespace vorel
+}  // namespace flashimage

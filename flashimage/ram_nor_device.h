@@ -13,7 +13,7 @@
 
 #include "flashimage/nor_device.h"
 
-namespace vorel {
+namespace flashimage {
 
 class RamNorDevice : public NorDevice {
  public:
@@ -79,4 +79,4 @@ class RamNorDevice : public NorDevice {
   std::vector<Extent> written_;  // per sector
 };
 
-}  // namespace vorel
+}  // namespace flashimage

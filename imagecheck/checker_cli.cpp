@@ -5,9 +5,10 @@
 
 #include <cstdio>
 
-#include "converter/command_line.h"
-#include "converter/host_fs.h"
-#include "converter/messages.h"
+#include "flashimage/flash_types.h"
+#include "flashimage/messages.h"
+#include "hostcli/command_line_options.h"
+#include "hostcli/messages.h"
 #include "imagecheck/image_session.h"
 #include "imagecheck/checker_text.h"
 #include "imagecheck/reports.h"
@@ -29,7 +30,7 @@ struct Invocation {
 };
 
 int UsageError(const std::string& line) {
-  std::printf("%s%s%s", vorel::msg::kErrorPrefix, line.c_str(), msg::kUsage);
+  std::printf("%s%s%s", hostcli::msg::kErrorPrefix, line.c_str(), msg::kUsage);
   return kExitUsage;
 }
 
@@ -57,8 +58,8 @@ bool Parse(const std::vector<std::string>& args, Invocation& inv, int& code) {
     if (!a.empty() && a[0] == '-') optionArgv.push_back(a.c_str());
     else positional.push_back(a);
   }
-  const vorel::CommandLineOptions options(
-      vorel::host::ProcessCommandLine(int(optionArgv.size()), optionArgv.data()));
+  const hostcli::CommandLineOptions options(
+      hostcli::ProcessCommandLine(int(optionArgv.size()), optionArgv.data()));
   for (const auto& entry : options.Entries()) {
     if (entry.first != kFlashTypeKey) {
       code = UsageError(Format(msg::kUnknownOption, entry.first.c_str()));
@@ -73,9 +74,9 @@ bool Parse(const std::vector<std::string>& args, Invocation& inv, int& code) {
     return false;
   }
   const auto type = options.Value(kFlashTypeKey);
-  if (!type) return code = UsageError(std::string(vorel::msg::kNoFlashType) + "\n"), false;
-  if (*type != vorel::kFlashTypeOld && *type != vorel::kFlashTypeNew)
-    return code = UsageError(std::string(vorel::msg::kBadFlashType) + "\n"), false;
+  if (!type) return code = UsageError(std::string(flashimage::msg::kNoFlashType) + "\n"), false;
+  if (*type != flashimage::kFlashTypeOld && *type != flashimage::kFlashTypeNew)
+    return code = UsageError(std::string(flashimage::msg::kBadFlashType) + "\n"), false;
   inv.flashType = *type;
   return true;
 }
@@ -85,21 +86,21 @@ int SessionError(const ImageSession& s, std::uint32_t sectorSize) {
   const char* path = s.Path().c_str();
   switch (s.Status()) {
     case SessionStatus::CannotOpen:
-      std::printf("%s%s", vorel::msg::kErrorPrefix, Format(msg::kCannotOpen, path).c_str());
+      std::printf("%s%s", hostcli::msg::kErrorPrefix, Format(msg::kCannotOpen, path).c_str());
       return kExitUsage;
     case SessionStatus::TooSmall:
-      std::printf("%s%s", vorel::msg::kErrorPrefix,
+      std::printf("%s%s", hostcli::msg::kErrorPrefix,
                   Format(msg::kTooSmall, path, s.SectorCount(), sectorSize).c_str());
       return kExitNoMount;
     case SessionStatus::VolumeInUse:
-      std::printf("%s%s", vorel::msg::kErrorPrefix,
+      std::printf("%s%s", hostcli::msg::kErrorPrefix,
                   Format(msg::kVolumeInUse, s.VolumeName()).c_str());
       return kExitNoMount;
     case SessionStatus::NoMount:
     case SessionStatus::Mounted:
       break;
   }
-  std::printf("%s%s", vorel::msg::kErrorPrefix,
+  std::printf("%s%s", hostcli::msg::kErrorPrefix,
               Format(msg::kNoMount, ErrorName(s.MountError()).c_str()).c_str());
   return kExitNoMount;
 }
@@ -121,9 +122,7 @@ int RunInspect(const std::vector<std::string>& args) {
   Invocation inv;
   int code = kExitOk;
   if (!Parse(args, inv, code)) return code;
-  vorel::RunSettings settings;
-  settings.flashType = inv.flashType;
-  ImageSession session(inv.image, settings.FlashCode());
+  ImageSession session(inv.image, flashimage::FlashTypeOfName(inv.flashType));
   if (session.Status() != SessionStatus::Mounted) return SessionError(session, session.SectorSize());
   switch (inv.command) {
     case Command::List: PrintList(session); break;

@@ -1,8 +1,9 @@
 // The command line of ffsinspect:
 //   ffsinspect IMAGE -flashType:MX29LV640B|M29W256G [list|check|sectors|stat]
-// Arguments starting with '-' are options, read with vorel's option scanner
-// (keys case-insensitive, first occurrence wins); the others are the image
-// and the command. All output goes to standard output.
+// Arguments starting with '-' are options, read with the option scanner of
+// hostcli/ that vorel uses too (keys case-insensitive, first occurrence
+// wins); the others are the image and the command. All output goes to
+// standard output.
 #pragma once
 
 #include <string>

@@ -1,5 +1,5 @@
 // Every text ffsinspect prints, named once, and the names of the file
-// system's error numbers. Error lines start with vorel's "Error: " prefix.
+// system's error numbers. Error lines start with the shared "Error: " prefix.
 #pragma once
 
 #include <string>

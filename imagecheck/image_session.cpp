@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "converter/host_fs.h"
+#include "hostcli/host_paths.h"
 #include "ffs/ffs.h"
 #include "ffs/nor/sector_header.h"
 
@@ -21,11 +21,11 @@ constexpr std::uint32_t kMinSectors = 4;
 
 }  // namespace
 
-ImageSession::ImageSession(const std::string& path, vorel::FlashTypeCode type) {
-  const auto absolute = vorel::host::MakeAbsolute(path);
+ImageSession::ImageSession(const std::string& path, flashimage::FlashTypeCode type) {
+  const auto absolute = hostcli::MakeAbsolute(path);
   path_ = absolute ? *absolute : path;
-  sectorSize_ = vorel::SectorSizeOfFlashType(static_cast<std::uint32_t>(type));
-  const auto size = vorel::host::FileSize(path_);
+  sectorSize_ = flashimage::SectorSizeOfFlashType(static_cast<std::uint32_t>(type));
+  const auto size = hostcli::FileSize(path_);
   struct stat st {};
   if (!size || *size == 0 || stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
       sectorSize_ == 0) {
@@ -36,7 +36,7 @@ ImageSession::ImageSession(const std::string& path, vorel::FlashTypeCode type) {
   sectorCount_ = sectors > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(sectors);
   nor::Geometry g;
   if (sectorCount_ < kMinSectors ||
-      !nor::Geometry::Derive(sectorSize_, vorel::kDeviceBlockSize, sectorCount_, 0, g)) {
+      !nor::Geometry::Derive(sectorSize_, flashimage::kDeviceBlockSize, sectorCount_, 0, g)) {
     status_ = SessionStatus::TooSmall;
     return;
   }

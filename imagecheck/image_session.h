@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/command_line.h"
+#include "flashimage/flash_types.h"
 #include "flashimage/flash_volumes.h"
 #include "ffs/nor/geometry.h"
 #include "ffs/nor/volume.h"
@@ -27,7 +27,7 @@ using Signature = std::array<std::uint8_t, 4>;
 
 class ImageSession {
  public:
-  ImageSession(const std::string& path, vorel::FlashTypeCode type);
+  ImageSession(const std::string& path, flashimage::FlashTypeCode type);
   ImageSession(const ImageSession&) = delete;
   ImageSession& operator=(const ImageSession&) = delete;
 
@@ -47,7 +47,7 @@ class ImageSession {
  private:
   bool ReadStoredSignatures(const nor::Geometry& g);
 
-  vorel::FlashVolumes volumes_;
+  flashimage::FlashVolumes volumes_;
   std::string path_;
   std::uint32_t sectorSize_ = 0;
   std::uint32_t sectorCount_ = 0;

@@ -33,7 +33,7 @@ std::string ImageCheck::Describe() const {
   return out;
 }
 
-ImageCheck CheckImage(const std::string& path, vorel::FlashTypeCode type) {
+ImageCheck CheckImage(const std::string& path, flashimage::FlashTypeCode type) {
   ImageCheck r;
   ImageSession session(path, type);
   r.status = session.Status();

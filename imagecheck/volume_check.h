@@ -2,7 +2,7 @@
 // want every image they leave behind verified.
 //
 //   // an image file (mapped privately: the file is never changed)
-//   inspect::ImageCheck r = inspect::CheckImage("x.img", vorel::FlashTypeCode::Old);
+//   inspect::ImageCheck r = inspect::CheckImage("x.img", flashimage::FlashTypeCode::Old);
 //   EXPECT_TRUE(r.Passed()) << r.Describe();
 //
 //   // a volume already mounted in this process (e.g. over a test flash)
@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/command_line.h"
+#include "flashimage/flash_types.h"
 #include "ffs/nor/volume.h"
 #include "imagecheck/image_session.h"
 
@@ -47,6 +47,6 @@ struct ImageCheck {
 // Maps the image privately, mounts it (recovery in memory only), checks it
 // and unmounts it again. The process must hold no volume of the converter's
 // name ("TmpDisc") meanwhile.
-ImageCheck CheckImage(const std::string& path, vorel::FlashTypeCode type);
+ImageCheck CheckImage(const std::string& path, flashimage::FlashTypeCode type);
 
 }  // namespace inspect

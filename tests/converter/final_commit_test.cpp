@@ -40,7 +40,7 @@ class FinalCommit : public ::testing::Test {
   }
   void TearDown() override {
     ffs_set_sector_services(nullptr);
-    ffs_remove_volume(vorel::kVolumeName);  // nothing left registered either way
+    ffs_remove_volume(flashimage::kVolumeName);  // nothing left registered either way
   }
   TempDir dir;
   FfsSectorServices failing_{};
@@ -49,10 +49,10 @@ class FinalCommit : public ::testing::Test {
 TEST_F(FinalCommit, CloseAnswersTheErrorOfTheFinalCommit) {
   for (const bool fail : {false, true}) {
     SCOPED_TRACE(fail ? "failing" : "working");
-    vorel::FlashVolumes v;
+    flashimage::FlashVolumes v;
     v.SetVolumeFileName(dir / (fail ? "f.img" : "w.img"));
     v.SetVolumeSize(262144);
-    v.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
+    v.SetFlashType(static_cast<std::uint32_t>(flashimage::FlashTypeCode::Old));
     testing::internal::CaptureStdout();
     ASSERT_TRUE(v.CreateFlashVolumes(true));
     testing::internal::GetCapturedStdout();

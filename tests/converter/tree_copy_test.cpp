@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "converter/tree_copy.h"
+#include "flashimage/flash_volumes.h"
+#include "ffs/ffs.h"
 #include "imagecheck/volume_check.h"
 #include "ffs/nor/commit.h"
 #include "ffs/nor/mount.h"
@@ -52,7 +55,7 @@ testsupport::ProcessResult Ptf(const std::string& src, const std::string& img, s
                   "-flashType:" + type}, cwd);
   if (fs::exists(img)) {
     const auto check = inspect::CheckImage(
-        img, type == kOld ? vorel::FlashTypeCode::Old : vorel::FlashTypeCode::New);
+        img, type == kOld ? flashimage::FlashTypeCode::Old : flashimage::FlashTypeCode::New);
     EXPECT_TRUE(check.Passed()) << img << "\n" << check.Describe();
   }
   return r;
@@ -107,6 +110,21 @@ class TreeCopy : public ::testing::Test {
   }
   TempDir dir;
 };
+
+TEST_F(TreeCopy, VolumeRootEmptiness) {
+  flashimage::FlashVolumes v;
+  v.SetVolumeFileName(dir / "image.bin");
+  v.SetVolumeSize(4 * 65536);
+  v.SetFlashType(static_cast<std::uint32_t>(flashimage::FlashTypeCode::Old));
+  testing::internal::CaptureStdout();
+  const bool created = v.CreateFlashVolumes(true);
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(created);
+  EXPECT_TRUE(vorel::IsVolumeRootEmpty("TmpDisc"));
+  ASSERT_EQ(ffs_mkdir("/TmpDisc/sub", 0x1FF), 0);
+  EXPECT_FALSE(vorel::IsVolumeRootEmpty("TmpDisc"));
+  EXPECT_TRUE(vorel::IsVolumeRootEmpty("NoSuchVolume"));  // cannot be listed
+}
 
 TEST_F(TreeCopy, RoundTripBothFlashTypes) {
   BuildSampleTree();

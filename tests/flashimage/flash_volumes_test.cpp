@@ -8,17 +8,16 @@
 #include <string>
 
 #include "flashimage/flash_volumes.h"
-#include "converter/tree_copy.h"
 #include "ffs/ffs.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using testsupport::TempDir;
-using vorel::FlashVolumes;
+using flashimage::FlashVolumes;
 
-constexpr std::uint32_t kOldCode = static_cast<std::uint32_t>(vorel::FlashTypeCode::Old);
-constexpr std::uint32_t kNewCode = static_cast<std::uint32_t>(vorel::FlashTypeCode::New);
+constexpr std::uint32_t kOldCode = static_cast<std::uint32_t>(flashimage::FlashTypeCode::Old);
+constexpr std::uint32_t kNewCode = static_cast<std::uint32_t>(flashimage::FlashTypeCode::New);
 
 // Sets up volumes over an image file; the messages printed are returned.
 std::string Create(FlashVolumes& v, const std::string& path, std::uint32_t size, std::uint32_t code,
@@ -75,7 +74,7 @@ TEST(FlashVolumes, NewImageIsCreatedFormattedAndRegistered) {
     EXPECT_EQ(record->sector_size, 65536u);
     EXPECT_EQ(record->version, 4);
     EXPECT_EQ(record->flags & FFS_VF_HOLD_ALLOWED, FFS_VF_HOLD_ALLOWED);
-    EXPECT_EQ(record->device, static_cast<vorel::NorDevice*>(v.Device()));
+    EXPECT_EQ(record->device, static_cast<flashimage::NorDevice*>(v.Device()));
   }
   EXPECT_EQ(ffs_find_volume("TmpDisc"), nullptr);
   EXPECT_EQ(ffs_mounted_head(), nullptr);
@@ -169,26 +168,14 @@ TEST(FlashVolumes, ImageThatCannotBeMappedFailsWithoutHarm) {
 }
 
 TEST(FlashVolumes, SectorSizes) {
-  EXPECT_EQ(vorel::SectorSizeOfFlashType(kOldCode), 65536u);
-  EXPECT_EQ(vorel::SectorSizeOfFlashType(kNewCode), 131072u);
-  EXPECT_EQ(vorel::SectorSizeOfFlashType(0), 0u);
+  EXPECT_EQ(flashimage::SectorSizeOfFlashType(kOldCode), 65536u);
+  EXPECT_EQ(flashimage::SectorSizeOfFlashType(kNewCode), 131072u);
+  EXPECT_EQ(flashimage::SectorSizeOfFlashType(0), 0u);
 }
 
 }  // namespace
 
 namespace {
-
-TEST(TreeCopy, VolumeRootEmptiness) {
-  TempDir dir;
-  FlashVolumes v;
-  bool created = false;
-  Create(v, dir / "image.bin", 4 * 65536, kOldCode, true, &created);
-  ASSERT_TRUE(created);
-  EXPECT_TRUE(vorel::IsVolumeRootEmpty("TmpDisc"));
-  ASSERT_EQ(ffs_mkdir("/TmpDisc/sub", 0x1FF), 0);
-  EXPECT_FALSE(vorel::IsVolumeRootEmpty("TmpDisc"));
-  EXPECT_TRUE(vorel::IsVolumeRootEmpty("NoSuchVolume"));  // cannot be listed
-}
 
 // A file written through the file system is in the image after the volume
 // is gone, and a second run over the image finds it.

@@ -9,14 +9,14 @@
 #include <filesystem>
 #include <string>
 
-#include "converter/host_fs.h"
+#include "hostcli/host_paths.h"
 #include "flashimage/mapped_image_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using testsupport::TempDir;
-using vorel::MappedImageFile;
+using flashimage::MappedImageFile;
 
 TEST(MappedImageFile, NewFileIsZeroExtendedToTheRequestedSize) {
   TempDir dir;
@@ -43,7 +43,7 @@ TEST(MappedImageFile, NewFileStartsWithTheErasedBytes) {
                        Case{4096, 8192}, Case{1 << 20, 1 << 20}}) {
     const std::string path = dir / ("img" + std::to_string(c.size) + "_" + std::to_string(c.erased));
     {
-      MappedImageFile image(path, "TmpDisc", c.size, vorel::MapMode::Shared, c.erased);
+      MappedImageFile image(path, "TmpDisc", c.size, flashimage::MapMode::Shared, c.erased);
       ASSERT_NE(image.View(), nullptr);
       ASSERT_EQ(image.Size(), c.size);
     }
@@ -55,7 +55,7 @@ TEST(MappedImageFile, NewFileStartsWithTheErasedBytes) {
   }
   // An existing file keeps its bytes.
   testsupport::WriteFile(dir / "old", std::string(5000, 'x'));
-  { MappedImageFile image(dir / "old", "TmpDisc", 8192, vorel::MapMode::Shared, 4096); }
+  { MappedImageFile image(dir / "old", "TmpDisc", 8192, flashimage::MapMode::Shared, 4096); }
   EXPECT_EQ(testsupport::ReadFile(dir / "old"), std::string(5000, 'x'));
 }
 
@@ -64,7 +64,7 @@ TEST(MappedImageFile, PrivateViewNeverReachesTheFile) {
   testsupport::WriteFile(dir / "img", std::string(5000, 'x'));
   ASSERT_EQ(chmod((dir / "img").c_str(), 0444), 0);  // read-only files can be inspected
   {
-    MappedImageFile image(dir / "img", "TmpDisc", 1 << 20, vorel::MapMode::Private);
+    MappedImageFile image(dir / "img", "TmpDisc", 1 << 20, flashimage::MapMode::Private);
     ASSERT_NE(image.View(), nullptr);
     EXPECT_EQ(image.Size(), 5000u);
     image.View()[10] = 'y';
@@ -73,7 +73,7 @@ TEST(MappedImageFile, PrivateViewNeverReachesTheFile) {
   }
   EXPECT_EQ(testsupport::ReadFile(dir / "img"), std::string(5000, 'x'));
   // A missing file is neither created nor are its directories.
-  MappedImageFile missing(dir / "no/img", "TmpDisc", 4096, vorel::MapMode::Private);
+  MappedImageFile missing(dir / "no/img", "TmpDisc", 4096, flashimage::MapMode::Private);
   EXPECT_EQ(missing.View(), nullptr);
   EXPECT_EQ(missing.Size(), 0u);
   EXPECT_FALSE(std::filesystem::exists(dir / "no"));
@@ -111,7 +111,7 @@ TEST(MappedImageFile, FailuresLeaveNoViewAndSizeZero) {
 TEST(MappedImageFile, RelativePathIsTakenFromTheProgramDirectory) {
   TempDir dir;
   const std::string name = "mapped_image_rel_" + std::to_string(getpid()) + ".bin";
-  const std::string expected = vorel::host::JoinPath(vorel::host::ProgramDirectory(), name);
+  const std::string expected = hostcli::JoinPath(hostcli::ProgramDirectory(), name);
   {
     MappedImageFile image(name, nullptr, 1024);
     EXPECT_EQ(image.Path(), expected);

@@ -10,8 +10,8 @@
 
 namespace {
 
-using vorel::DeviceInfo;
-using vorel::RamNorDevice;
+using flashimage::DeviceInfo;
+using flashimage::RamNorDevice;
 
 constexpr std::uint32_t kOld = 65536;
 constexpr std::uint32_t kNew = 131072;

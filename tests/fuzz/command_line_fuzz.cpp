@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // Accepted settings always name a direction, a flash type and both paths.
       if (settings.direction != vorel::kDirectionPtf && settings.direction != vorel::kDirectionFtp)
         __builtin_trap();
-      if (settings.FlashCode() == vorel::FlashTypeCode::None) __builtin_trap();
+      if (settings.FlashCode() == flashimage::FlashTypeCode::None) __builtin_trap();
       if (settings.source.empty() || settings.destination.empty()) __builtin_trap();
       if (settings.size < 0 || (!settings.isPtf && settings.size != 0)) __builtin_trap();
     }

@@ -100,9 +100,9 @@ std::string ReadBack(const std::string& path) {
 }
 
 // Registers the device as vorel does (module table, start-up) and mounts.
-bool Mount(vorel::RamNorDevice& device) {
-  vorel::SetCurrentDevice(&device);
-  ffs_add_module(vorel::DeviceRegistrationModule);
+bool Mount(flashimage::RamNorDevice& device) {
+  flashimage::SetCurrentDevice(&device);
+  ffs_add_module(flashimage::DeviceRegistrationModule);
   ffs_start();
   return ffs_mount(kVolume) == 0;
 }
@@ -112,7 +112,7 @@ bool Mount(vorel::RamNorDevice& device) {
 void Remove() {
   if (ffs_remove_volume(kVolume) != 0 && ffs_errno() != FFS_ENOENT) ffs_remove_volume(kVolume);
   if (ffs_find_volume(kVolume) != nullptr) __builtin_trap();
-  vorel::SetCurrentDevice(nullptr);
+  flashimage::SetCurrentDevice(nullptr);
 }
 
 // The copy out stays inside its destination: the sandbox holds "out" only.
@@ -166,7 +166,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const uint32_t sectorSize = (data[0] & 1) ? vorel::kNewSectorSize : vorel::kOldSectorSize;
+  const uint32_t sectorSize = (data[0] & 1) ? flashimage::kNewSectorSize : flashimage::kOldSectorSize;
   const uint32_t sectors = 4 + (data[0] >> 1) % 5;
   std::vector<uint8_t> image(size_t{sectorSize} * sectors, 0xFF);
   std::memcpy(image.data(), data + 1, std::min(size - 1, image.size()));
@@ -177,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Walk walk;
   walk.imageBytes = image.size();
   {
-    vorel::RamNorDevice device(kVolume, sectorSize, static_cast<uint32_t>(image.size()), image.data(), 0, false);
+    flashimage::RamNorDevice device(kVolume, sectorSize, static_cast<uint32_t>(image.size()), image.data(), 0, false);
     if (!Mount(device)) {
       Remove();
       return 0;

@@ -30,7 +30,7 @@ class VolumeCheck : public ::testing::Test {
  protected:
   void SetUp() override {
     img = MakeSampleImage(dir, "s.img");
-    session = std::make_unique<inspect::ImageSession>(img, vorel::FlashTypeCode::Old);
+    session = std::make_unique<inspect::ImageSession>(img, flashimage::FlashTypeCode::Old);
     ASSERT_EQ(session->Status(), inspect::SessionStatus::Mounted);
     v = session->Volume();
     ASSERT_NE(v, nullptr);
@@ -81,8 +81,8 @@ TEST_F(VolumeCheck, SampleTreeIsAsExpected) {
 
 TEST_F(VolumeCheck, CheckingChangesNeitherFlashNorCounts) {
   const VolumeRecord* record = v->record;
-  const std::uint8_t* flash = static_cast<vorel::RamNorDevice*>(
-      static_cast<vorel::NorDevice*>(record->device))->Memory();
+  const std::uint8_t* flash = static_cast<flashimage::RamNorDevice*>(
+      static_cast<flashimage::NorDevice*>(record->device))->Memory();
   const std::vector<std::uint8_t> before(flash, flash + 16 * kOldSector);
   std::vector<std::uint32_t> reads;
   for (const auto& s : v->sectors) reads.push_back(s.read_count);
@@ -280,9 +280,9 @@ TEST(InterruptedCommit, ImageWithoutItsLastStartBitsPassesTheCheck) {
   std::vector<std::string> bitmaps;
   for (std::uint32_t s = 0; s < 16; ++s) bitmaps.push_back(ReadAt(img, std::uint64_t(s) * kOldSector, 16));
   {
-    vorel::FlashVolumes volumes;
+    flashimage::FlashVolumes volumes;
     volumes.SetVolumeFileName(img);
-    volumes.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
+    volumes.SetFlashType(static_cast<std::uint32_t>(flashimage::FlashTypeCode::Old));
     volumes.SetVolumeVolatileFlag(false);
     ASSERT_TRUE(volumes.CreateFlashVolumes(false));
     const int fd = ffs_open("TmpDisc/new.txt", FFS_O_RDWR | FFS_O_CREAT | FFS_O_EXCL, 0x1C0);
@@ -291,7 +291,7 @@ TEST(InterruptedCommit, ImageWithoutItsLastStartBitsPassesTheCheck) {
     EXPECT_EQ(ffs_write(fd, data.data(), std::uint32_t(data.size())), 1500);
     EXPECT_EQ(ffs_close(fd), 0);
   }  // unmount commits again
-  inspect::ImageCheck committed = inspect::CheckImage(img, vorel::FlashTypeCode::Old);
+  inspect::ImageCheck committed = inspect::CheckImage(img, flashimage::FlashTypeCode::Old);
   EXPECT_TRUE(committed.Passed()) << committed.Describe();
   bool changed = false;
   for (std::uint32_t s = 0; s < 16; ++s) {
@@ -300,10 +300,10 @@ TEST(InterruptedCommit, ImageWithoutItsLastStartBitsPassesTheCheck) {
   }
   ASSERT_TRUE(changed) << "the commits set start bits";
   const std::string before = testsupport::ReadFile(img);
-  inspect::ImageCheck r = inspect::CheckImage(img, vorel::FlashTypeCode::Old);
+  inspect::ImageCheck r = inspect::CheckImage(img, flashimage::FlashTypeCode::Old);
   EXPECT_TRUE(r.Passed()) << r.Describe();
   EXPECT_TRUE(testsupport::ReadFile(img) == before);
-  inspect::ImageSession s(img, vorel::FlashTypeCode::Old);
+  inspect::ImageSession s(img, flashimage::FlashTypeCode::Old);
   ASSERT_NE(s.Volume(), nullptr);
   EXPECT_STRNE(s.Volume()->nodes.Root()->child->name, "new.txt") << "the lost commit held new.txt";
   EXPECT_EQ(s.Volume()->sequence, 3u) << "checkpoint 2 and the repair committed in memory";
@@ -311,11 +311,11 @@ TEST(InterruptedCommit, ImageWithoutItsLastStartBitsPassesTheCheck) {
 
 TEST(CheckImage, ReportsWhyAnImageCannotBeChecked) {
   testsupport::TempDir dir;
-  inspect::ImageCheck r = inspect::CheckImage(dir / "none.img", vorel::FlashTypeCode::Old);
+  inspect::ImageCheck r = inspect::CheckImage(dir / "none.img", flashimage::FlashTypeCode::Old);
   EXPECT_FALSE(r.Passed());
   EXPECT_EQ(r.Describe(), "cannot be read\n");
   testsupport::WriteFile(dir / "blank.img", std::string(4 * kOldSector, '\xFF'));
-  r = inspect::CheckImage(dir / "blank.img", vorel::FlashTypeCode::Old);
+  r = inspect::CheckImage(dir / "blank.img", flashimage::FlashTypeCode::Old);
   EXPECT_EQ(r.Describe(), "does not mount: EINVAL (22)\n");
 }
 
