@@ -1,6 +1,6 @@
 // Records shared by the volume table, the file layer and the sector manager:
-// the medium callbacks, the registration descriptor, the per-volume record and
-// the module-table handler shape. Every field keeps its documented meaning;
+// the registration descriptor (with the volume's device), the per-volume
+// record and the module-table handler shape. Every field keeps its documented meaning;
 // the sector manager appends its own state at the end of VolumeRecord.
 #pragma once
 
@@ -9,24 +9,12 @@
 struct FileControlBlock;
 struct VolumeRecord;
 namespace nor {
+class FlashDevice;  // ffs/nor/flash_device.h
 class Volume;
 }
 
 // The file system's semaphores are opaque handles (see ffs/semaphore.h).
 using FfsSem = void*;
-
-// The eight medium callbacks of a volume, in descriptor order. Every callback
-// receives the device object of the descriptor; addresses are flash addresses.
-struct MediumCallbacks {
-  int (*read_byte)(void* device, std::uint32_t address);  // byte value, 0xFF reads -1
-  int (*program_byte)(void* device, std::uint32_t address, std::uint8_t value);
-  int (*write_block)(void* device, const void* source, std::uint32_t address);
-  int (*block_erased)(void* device, std::uint32_t address);  // 1 erased, 0 not
-  int (*read_block)(void* device, void* destination, std::uint32_t address);
-  int (*copy)(void* device, std::uint32_t destination, std::uint32_t source, std::uint32_t count);
-  int (*erase_sector)(void* device, std::uint32_t address);
-  void (*idle)(void* device);
-};
 
 // Input of volume registration (ffs_add_volume).
 struct VolumeDescriptor {
@@ -38,9 +26,8 @@ struct VolumeDescriptor {
   std::uint32_t start_offset;   // flash address of the first sector
   std::uint32_t erase_hook_arg; // used with option 0x10
   std::uint32_t cache_size;     // used with option 0x20
-  void* device;                 // handed back to every callback
+  nor::FlashDevice* device;     // the flash; the volume keeps this reference
   std::uint32_t options;        // no bit above 0xFFF
-  MediumCallbacks callbacks;
 };
 
 // The per-volume request handler (the dispatcher): a control block or none, a
@@ -70,9 +57,6 @@ struct VolumeRecord {
   VolumeRecord* self;
   char name[kVolumeNameCapacity];
 
-  // Medium callbacks, completed by the sector manager from the descriptor.
-  MediumCallbacks medium;
-
   // Geometry computed at registration.
   std::uint32_t cluster_size;
   std::uint32_t blocks_per_cluster;
@@ -83,7 +67,7 @@ struct VolumeRecord {
   std::uint32_t block_size;
   std::uint32_t clusters_per_sector;
   std::uint32_t start_offset;
-  void* device;
+  nor::FlashDevice* device;  // every flash access of the volume goes here
 
   FfsSem write_sem;
   FfsSem read_sem;

@@ -1,5 +1,5 @@
-// FlashVolumes set-up and the device registration module. The eight medium
-// callbacks of the volume call the device operations with the device as object.
+// FlashVolumes set-up and the device registration module. The volume holds
+// the device itself: the sector manager calls its operations directly.
 #include "flashimage/flash_volumes.h"
 
 #include <cstdio>
@@ -17,17 +17,6 @@ RamNorDevice* g_currentDevice = nullptr;
 
 constexpr std::uint32_t kDescriptorOptions = FFS_OPT_HOLD_ALLOWED;
 
-NorDevice* Dev(void* device) { return static_cast<NorDevice*>(device); }
-
-int ReadByte(void* d, std::uint32_t a) { return Dev(d)->read_byte(a); }
-int ProgramByte(void* d, std::uint32_t a, std::uint8_t v) { return Dev(d)->program_byte(a, v); }
-int WriteBlock(void* d, const void* s, std::uint32_t a) { return Dev(d)->write_block(s, a); }
-int BlockErased(void* d, std::uint32_t a) { return Dev(d)->block_erased(a); }
-int ReadBlock(void* d, void* dst, std::uint32_t a) { return Dev(d)->read_block(dst, a); }
-int Copy(void* d, std::uint32_t a, std::uint32_t b, std::uint32_t c) { return Dev(d)->copy(a, b, c); }
-int EraseSector(void* d, std::uint32_t a) { return Dev(d)->erase_sector(a); }
-void Idle(void* d) { Dev(d)->idle(); }
-
 void RegisterCurrentDevice() {
   if (g_currentDevice == nullptr) return;
   DeviceInfo info{};
@@ -39,9 +28,8 @@ void RegisterCurrentDevice() {
   d.block_size = info.blockSize;
   d.sector_count = info.sectorCount;
   d.start_offset = info.startOffset;
-  d.device = static_cast<NorDevice*>(g_currentDevice);
+  d.device = g_currentDevice;
   d.options = kDescriptorOptions;
-  d.callbacks = {ReadByte, ProgramByte, WriteBlock, BlockErased, ReadBlock, Copy, EraseSector, Idle};
   ffs_add_volume(&d);  // a refused volume shows when it is mounted
 }
 

@@ -17,8 +17,8 @@
 // record for success, -1 with the error number set for failure.
 std::intptr_t nor_volume_control(int command, const char* name, void* result, int mode, int lock);
 
-// Completes a volume record from its descriptor at registration (medium
-// callbacks and the sector manager's own fields).
+// Completes a volume record from its descriptor at registration (the sector
+// manager's own fields; the device reference is the volume table's).
 int nor_complete_volume(VolumeRecord* volume, const VolumeDescriptor* descriptor);
 
 // The sector manager's side of unmount: with commit set, the cache is

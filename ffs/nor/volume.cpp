@@ -1,10 +1,11 @@
-// Cluster operations of a NOR volume over the medium callbacks. Invariant:
+// Cluster operations of a NOR volume over its flash device. Invariant:
 // every program, write and erase lets go of "FFS_SEM" for the device call,
 // and every device failure leaves EIO as the error number.
 #include "ffs/nor/volume.h"
 
 #include <cstring>
 
+#include "ffs/nor/flash_device.h"
 #include "ffs/nor/recycle.h"
 #include "ffs/nor/sector_header.h"
 #include "ffs/semaphore.h"
@@ -57,8 +58,7 @@ bool Volume::DeviceFailed(int result, bool minus_one_spares_flag) {
 bool Volume::ReadCluster(uint32_t cluster, uint8_t* dst) {
   const uint32_t base = geo.ClusterAddress(cluster);
   for (uint32_t b = 0; b < geo.BlocksPerCluster(); ++b) {
-    int rc = record->medium.read_block(record->device, dst + b * geo.block_size,
-                                       base + b * geo.block_size);
+    int rc = record->device->read_block(dst + b * geo.block_size, base + b * geo.block_size);
     if (rc != 0) return DeviceFailed(rc, false);
   }
   return true;
@@ -70,8 +70,7 @@ bool Volume::WriteCluster(uint32_t cluster, const uint8_t* src) {
     int rc;
     {
       FlashBusy busy;
-      rc = record->medium.write_block(record->device, src + b * geo.block_size,
-                                      base + b * geo.block_size);
+      rc = record->device->write_block(src + b * geo.block_size, base + b * geo.block_size);
     }
     if (rc != 0) return DeviceFailed(rc, true);
   }
@@ -93,7 +92,7 @@ bool Volume::ReadBytes(uint32_t address, uint8_t* dst, uint32_t count) {
   const uint32_t bs = geo.block_size;
   while (count > 0) {
     const uint32_t block = address - (address - geo.start_offset) % bs;
-    int rc = record->medium.read_block(record->device, block_.data(), block);
+    int rc = record->device->read_block(block_.data(), block);
     if (rc != 0) return DeviceFailed(rc, false);
     const uint32_t at = address - block;
     const uint32_t n = count < bs - at ? count : bs - at;
@@ -109,7 +108,7 @@ bool Volume::ProgramByte(uint32_t address, uint8_t value) {
   int rc;
   {
     FlashBusy busy;
-    rc = record->medium.program_byte(record->device, address, value);
+    rc = record->device->program_byte(address, value);
   }
   return rc == 0 || DeviceFailed(rc, true);
 }
@@ -118,7 +117,7 @@ bool Volume::IsClusterErased(uint32_t cluster, bool& erased) {
   const uint32_t base = geo.ClusterAddress(cluster);
   erased = true;
   for (uint32_t b = 0; b < geo.BlocksPerCluster() && erased; ++b) {
-    erased = record->medium.block_erased(record->device, base + b * geo.block_size) == 1;
+    erased = record->device->block_erased(base + b * geo.block_size) == 1;
   }
   return true;
 }
@@ -139,7 +138,7 @@ bool Volume::EraseSector(uint32_t sector) {
   int rc = kDeviceBusy;
   for (uint32_t attempt = 0; attempt < kEraseAttempts && rc == kDeviceBusy; ++attempt) {
     FlashBusy busy;
-    rc = record->medium.erase_sector(record->device, geo.SectorAddress(sector));
+    rc = record->device->erase_sector(geo.SectorAddress(sector));
   }
   if (rc != 0) return DeviceFailed(rc, false);
   ++s.erase_count;

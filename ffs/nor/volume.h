@@ -1,7 +1,7 @@
 // The RAM state of a mounted NOR volume (cluster map, sector table,
 // recycling queue, node table, name pool, checkpoint counters) and the
 // cluster operations through which it reaches the flash. Every device call
-// goes through the medium callbacks of the volume record.
+// goes straight to the volume record's flash device.
 #pragma once
 
 #include <cstdint>

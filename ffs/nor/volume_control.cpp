@@ -174,8 +174,7 @@ std::intptr_t nor_volume_control(int command, const char* name, void* result, in
   }
 }
 
-int nor_complete_volume(VolumeRecord* volume, const VolumeDescriptor* descriptor) {
-  volume->medium = descriptor->callbacks;
+int nor_complete_volume(VolumeRecord* volume, const VolumeDescriptor*) {
   volume->nor = nullptr;
   return 0;
 }

@@ -1,5 +1,5 @@
 // FlashVolumes: the image file it creates, the device and the volume it
-// registers (descriptor values, callbacks bound to the device), the erase
+// registers (descriptor values, the device the volume holds), the erase
 // rule of both directions, and removal of the volume on destruction.
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 
 #include "flashimage/flash_volumes.h"
 #include "ffs/ffs.h"
+#include "ffs/nor/flash_device.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -87,27 +88,27 @@ TEST(FlashVolumes, CallbacksReachTheDeviceSlots) {
   Create(v, dir / "image.bin", 4 * 131072, kNewCode, false);
   VolumeRecord* r = ffs_find_volume("TmpDisc");
   ASSERT_NE(r, nullptr);
-  const MediumCallbacks& m = r->medium;
-  void* dev = r->device;
+  // The volume holds the device: each operation reaches its slot directly.
+  nor::FlashDevice& m = *r->device;
   std::uint8_t* mem = v.Device()->Memory();
   // This test works in the last sector, which a failed mount leaves alone.
   const std::uint32_t a = 3 * 131072;
-  EXPECT_EQ(m.block_erased(dev, a), 1);
-  EXPECT_EQ(m.program_byte(dev, a + 1, 0x3C), 0);
+  EXPECT_EQ(m.block_erased(a), 1);
+  EXPECT_EQ(m.program_byte(a + 1, 0x3C), 0);
   EXPECT_EQ(mem[a + 1], 0x3C);
-  EXPECT_EQ(m.read_byte(dev, a + 1), 0x3C);
-  EXPECT_EQ(m.read_byte(dev, a + 2), -1);
-  EXPECT_EQ(m.block_erased(dev, a), 0);
+  EXPECT_EQ(m.read_byte(a + 1), 0x3C);
+  EXPECT_EQ(m.read_byte(a + 2), -1);
+  EXPECT_EQ(m.block_erased(a), 0);
   std::uint8_t block[512];
   for (int i = 0; i < 512; ++i) block[i] = static_cast<std::uint8_t>(i);
-  EXPECT_EQ(m.write_block(dev, block, a + 512), 0);
+  EXPECT_EQ(m.write_block(block, a + 512), 0);
   std::uint8_t back[512] = {};
-  EXPECT_EQ(m.read_block(dev, back, a + 512), 0);
+  EXPECT_EQ(m.read_block(back, a + 512), 0);
   EXPECT_EQ(back[511], 255);
-  EXPECT_EQ(m.copy(dev, 0, 0, 0), -1);
-  EXPECT_EQ(m.erase_sector(dev, a), 0);
+  EXPECT_EQ(m.copy(0, 0, 0), -1);
+  EXPECT_EQ(m.erase_sector(a), 0);
   EXPECT_EQ(mem[a + 1], 0xFF);
-  m.idle(dev);
+  m.idle();
 }
 
 TEST(FlashVolumes, TailAfterTheLastSectorStaysZero) {

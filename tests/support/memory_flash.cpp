@@ -1,4 +1,4 @@
-// The in-memory flash's callbacks and its registration.
+// The in-memory flash's device operations and its registration.
 #include "tests/support/memory_flash.h"
 
 #include <cstring>
@@ -10,42 +10,37 @@ namespace {
 
 constexpr std::uint32_t kBlock = 512;
 
-MemoryFlash* F(void* d) { return static_cast<MemoryFlash*>(d); }
-bool Inside(void* d, std::uint32_t a, std::uint32_t n) { return std::uint64_t{a} + n <= F(d)->bytes.size(); }
+}  // namespace
 
-int ReadByte(void* d, std::uint32_t a) {
-  return Inside(d, a, 1) ? static_cast<std::int8_t>(F(d)->bytes[a]) : -1;
+int MemoryFlash::read_byte(std::uint32_t a) {
+  return Inside(a, 1) ? static_cast<std::int8_t>(bytes[a]) : -1;
 }
-int ProgramByte(void* d, std::uint32_t a, std::uint8_t v) {
-  if (!Inside(d, a, 1)) return -1;
-  F(d)->bytes[a] &= v;
+int MemoryFlash::program_byte(std::uint32_t a, std::uint8_t v) {
+  if (!Inside(a, 1)) return -1;
+  bytes[a] &= v;
   return 0;
 }
-int WriteBlock(void* d, const void* src, std::uint32_t a) {
-  if (!Inside(d, a, kBlock)) return -1;
-  std::memcpy(&F(d)->bytes[a], src, kBlock);
+int MemoryFlash::write_block(const void* src, std::uint32_t a) {
+  if (!Inside(a, kBlock)) return -1;
+  std::memcpy(&bytes[a], src, kBlock);
   return 0;
 }
-int BlockErased(void* d, std::uint32_t a) {
-  if (!Inside(d, a, kBlock)) return 0;
+int MemoryFlash::block_erased(std::uint32_t a) {
+  if (!Inside(a, kBlock)) return 0;
   for (std::uint32_t i = 0; i < kBlock; ++i)
-    if (F(d)->bytes[a + i] != 0xFF) return 0;
+    if (bytes[a + i] != 0xFF) return 0;
   return 1;
 }
-int ReadBlock(void* d, void* dst, std::uint32_t a) {
-  if (!Inside(d, a, kBlock)) return -1;
-  std::memcpy(dst, &F(d)->bytes[a], kBlock);
+int MemoryFlash::read_block(void* dst, std::uint32_t a) {
+  if (!Inside(a, kBlock)) return -1;
+  std::memcpy(dst, &bytes[a], kBlock);
   return 0;
 }
-int Copy(void*, std::uint32_t, std::uint32_t, std::uint32_t) { return -1; }
-int EraseSector(void* d, std::uint32_t a) {
-  if (!Inside(d, a, F(d)->sectorSize)) return -1;
-  std::memset(&F(d)->bytes[a], 0xFF, F(d)->sectorSize);
+int MemoryFlash::erase_sector(std::uint32_t a) {
+  if (!Inside(a, sectorSize)) return -1;
+  std::memset(&bytes[a], 0xFF, sectorSize);
   return 0;
 }
-void Idle(void*) {}
-
-}  // namespace
 
 MemoryFlash::MemoryFlash(std::uint32_t size, std::uint32_t count)
     : bytes(std::size_t{size} * count, 0xFF), sectorSize(size), sectorCount(count) {}
@@ -70,7 +65,6 @@ int MemoryFlash::Register(const std::string& name) {
   d.sector_count = sectorCount;
   d.device = this;
   d.options = FFS_OPT_HOLD_ALLOWED;
-  d.callbacks = {ReadByte, ProgramByte, WriteBlock, BlockErased, ReadBlock, Copy, EraseSector, Idle};
   return ffs_add_volume(&d);
 }
 

@@ -1,5 +1,5 @@
 // A NOR flash in memory registered as a file-system volume through the
-// module table's ordinary path (descriptor, eight callbacks), for tests that
+// module table's ordinary path (descriptor with this device), for tests that
 // run the file layer on the real sector manager. Programming only clears bits.
 #pragma once
 
@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "ffs/nor/flash_device.h"
+
 namespace testsupport {
 
-class MemoryFlash {
+class MemoryFlash : public nor::FlashDevice {
  public:
   MemoryFlash(std::uint32_t sectorSize, std::uint32_t sectorCount);
   // Registers the volume under name, formats it and mounts it. 0 or -1.
@@ -20,7 +22,17 @@ class MemoryFlash {
   std::uint32_t sectorSize;
   std::uint32_t sectorCount;
 
+  int read_byte(std::uint32_t a) override;
+  int program_byte(std::uint32_t a, std::uint8_t v) override;
+  int write_block(const void* src, std::uint32_t a) override;
+  int block_erased(std::uint32_t a) override;
+  int read_block(void* dst, std::uint32_t a) override;
+  int copy(std::uint32_t, std::uint32_t, std::uint32_t) override { return -1; }
+  int erase_sector(std::uint32_t a) override;
+  void idle() override {}
+
  private:
+  bool Inside(std::uint32_t a, std::uint32_t n) const { return std::uint64_t{a} + n <= bytes.size(); }
   int Register(const std::string& name);
 };
 

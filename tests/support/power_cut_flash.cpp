@@ -1,4 +1,4 @@
-// The power-cut flash and its medium callbacks.
+// The power-cut flash and its device operations.
 #include "tests/support/power_cut_flash.h"
 
 #include <cstring>
@@ -10,32 +10,23 @@ namespace {
 
 constexpr int kRefused = -1;
 
-PowerCutFlash& F(void* d) { return *static_cast<PowerCutFlash*>(d); }
+}  // namespace
 
-int ReadByte(void* d, std::uint32_t a) {
-  if (F(d).Dead() || !F(d).Inside(a, 1)) return kRefused;
-  return static_cast<std::int8_t>(F(d).bytes[a]);
+int PowerCutFlash::read_byte(std::uint32_t a) {
+  if (Dead() || !Inside(a, 1)) return kRefused;
+  return static_cast<std::int8_t>(bytes[a]);
 }
-int ProgramByte(void* d, std::uint32_t a, std::uint8_t v) { return F(d).Program(a, v); }
-int WriteBlock(void* d, const void* src, std::uint32_t a) { return F(d).Write(src, a); }
-int BlockErased(void* d, std::uint32_t a) {
-  PowerCutFlash& f = F(d);
-  if (f.Dead() || !f.Inside(a, PowerCutFlash::kBlock)) return 0;
-  for (std::uint32_t i = 0; i < PowerCutFlash::kBlock; ++i)
-    if (f.bytes[a + i] != 0xFF) return 0;
+int PowerCutFlash::block_erased(std::uint32_t a) {
+  if (Dead() || !Inside(a, kBlock)) return 0;
+  for (std::uint32_t i = 0; i < kBlock; ++i)
+    if (bytes[a + i] != 0xFF) return 0;
   return 1;
 }
-int ReadBlock(void* d, void* dst, std::uint32_t a) {
-  PowerCutFlash& f = F(d);
-  if (f.Dead() || !f.Inside(a, PowerCutFlash::kBlock)) return kRefused;
-  std::memcpy(dst, &f.bytes[a], PowerCutFlash::kBlock);
+int PowerCutFlash::read_block(void* dst, std::uint32_t a) {
+  if (Dead() || !Inside(a, kBlock)) return kRefused;
+  std::memcpy(dst, &bytes[a], kBlock);
   return 0;
 }
-int Copy(void*, std::uint32_t, std::uint32_t, std::uint32_t) { return kRefused; }
-int EraseSector(void* d, std::uint32_t a) { return F(d).Erase(a); }
-void Idle(void*) {}
-
-}  // namespace
 
 PowerCutFlash::PowerCutFlash(std::uint32_t size, std::uint32_t count)
     : bytes(std::size_t{size} * count, 0xFF), sectorSize(size), sectorCount(count) {}
@@ -138,7 +129,6 @@ VolumeDescriptor PowerCutFlash::Descriptor(const char* name) {
   d.sector_count = sectorCount;
   d.device = this;
   d.options = FFS_OPT_HOLD_ALLOWED;
-  d.callbacks = {ReadByte, ProgramByte, WriteBlock, BlockErased, ReadBlock, Copy, EraseSector, Idle};
   return d;
 }
 

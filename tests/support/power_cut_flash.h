@@ -12,11 +12,12 @@
 #include <random>
 #include <vector>
 
+#include "ffs/nor/flash_device.h"
 #include "ffs/volume_record.h"
 
 namespace testsupport {
 
-class PowerCutFlash {
+class PowerCutFlash : public nor::FlashDevice {
  public:
   static constexpr std::uint32_t kBlock = 512;
   PowerCutFlash(std::uint32_t sectorSize, std::uint32_t sectorCount);
@@ -47,10 +48,19 @@ class PowerCutFlash {
   std::uint32_t sectorSize;
   std::uint32_t sectorCount;
 
-  // The device operations (the medium callbacks call these).
+  // The device operations the volume calls; program, write and erase are
+  // the ones power is cut in.
   int Program(std::uint32_t a, std::uint8_t v);
   int Write(const void* src, std::uint32_t a);
   int Erase(std::uint32_t a);
+  int read_byte(std::uint32_t a) override;
+  int program_byte(std::uint32_t a, std::uint8_t v) override { return Program(a, v); }
+  int write_block(const void* src, std::uint32_t a) override { return Write(src, a); }
+  int block_erased(std::uint32_t a) override;
+  int read_block(void* dst, std::uint32_t a) override;
+  int copy(std::uint32_t, std::uint32_t, std::uint32_t) override { return -1; }
+  int erase_sector(std::uint32_t a) override { return Erase(a); }
+  void idle() override {}
   bool Inside(std::uint32_t a, std::uint32_t n) const {
     return a <= bytes.size() && n <= bytes.size() - a;
   }

@@ -1,4 +1,4 @@
-// The in-memory test flash and its medium callbacks.
+// The in-memory test flash and its device operations.
 #include "tests/ffs/nor/test_flash.h"
 
 #include <cstring>
@@ -7,74 +7,57 @@
 
 namespace nortest {
 
-namespace {
+bool TestFlash::Inside(uint32_t a, uint32_t n) const { return a <= mem.size() && n <= mem.size() - a; }
 
-TestFlash& F(void* d) { return *static_cast<TestFlash*>(d); }
-
-bool Inside(TestFlash& f, uint32_t a, uint32_t n) { return a <= f.mem.size() && n <= f.mem.size() - a; }
-
-int ReadByte(void* d, uint32_t a) {
-  TestFlash& f = F(d);
-  if (!Inside(f, a, 1)) return -2;
-  return int8_t(f.mem[a]);
+int TestFlash::read_byte(uint32_t a) {
+  if (!Inside(a, 1)) return -2;
+  return int8_t(mem[a]);
 }
 
-int ProgramByte(void* d, uint32_t a, uint8_t v) {
-  TestFlash& f = F(d);
-  if (!Inside(f, a, 1)) return -2;
-  ++f.program_calls;
-  f.programmed.push_back(a);
-  f.events.push_back(a);
-  f.mem[a] &= v;
+int TestFlash::program_byte(uint32_t a, uint8_t v) {
+  if (!Inside(a, 1)) return -2;
+  ++program_calls;
+  programmed.push_back(a);
+  events.push_back(a);
+  mem[a] &= v;
   return 0;
 }
 
-int WriteBlock(void* d, const void* src, uint32_t a) {
-  TestFlash& f = F(d);
-  if (!Inside(f, a, f.geo.block_size)) return -2;
-  if (++f.write_calls > f.fail_writes_after) return f.fail_code;
-  f.events.push_back(a | TestFlash::kBlockWrite);
-  std::memcpy(&f.mem[a], src, f.geo.block_size);
+int TestFlash::write_block(const void* src, uint32_t a) {
+  if (!Inside(a, geo.block_size)) return -2;
+  if (++write_calls > fail_writes_after) return fail_code;
+  events.push_back(a | kBlockWrite);
+  std::memcpy(&mem[a], src, geo.block_size);
   return 0;
 }
 
-int BlockErased(void* d, uint32_t a) {
-  TestFlash& f = F(d);
-  if (!Inside(f, a, f.geo.block_size)) return 0;
-  for (uint32_t i = 0; i < f.geo.block_size; ++i) {
-    if (f.mem[a + i] != 0xFF) return 0;
+int TestFlash::block_erased(uint32_t a) {
+  if (!Inside(a, geo.block_size)) return 0;
+  for (uint32_t i = 0; i < geo.block_size; ++i) {
+    if (mem[a + i] != 0xFF) return 0;
   }
   return 1;
 }
 
-int ReadBlock(void* d, void* dst, uint32_t a) {
-  TestFlash& f = F(d);
-  if (!Inside(f, a, f.geo.block_size)) return -2;
-  if (++f.read_calls > f.fail_reads_after) return f.fail_code;
-  std::memcpy(dst, &f.mem[a], f.geo.block_size);
+int TestFlash::read_block(void* dst, uint32_t a) {
+  if (!Inside(a, geo.block_size)) return -2;
+  if (++read_calls > fail_reads_after) return fail_code;
+  std::memcpy(dst, &mem[a], geo.block_size);
   return 0;
 }
 
-int Copy(void*, uint32_t, uint32_t, uint32_t) { return -1; }
-
-int EraseSector(void* d, uint32_t a) {
-  TestFlash& f = F(d);
-  if (!Inside(f, a, f.geo.sector_size)) return -2;
-  if (++f.erase_calls > f.fail_erases_after) return f.fail_code;
-  f.erased.push_back(a / f.geo.sector_size);
-  std::memset(&f.mem[a], 0xFF, f.geo.sector_size);
+int TestFlash::erase_sector(uint32_t a) {
+  if (!Inside(a, geo.sector_size)) return -2;
+  if (++erase_calls > fail_erases_after) return fail_code;
+  erased.push_back(a / geo.sector_size);
+  std::memset(&mem[a], 0xFF, geo.sector_size);
   return 0;
 }
-
-void Idle(void*) {}
-
-}  // namespace
 
 TestFlash::TestFlash(uint32_t sector_size, uint32_t sector_count, uint32_t block_size)
     : mem(size_t(sector_size) * sector_count, 0xFF) {
   nor::Geometry::Derive(sector_size, block_size, sector_count, 0, geo);
   std::strcpy(record.name, "TmpDisc");
-  record.medium = {ReadByte, ProgramByte, WriteBlock, BlockErased, ReadBlock, Copy, EraseSector, Idle};
   record.device = this;
   record.self = &record;
   record.cluster_size = geo.cluster_size;
@@ -98,7 +81,6 @@ VolumeDescriptor TestFlash::Descriptor(const char* name) const {
   d.block_size = geo.block_size;
   d.sector_count = geo.sector_count;
   d.device = const_cast<TestFlash*>(this);
-  d.callbacks = record.medium;
   return d;
 }
 

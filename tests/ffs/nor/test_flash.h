@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "ffs/nor/flash_device.h"
 #include "ffs/nor/geometry.h"
 #include "ffs/volume_record.h"
 
 namespace nortest {
 
-class TestFlash {
+class TestFlash : public nor::FlashDevice {
  public:
   TestFlash(uint32_t sector_size, uint32_t sector_count, uint32_t block_size = 512);
 
@@ -44,6 +45,19 @@ class TestFlash {
   void EraseAll();
   void ResetCounters();
   uint8_t* Cluster(uint32_t cluster) { return mem.data() + cluster * geo.cluster_size; }
+
+  // The device operations (counted, failing past the limits above).
+  int read_byte(uint32_t a) override;
+  int program_byte(uint32_t a, uint8_t v) override;
+  int write_block(const void* src, uint32_t a) override;
+  int block_erased(uint32_t a) override;
+  int read_block(void* dst, uint32_t a) override;
+  int copy(uint32_t, uint32_t, uint32_t) override { return -1; }
+  int erase_sector(uint32_t a) override;
+  void idle() override {}
+
+ private:
+  bool Inside(uint32_t a, uint32_t n) const;
 };
 
 }  // namespace nortest
