@@ -58,6 +58,8 @@ bool ParameterDocument::Build(const char* generator, const char* created, LoadRe
 
 std::string ParameterDocument::Write(const ImplausibleValues& implausible, const char* changedby,
                                      const char* changed) {
+  // Nothing was built without a model: no stamped text for no document.
+  if (!model_.Loaded() || !changedby || !changed) return std::string();
   XmlNode root = ParameterRoot(document_);
   // The element an earlier write appended goes (it is root's last child).
   // Only that one: a mirrored section may carry the same name.

@@ -26,7 +26,8 @@ class ParameterDocument {
   // until the next Build.
   void ClearInstances() { instances_.Clear(); }
   // Adds the implausible values (when any), the change stamps and the
-  // trailer, and answers the whole text; "" when no digest can be computed.
+  // trailer, and answers the whole text; "" while no model is loaded and
+  // when no digest can be computed.
   std::string Write(const ImplausibleValues& implausible, const char* changedby, const char* changed);
 
   // Sets the value of an instance (a value element of this document).
