@@ -17,7 +17,7 @@ using model::NextSiblingElement;
 bool ParameterRules::SetParameter(const std::string& value, const std::string& path, const std::string& setNumber,
                                    const std::string& deferralKey, const std::string& mode) {
   // Values driven directly by the relay are not in the parameter file; this
-  // engine does not set them.
+  // library does not set them.
   const model::ModelQueries* queries = model_.Queries();
   if (!queries || mode == vocab::kDirectCtrl) return false;
   // 1. and 2. The instance of the requested set.
