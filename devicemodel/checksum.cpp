@@ -69,11 +69,12 @@ std::string StoredDigest(const std::string& trailerValue) {
 
 bool Stamp(XmlDocument& document) {
   XmlNode top = document.Root();
-  const std::string text = WriteXmlToString(top.Child(0)) + WriteXmlToString(top.Child(1));
+  const std::string text =
+      WriteXmlToString(top.Child(trailer::kDeclarationChild)) + WriteXmlToString(top.Child(trailer::kRootChild));
   const std::string digest = Checksum(text.data(), text.size());
   if (digest.empty()) return false;
   const std::string value = ChecksumTrailer(digest, text.size());
-  XmlNode third = top.Child(2);
+  XmlNode third = top.Child(trailer::kTrailerChild);
   XmlNodeType type = third.Type();
   if (type != XmlNodeType::Text && type != XmlNodeType::Cdata && type != XmlNodeType::Comment)
     third = top.AppendChild(XmlNodeType::Comment);

@@ -2,16 +2,15 @@
 // its selection list's items (names compared literally).
 #include "devicemodel/data_model_ddi.h"
 
-#include "devicemodel/data_model_to_hmi.h"
 #include "devicemodel/vocabulary.h"
 
 std::pair<bool, bool> CDataModelDDI::GetParameterAssignmentInfo(const std::string& path) const {
-  const model::ModelQueries* queries = engine_.Queries();
+  const model::ModelQueries* queries = model_.Queries();
   if (!queries) return {false, false};
   XmlNode entry = queries->Find(path);
   if (entry.IsNull()) return {false, false};
   std::string value = model::AttributeValue(entry, vocab::kDefault);
-  const std::vector<XmlNode>& instances = engine_.Instances().Find(engine_.ParameterPath(path));
+  const std::vector<XmlNode>& instances = document_.Instances().Find(document_.ParameterPath(path));
   if (!instances.empty()) value = ValueText(instances.front());
   if (!model::IsPresent(entry, vocab::kRef)) return {false, false};
   XmlNode list = queries->ResolveNode(model::AttributeValue(entry, vocab::kRef));

@@ -6,11 +6,12 @@
 #include <string>
 #include <utility>
 
-class CDataModelToHMI;
+#include "devicemodel/device_model.h"
+#include "devicemodel/parameter_document.h"
 
 class CDataModelDDI {
  public:
-  explicit CDataModelDDI(const CDataModelToHMI& engine) : engine_(engine) {}
+  CDataModelDDI(const DeviceModel& model, const ParameterDocument& document) : model_(model), document_(document) {}
 
   // first: an item of the entry's selection list is named by the value;
   // second: that item carries a text (`textRef`). Both false for an entry
@@ -18,5 +19,6 @@ class CDataModelDDI {
   std::pair<bool, bool> GetParameterAssignmentInfo(const std::string& path) const;
 
  private:
-  const CDataModelToHMI& engine_;
+  const DeviceModel& model_;
+  const ParameterDocument& document_;
 };

@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "devicemodel/data_model_to_hmi.h"
-#include "devicemodel/data_model_to_parameter.h"
 #include "devicemodel/vocabulary.h"
 
 namespace {
@@ -28,8 +26,9 @@ bool DependencyConditionHolds(const std::string& check, const std::string& value
   return false;
 }
 
-CDataModelDependency::CDataModelDependency(CDataModelToHMI& engine, bool typeCodeDependents)
-    : engine_(engine), typeCodeDependents_(typeCodeDependents) {}
+CDataModelDependency::CDataModelDependency(DeviceModel& model, ParameterDocument& document, ParameterChecks& checks,
+                                           bool typeCodeDependents)
+    : model_(model), document_(document), checks_(checks), typeCodeDependents_(typeCodeDependents) {}
 
 bool CDataModelDependency::IsDependencyElement(XmlNode node) const {
   return node.Type() == XmlNodeType::Element &&
@@ -41,14 +40,14 @@ std::string CDataModelDependency::GetSetNumberString(XmlNode node) { return SetN
 
 bool CDataModelDependency::ModuleInstalled(XmlNode definition) const {
   XmlNode module = model::ModuleNodeOf(definition);
-  return module.IsNull() || engine_.Queries()->InUseFlag(module, vocab::kInstalled);
+  return module.IsNull() || model_.Queries()->InUseFlag(module, vocab::kInstalled);
 }
 
 void CDataModelDependency::EvaluateRule(XmlNode rule) {
   XmlNode definition = rule.Parent();
   if (!IsDependencyElement(rule) || !ModuleInstalled(definition)) return;
   const std::vector<XmlNode>& instances =
-      engine_.Instances().Find(engine_.ParameterPath(definition.Path()));
+      document_.Instances().Find(document_.ParameterPath(definition.Path()));
   const std::string value =
       instances.empty() ? model::AttributeValue(definition, vocab::kDefault) : ValueText(instances.front());
   EvaluateCheck(rule, value, vocab::kSetNumberSingle, true);
@@ -75,7 +74,7 @@ void CDataModelDependency::EvaluateCheck(XmlNode rule, const std::string& value,
   if (!model::IsPresent(rule, vocab::kCheck) || !model::IsPresent(rule, vocab::kWith)) return;
   if (model::FirstChildElement(rule).IsNull()) return;
   const std::vector<XmlNode>& instances =
-      engine_.Instances().Find(engine_.ParameterPath(rule.Parent().Path()));
+      document_.Instances().Find(document_.ParameterPath(rule.Parent().Path()));
   if (everyInstance && !instances.empty()) {
     // Copy: actions may write values, never add instances, but stay safe.
     const std::vector<XmlNode> each = instances;
@@ -122,8 +121,8 @@ void CDataModelDependency::Act(XmlNode action) {
     const std::string name = text.substr(at + 1);
     if (name.empty()) return;
     if (name == vocab::kDefault) {
-      if (engine_.HasParameterDocument() && engine_.Mode() == 0)
-        WriteParameterValue(engine_.ParameterPath(engine_.Queries()->ResolveReference(reference)), value);
+      if (document_.Exists())
+        WriteParameterValue(document_.ParameterPath(model_.Queries()->ResolveReference(reference)), value);
       return;
     }
     // The one condition on the value under test: a single word. The
@@ -133,52 +132,52 @@ void CDataModelDependency::Act(XmlNode action) {
   }
   XmlAttribute valueRef = action.Attribute(vocab::kValueRef);
   if (!valueRef.IsNull()) {
-    if (!engine_.HasParameterDocument()) return;
-    const std::string root = CDataModelToHMI::ParameterRootPath();
+    if (!document_.Exists()) return;
+    const std::string root = ParameterDocument::RootPath();
     const std::string reference = valueRef.Value();
     WriteParameterValue(reference.compare(0, root.size(), root) == 0 ? reference : root + "/" + reference, value);
     return;
   }
-  SetAttribute(definition_, vocab::kDefault, value.c_str());
+  model_.ChangeAttribute(definition_, vocab::kDefault, value.c_str());
 }
 
 // Another attribute of a model element (a limit, a flag): changed in the
 // model, then the element's records are read and checked again, set by set.
 void CDataModelDependency::SetModelAttribute(const std::string& reference, const std::string& name,
                                              const std::string& value) {
-  const model::ModelQueries& queries = *engine_.Queries();
+  const model::ModelQueries& queries = *model_.Queries();
   XmlNode element = queries.ResolveNode(reference);
   if (element.IsNull()) return;
-  if (!engine_.HasParameterDocument() && name == vocab::kMax) {
+  if (!document_.Exists() && name == vocab::kMax) {
     const std::string current = model::AttributeValue(element, vocab::kMax);
-    if (current.find('.') != std::string::npos) SetAttribute(element, vocab::k_MaxDefaultFloat, current.c_str());
+    if (current.find('.') != std::string::npos)
+      model_.ChangeAttribute(element, vocab::k_MaxDefaultFloat, current.c_str());
   }
-  SetAttribute(element, name.c_str(), value.c_str());
-  engine_.ModelAttributesChanged();
+  model_.ChangeAttribute(element, name.c_str(), value.c_str());
   if (model::IsModuleNode(element)) return;  // no parameter of its own
-  const std::vector<XmlNode>& instances = engine_.Instances().Find(engine_.ParameterPath(element.Path()));
+  const std::vector<XmlNode>& instances = document_.Instances().Find(document_.ParameterPath(element.Path()));
   ParameterRecord record;
   if (instances.empty()) {
-    engine_.ReadRecord(element, false, std::string(), record, vocab::kSetNumberSingle);
+    checks_.ReadRecord(element, false, std::string(), record, vocab::kSetNumberSingle);
     return;
   }
   const std::vector<XmlNode> each = instances;
-  for (XmlNode instance : each) engine_.ReadRecord(element, false, std::string(), record, SetNumberOf(instance));
+  for (XmlNode instance : each) checks_.ReadRecord(element, false, std::string(), record, SetNumberOf(instance));
 }
 
 // Writes a parameter's value in the current set. The record is stored (and
 // checked) either way; the target's own rules run only when the value really
 // changed and the chain is not too deep.
 void CDataModelDependency::WriteParameterValue(const std::string& parameterPath, const std::string& value) {
-  XmlNode instance = engine_.Instances().InSet(parameterPath, setNumber_);
+  XmlNode instance = document_.Instances().InSet(parameterPath, setNumber_);
   if (instance.IsNull()) return;  // never created
   const bool changed = ValueText(instance) != value;
-  if (changed && !SetValueText(instance, value)) return;
-  XmlNode definition = engine_.Queries()->Find(engine_.ModelPath(parameterPath));
+  if (changed && !document_.SetValue(instance, value)) return;
+  XmlNode definition = model_.Queries()->Find(document_.ModelPath(parameterPath));
   if (definition.IsNull()) return;
   const std::string setNumber = SetNumberOf(instance);
   ParameterRecord record;
-  engine_.ReadRecord(definition, false, std::string(), record, setNumber);
+  checks_.ReadRecord(definition, false, std::string(), record, setNumber);
   if (!changed || depth_ >= kMaxDependencyDepth) return;
   ++depth_;
   EvaluateRules(definition, value, setNumber, false);

@@ -1,15 +1,17 @@
 // CDataModelDependency: evaluates the dependency rules of parameters (check
 // elements with a comparison and then/else blocks of actions) and applies
-// their actions to the parameter document and the model. Rule chains are
-// followed recursively, but only while a written value actually changes
+// their actions to the parameter document (values) and the model (attribute
+// values), then has ParameterChecks read and check what changed. Rule chains
+// are followed recursively, but only while a written value actually changes
 // something and never deeper than kMaxDependencyDepth, so cyclic rules end.
 #pragma once
 
 #include <string>
 
+#include "devicemodel/device_model.h"
+#include "devicemodel/parameter_checks.h"
+#include "devicemodel/parameter_document.h"
 #include "xml/xml_node.h"
-
-class CDataModelToHMI;
 
 // Chains of rules deeper than this are cut: the action that would go
 // deeper is skipped. Real rule chains are a few links long.
@@ -19,7 +21,8 @@ class CDataModelDependency {
  public:
   // typeCodeDependents admits the "typeCodeDependents" rules besides the
   // "dependents" ones; every pass of this library admits both.
-  explicit CDataModelDependency(CDataModelToHMI& engine, bool typeCodeDependents = true);
+  CDataModelDependency(DeviceModel& model, ParameterDocument& document, ParameterChecks& checks,
+                       bool typeCodeDependents = true);
 
   bool IsDependencyElement(XmlNode node) const;
   // The initial check pass: one rule, with its parameter's current value
@@ -43,7 +46,9 @@ class CDataModelDependency {
   void WriteParameterValue(const std::string& parameterPath, const std::string& value);
   bool ModuleInstalled(XmlNode definition) const;
 
-  CDataModelToHMI& engine_;
+  DeviceModel& model_;
+  ParameterDocument& document_;
+  ParameterChecks& checks_;
   bool typeCodeDependents_;
   // The value under test, its set and parameter.
   std::string value_;

@@ -70,14 +70,6 @@ bool IsParameterMetadata(XmlNode node) {
 
 }  // namespace
 
-void SetAttribute(XmlNode node, const char* name, const char* value) {
-  XmlAttribute existing = node.Attribute(name);
-  if (existing.IsNull())
-    node.AddAttribute(name, value);
-  else
-    existing.SetValue(value);
-}
-
 CDataModelToParameter::CDataModelToParameter(XmlDocument& destination, int multiSetCount,
                                              const ParameterFileHeader& header)
     : destination_(destination), multiSetCount_(multiSetCount) {
@@ -108,7 +100,7 @@ bool CDataModelToParameter::for_each(XmlNode node, bool& descend) {
 }
 
 XmlNode CDataModelToParameter::SectionElement() const {
-  XmlNode first = root_.Child(0);
+  XmlNode first = root_.Child(kSectionElementChild);
   return first.Type() == XmlNodeType::Element ? first : XmlNode();
 }
 
@@ -150,7 +142,7 @@ void CDataModelToParameter::CopyAndAddValueAndSetNumberToDestinationNode(XmlNode
     const bool parameterSet = model::IsParameterSet(node);
     XmlNode target = parameterSet && node == model ? into : AppendElement(into, node.NameChars());
     if (parameterSet) {
-      SetAttribute(target, vocab::kSetNo,
+      model::SetAttribute(target, vocab::kSetNo,
                    model::HasType(node, vocab::kSectionMultiSet) ? vocab::kSetNumberFirst : vocab::kSetNumberSingle);
     } else {
       XmlAttribute value = node.Attribute(vocab::kDefault);

@@ -21,9 +21,6 @@ struct ParameterFileHeader {
   std::string handoff;  // written as createdWithDmHandoff
 };
 
-// Replaces the attribute's value, or appends the attribute when it is missing.
-void SetAttribute(XmlNode node, const char* name, const char* value);
-
 class CDataModelToParameter : public XmlWalker {
  public:
   // Writes the declaration and the `root` element with its header into the
@@ -50,6 +47,9 @@ class CDataModelToParameter : public XmlWalker {
   uint64_t ElementCountAfterSetNumberPass(XmlNode top) const;
 
   XmlNode Root() const { return root_; }
+  // The section element is the first child of `root`; the implausible
+  // values, when written, are its last.
+  static constexpr size_t kSectionElementChild = 0;
 
  private:
   XmlNode SectionElement() const;

@@ -7,7 +7,7 @@
 #include "devicemodel/data_model_to_hmi.h"
 #include "devicemodel/messages.h"
 
-DeviceModelCreator::DeviceModelCreator(const char* model) : core_(std::make_unique<CDataModelToHMI>(0)) {
+DeviceModelCreator::DeviceModelCreator(const char* model) : core_(std::make_unique<CDataModelToHMI>()) {
   const size_t length = model ? std::strlen(model) : 0;
   model_.assign(model, model + length);
   model_.push_back('\0');

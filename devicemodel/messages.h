@@ -28,4 +28,9 @@ namespace trailer {
 inline constexpr unsigned kDigestDigits = 32;
 inline constexpr unsigned kLengthDigits = 8;
 inline constexpr unsigned kCommentLineBytes = 65;
+// The children of a model or parameter document, in order: the XML
+// declaration, the root element, the trailer comment.
+inline constexpr unsigned kDeclarationChild = 0;
+inline constexpr unsigned kRootChild = 1;
+inline constexpr unsigned kTrailerChild = 2;
 }  // namespace trailer

@@ -91,6 +91,14 @@ XmlNode ModuleNodeOf(XmlNode node) {
   return XmlNode();
 }
 
+void SetAttribute(XmlNode node, const char* name, const char* value) {
+  XmlAttribute existing = node.Attribute(name);
+  if (existing.IsNull())
+    node.AddAttribute(name, value);
+  else
+    existing.SetValue(value);
+}
+
 ModelQueries::ModelQueries(XmlNode rootElement, XmlNode textDocument)
     : root_(rootElement), textDocument_(textDocument), rootPath_(rootElement.Path()) {
   if (root_.IsNull()) return;

@@ -39,6 +39,8 @@ XmlNode NextSiblingElement(XmlNode node);
 XmlNode NamedChildElement(XmlNode parent, const std::string& name);
 // The nearest module node at or above node, or the null handle.
 XmlNode ModuleNodeOf(XmlNode node);
+// Replaces the attribute's value, or appends the attribute when it is missing.
+void SetAttribute(XmlNode node, const char* name, const char* value);
 
 class ModelQueries {
  public:

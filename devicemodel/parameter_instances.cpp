@@ -5,6 +5,13 @@
 #include "devicemodel/vocabulary.h"
 #include "xml/xml_walker.h"
 
+namespace {
+
+// A value element holds its value as its first (and only) child, a text.
+constexpr size_t kValueTextChild = 0;
+
+}  // namespace
+
 void ParameterInstances::Clear() {
   paths_.Clear();
   instances_.clear();
@@ -51,7 +58,7 @@ std::string SetNumberOf(XmlNode node) {
 }
 
 std::string ValueText(XmlNode element) {
-  XmlNode text = element.Child(0);
+  XmlNode text = element.Child(kValueTextChild);
   return text.Type() == XmlNodeType::Text ? text.Value() : std::string();
 }
 
@@ -59,13 +66,13 @@ bool SetValueText(XmlNode element, const std::string& value) {
   if (element.Type() != XmlNodeType::Element) return false;
   for (size_t i = 0; i < element.ChildCount(); ++i)
     if (element.Child(i).Type() == XmlNodeType::Element) return false;
-  XmlNode text = element.Child(0);
+  XmlNode text = element.Child(kValueTextChild);
   if (text.Type() != XmlNodeType::Text) {
     if (value.empty()) return true;
     return element.AppendChild(XmlNodeType::Text).SetValue(value.c_str());
   }
   if (value.empty()) {
-    element.RemoveChild(0);
+    element.RemoveChild(kValueTextChild);
     return true;
   }
   return text.SetValue(value.c_str());

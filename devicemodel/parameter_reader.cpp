@@ -4,10 +4,9 @@
 // there is none), the in-use rule and the view reference. Every lookup is an
 // index probe or a walk of the parameter's own children, so reading a
 // record does not grow with the model.
-#include <cstring>
+#include "devicemodel/parameter_reader.h"
 
 #include "devicemodel/data_model_ddi.h"
-#include "devicemodel/data_model_to_hmi.h"
 #include "devicemodel/vocabulary.h"
 
 namespace {
@@ -31,117 +30,18 @@ bool NeverChecked(const ParameterRecord& record) {
   return record.mode == vocab::kNoEdit && !record.fromView;
 }
 
-}  // namespace
-
-std::string CDataModelToHMI::ParameterRootPath() { return std::string("/") + vocab::kRoot; }
-
-bool CDataModelToHMI::ViewInUse(const std::string& viewPath) {
-  if (!queries_) return false;
-  auto known = viewInUse_.find(viewPath);
-  if (known != viewInUse_.end()) return known->second;
-  const bool inUse = queries_->ViewInUse(viewPath);
-  viewInUse_.emplace(viewPath, inUse);
-  return inUse;
-}
-
-void CDataModelToHMI::StoreRecord(const ParameterRecord& record) {
-  const std::string& key = record.definitionPath.empty() ? record.path : record.definitionPath;
-  records_[{key, record.setNumber}] = record;
-}
-
-bool CDataModelToHMI::ReadRecord(XmlNode node, bool fromView, const std::string& viewPath, ParameterRecord& out,
-                                 const std::string& setNumber) {
-  if (!queries_ || node.Type() != XmlNodeType::Element) return false;
-  const model::ModelQueries& q = *queries_;
-  ParameterRecord record;
-  record.source = node;
-  record.fromView = fromView;
-  record.path = node.Path();
-  record.nodeType = AttributeValue(node, vocab::kType);
-  record.style = AttributeValue(node, vocab::kStyle);
-  // 1. A menu entry names its parameter; a DDI entry is one kind of entry.
-  XmlNode definition = node;
-  if (fromView || record.nodeType == vocab::kDdiEntry) {
-    record.entryRef = AttributeValue(node, vocab::kEntryRef);
-    if (record.entryRef.empty()) return false;
-    definition = q.ResolveNode(record.entryRef);
-    if (definition.IsNull()) return false;
-  }
-  XmlNode timed = model::IsPresent(node, vocab::kTimeRef) ? node : definition;
-  if (model::IsPresent(timed, vocab::kTimeRef))
-    record.timePath = q.ResolveReference(AttributeValue(timed, vocab::kTimeRef));
-  // 2. The definition's attributes.
-  record.node = definition;
-  record.definitionPath = definition.Path();
-  record.valuePath = ParameterPath(record.definitionPath);
-  record.name = definition.Name();
-  record.shortText = q.TextLookup(definition, vocab::kShortText);
-  record.helpText = q.TextLookup(definition, vocab::kHelpText);
-  record.valueType = AttributeValue(definition, vocab::kType);
-  record.mode = AttributeValue(definition, vocab::kMode);
-  record.defaultValue = AttributeValue(definition, vocab::kDefault);
-  record.view = AttributeValue(definition, vocab::kView);
-  record.max = AttributeValue(definition, vocab::kMax);
-  record.min = AttributeValue(definition, vocab::kMin);
-  record.localId = AttributeValue(definition, vocab::kLocalId);
-  record.step = AttributeValue(definition, vocab::kStep);
-  record.length = AttributeValue(definition, vocab::kLength);
-  record.accessLevel = AttributeValue(definition, vocab::kAccessLevel);
-  record.rawType = AttributeValue(definition, vocab::kRawType);
-  if (model::IsPresent(definition, vocab::kUnitRef))
-    record.unitText = q.TextLookup(q.ResolveNode(AttributeValue(definition, vocab::kUnitRef)), vocab::kShortText);
-  if (record.valueType == vocab::kFloat) {
-    XmlAttribute maxDefault = definition.Attribute(vocab::k_MaxDefaultFloat);
-    record.decimals = DecimalsOf(maxDefault.IsNull() ? record.max : maxDefault.Value());
-  }
-  record.projectedSwitch = !AttributeEquals(definition, vocab::kProjected, vocab::kFalse);
-  record.section = model::SectionOf(definition);
-  // 3. DDI assignment.
-  if (record.nodeType == vocab::kDdiEntry) record.ddiAssignment = CDataModelDDI(*this).GetParameterAssignmentInfo(record.path);
-  // 4. and 5. Values, items and labels; whether the value is checked.
-  FillValues(record, setNumber);
-  record.checked = !NeverChecked(record);
-  FillItems(record);
-  // 6. In use.
-  XmlNode module = model::ModuleNodeOf(definition);
-  record.installed = AttributeEquals(module, vocab::kInstalled, vocab::kTrue);
-  record.projected = AttributeEquals(module, vocab::kProjected, vocab::kTrue);
-  if (module.IsNull())
-    record.inUse = true;
-  else if (record.section == vocab::kSectionProjectSettings)
-    record.inUse = record.installed;
-  else
-    record.inUse = record.installed && record.projected;
-  // 7. The view reference, derived when the record was not reached from one.
-  record.viewRef = viewPath;
-  if (record.viewRef.empty()) record.viewRef = DerivedViewReference(record.valuePath, record.setNumber);
-  record.viewPath = record.viewRef;
-  // Pending marks survive a re-read until the deferred checks clear them.
-  auto stored = records_.find({record.definitionPath, record.setNumber});
-  if (stored != records_.end() && stored->second.sets.size() == record.sets.size())
-    for (size_t i = 0; i < record.sets.size(); ++i) record.sets[i].pending = stored->second.sets[i].pending;
-  if (record.checked) {
-    record.implausible = PlausibilityCheck(record);
-  } else {
-    record.implausible = false;
-    StoreRecord(record);
-  }
-  out = std::move(record);
-  return true;
-}
-
 // The values of the record's sets: every instance of a multi-set parameter,
 // the one instance of a single-set parameter, the default while the
 // parameter document does not hold it.
-void CDataModelToHMI::FillValues(ParameterRecord& record, const std::string& setNumber) const {
-  const std::vector<XmlNode>& instances = instances_.Find(record.valuePath);
+void FillValues(const ParameterInstances& index, ParameterRecord& record, const std::string& setNumber) {
+  const std::vector<XmlNode>& instances = index.Find(record.valuePath);
   if (instances.empty()) {
     record.setNumber = setNumber.empty() ? vocab::kSetNumberSingle : setNumber;
     record.value = record.defaultValue;
     record.sets = {{record.value}};
     return;
   }
-  XmlNode own = setNumber.empty() ? instances.front() : instances_.InSet(record.valuePath, setNumber);
+  XmlNode own = setNumber.empty() ? instances.front() : index.InSet(record.valuePath, setNumber);
   if (own.IsNull()) own = instances.front();
   record.setNumber = setNumber.empty() ? SetNumberOf(own) : setNumber;
   record.value = ValueText(own);
@@ -159,7 +59,7 @@ void CDataModelToHMI::FillValues(ParameterRecord& record, const std::string& set
 // left out. A selection-like parameter without such a list is not checked.
 // Items carry no conditions here, and one list serves every product line.
 // Value labels: the children of a sole "valueLabel" child.
-void CDataModelToHMI::FillItems(ParameterRecord& record) const {
+void FillItems(const model::ModelQueries& queries, ParameterRecord& record) {
   XmlNode definition = record.node;
   XmlNode only = model::FirstChildElement(definition);
   if (!only.IsNull() && definition.ChildCount() == 1 && HasType(only, vocab::kValueLabel))
@@ -168,7 +68,7 @@ void CDataModelToHMI::FillItems(ParameterRecord& record) const {
         record.valueLabels.push_back(AttributeValue(only.Child(i), vocab::kValueRef));
   if (!model::IsSelectionLike(definition)) return;
   XmlNode list = model::IsPresent(definition, vocab::kRef)
-                     ? queries_->ResolveNode(AttributeValue(definition, vocab::kRef))
+                     ? queries.ResolveNode(AttributeValue(definition, vocab::kRef))
                      : XmlNode();
   if (list.IsNull()) {
     record.checked = false;  // nothing to check against
@@ -187,17 +87,20 @@ void CDataModelToHMI::FillItems(ParameterRecord& record) const {
 
 // The view reference of a parameter reached without a view: the parent of
 // the first element whose entryRef names the parameter's reference.
-std::string CDataModelToHMI::DerivedViewReference(const std::string& valuePath, const std::string& setNumber) const {
-  const std::string root = ParameterRootPath() + "/";
+std::string DerivedViewReference(const DeviceModel& model, const std::string& valuePath,
+                                 const std::string& setNumber) {
+  const std::string root = ParameterDocument::RootPath() + "/";
+  const ModelHeader& header = model.Header();
+  const model::ModelQueries& queries = *model.Queries();
   std::string reference = valuePath.compare(0, root.size(), root) == 0 ? valuePath.substr(root.size()) : valuePath;
   while (!reference.empty() && reference.back() == '/') reference.pop_back();
   if (reference.empty()) return std::string();
   XmlNode entry;
-  if (header_.productLine == vocab::kPembaLineV2 && setNumber != vocab::kSetNumberSingle &&
-      header_.multiSets != kOneSet) {
+  if (header.productLine == vocab::kPembaLineV2 && setNumber != vocab::kSetNumberSingle &&
+      header.multiSets != kOneSet) {
     // This product line repeats its views per set: search from the first
     // element of the set on, in the first sibling that holds the entry.
-    XmlNode start = model::FirstElement(queries_->RootElement(), [&](XmlNode n) {
+    XmlNode start = model::FirstElement(queries.RootElement(), [&](XmlNode n) {
       return AttributeEquals(n, vocab::kSetNo, setNumber.c_str());
     });
     auto holdsEntry = [&](XmlNode n) { return AttributeEquals(n, vocab::kEntryRef, reference.c_str()); };
@@ -206,6 +109,64 @@ std::string CDataModelToHMI::DerivedViewReference(const std::string& valuePath, 
       if (!area.MoveToNextSibling()) break;
     }
   }
-  if (entry.IsNull()) entry = queries_->FirstWithEntryRef(reference);
+  if (entry.IsNull()) entry = queries.FirstWithEntryRef(reference);
   return entry.IsNull() ? std::string() : entry.Parent().Path();
+}
+}  // namespace
+
+bool ReadParameterRecord(const DeviceModel& model, const ParameterDocument& document, XmlNode node, bool fromView,
+                         const std::string& viewPath, const std::string& setNumber, ParameterRecord& out) {
+  const model::ModelQueries* queries = model.Queries();
+  if (!queries || node.Type() != XmlNodeType::Element) return false;
+  ParameterRecord record;
+  record.source = node;
+  record.fromView = fromView;
+  record.path = node.Path();
+  record.nodeType = AttributeValue(node, vocab::kType);
+  record.style = AttributeValue(node, vocab::kStyle);
+  // 1. A menu entry names its parameter; a DDI entry is one kind of entry.
+  XmlNode definition = node;
+  if (fromView || record.nodeType == vocab::kDdiEntry) {
+    record.entryRef = AttributeValue(node, vocab::kEntryRef);
+    if (record.entryRef.empty()) return false;
+    definition = queries->ResolveNode(record.entryRef);
+    if (definition.IsNull()) return false;
+  }
+  // 2. The definition's attributes.
+  record.node = definition;
+  record.definitionPath = definition.Path();
+  record.valuePath = document.ParameterPath(record.definitionPath);
+  record.valueType = AttributeValue(definition, vocab::kType);
+  record.mode = AttributeValue(definition, vocab::kMode);
+  record.defaultValue = AttributeValue(definition, vocab::kDefault);
+  record.max = AttributeValue(definition, vocab::kMax);
+  record.min = AttributeValue(definition, vocab::kMin);
+  if (record.valueType == vocab::kFloat) {
+    XmlAttribute maxDefault = definition.Attribute(vocab::k_MaxDefaultFloat);
+    record.decimals = DecimalsOf(maxDefault.IsNull() ? record.max : maxDefault.Value());
+  }
+  record.section = model::SectionOf(definition);
+  // 3. DDI assignment.
+  if (record.nodeType == vocab::kDdiEntry)
+    record.ddiAssignment = CDataModelDDI(model, document).GetParameterAssignmentInfo(record.path);
+  // 4. and 5. Values, items and labels; whether the value is checked.
+  FillValues(document.Instances(), record, setNumber);
+  record.checked = !NeverChecked(record);
+  FillItems(*queries, record);
+  // 6. In use.
+  XmlNode module = model::ModuleNodeOf(definition);
+  record.installed = AttributeEquals(module, vocab::kInstalled, vocab::kTrue);
+  record.projected = AttributeEquals(module, vocab::kProjected, vocab::kTrue);
+  if (module.IsNull())
+    record.inUse = true;
+  else if (record.section == vocab::kSectionProjectSettings)
+    record.inUse = record.installed;
+  else
+    record.inUse = record.installed && record.projected;
+  // 7. The view reference, derived when the record was not reached from one.
+  record.viewRef = viewPath;
+  if (record.viewRef.empty()) record.viewRef = DerivedViewReference(model, record.valuePath, record.setNumber);
+  record.viewPath = record.viewRef;
+  out = std::move(record);
+  return true;
 }

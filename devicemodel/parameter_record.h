@@ -1,7 +1,9 @@
-// The parameter record: what is known of one parameter instance, gathered
-// from its definition and menu entry in the model and from its value in the
-// parameter document. The plausibility check, SetParameter and the
-// dependency rules all work on it; the engine's store keeps the latest one.
+// The parameter record: what the checks and rules use of one parameter
+// instance, gathered from its definition and menu entry in the model and
+// from its value in the parameter document. The plausibility check,
+// SetParameter and the dependency rules all work on it; the store of
+// ParameterChecks keeps the latest one. Texts a user interface would show
+// (short and help texts, units) are not read: nothing here shows them.
 #pragma once
 
 #include <string>
@@ -24,34 +26,22 @@ struct ParameterRecord {
   bool fromView = false;     // read as reached from a view
   std::string valuePath;     // path of the value element
   std::string definitionPath;
-  std::string name;
-  std::string shortText;
-  std::string helpText;
   std::string defaultValue;
   std::string value;         // current value of this set
   std::string entryRef;      // as written in the menu entry
-  std::string timePath;      // resolved timeRef
   std::string nodeType;      // `type` of the source node ("ddiEntry" for DDI entries)
   std::string valueType;     // `type` of the definition
   std::string mode;
   std::string section;
   std::string style;         // `style` of the source node
-  std::string view;
-  std::string unitText;
   std::string min;
   std::string max;
-  std::string localId;
-  int decimals = 0;
-  std::string step;
-  std::string length;
-  std::string accessLevel;
-  std::string rawType;
+  int decimals = 0;          // digits after the point of a float's max (or _MaxDefaultFloat)
   bool checked = true;       // false: the value is never implausible (mode "value", ...)
   bool implausible = false;
   bool inUse = true;
   bool installed = false;
   bool projected = false;
-  bool projectedSwitch = true;
   std::pair<bool, bool> ddiAssignment{false, false};  // GetParameterAssignmentInfo
   std::vector<std::string> items;        // selection item values, in order
   std::vector<std::string> valueLabels;  // value label values, in order

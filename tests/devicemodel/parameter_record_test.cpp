@@ -127,7 +127,7 @@ TEST_F(Records, ReadThroughAMenuEntry) {
 
 TEST_F(Records, DdiAssignment) {
   ASSERT_TRUE(m.ok);
-  CDataModelDDI ddi(m.engine);
+  CDataModelDDI ddi(m.engine.Model(), m.engine.Document());
   EXPECT_EQ(ddi.GetParameterAssignmentInfo("/root/D/E1"), std::make_pair(true, true));
   EXPECT_EQ(ddi.GetParameterAssignmentInfo("/root/D/E2"), std::make_pair(true, false));
   EXPECT_EQ(ddi.GetParameterAssignmentInfo("/root/D/E3"), std::make_pair(false, false));

@@ -2,12 +2,13 @@
 // stored digest, main attributes, syntax version, menu tree and its root,
 // multi-set count, then the prepared paths and flags. The first failing
 // step decides the code; nothing is read outside the text.
+#include "devicemodel/device_model.h"
+
 #include <climits>
 #include <cstring>
 #include <exception>
 
 #include "devicemodel/checksum.h"
-#include "devicemodel/data_model_to_hmi.h"
 #include "devicemodel/messages.h"
 #include "devicemodel/vocabulary.h"
 
@@ -47,7 +48,7 @@ int LeadingDecimal(const std::string& text) {
   return static_cast<int>(value);
 }
 
-bool CDataModelToHMI::Load(char* text, LoadResult& result) {
+bool DeviceModel::Load(char* text, LoadResult& result) {
   int code;
   try {
     code = LoadSteps(text, result);
@@ -68,26 +69,21 @@ bool CDataModelToHMI::Load(char* text, LoadResult& result) {
   return false;
 }
 
-int CDataModelToHMI::LoadSteps(char* text, LoadResult& result) {
+int DeviceModel::LoadSteps(char* text, LoadResult& result) {
   result.message.clear();
-  queries_.reset();
-  instances_.Clear();
-  viewInUse_.clear();
-  deferred_.clear();
-  pendingChanges_.clear();
-  header_ = ModelHeader();
-  model_ = std::make_unique<XmlDocument>();
+  *this = DeviceModel();
+  document_ = std::make_unique<XmlDocument>();
   // 1. The digest covers everything but the last 65 bytes (the trailer line).
   const size_t length = text ? std::strlen(text) : 0;
   if (length < trailer::kCommentLineBytes) return kLoadBadChecksum;
   const std::string computed = Checksum(text, length - trailer::kCommentLineBytes, &result.message);
   if (computed.empty()) return kLoadBadChecksum;
   // 2. Parse in place with the document's default flags.
-  model_->Parse(text, xmlflags::kKeepStored);
-  if (!model_->ParsedWhole()) return kLoadParseError;
+  document_->Parse(text, xmlflags::kKeepStored);
+  if (!document_->ParsedWhole()) return kLoadParseError;
   // 3. The stored digest, compared byte for byte; LENGTH is not compared.
-  XmlNode top = model_->Root();
-  if (StoredDigest(top.Child(2).Value()) != computed) return kLoadBadChecksum;
+  XmlNode top = document_->Root();
+  if (StoredDigest(top.Child(trailer::kTrailerChild).Value()) != computed) return kLoadBadChecksum;
   // 4. Main attributes.
   XmlNode root = model::FirstChildElement(top);
   if (root.IsNull()) return kLoadMissingMainAttributes;
@@ -127,7 +123,7 @@ int CDataModelToHMI::LoadSteps(char* text, LoadResult& result) {
   return kLoadOk;
 }
 
-void CDataModelToHMI::Prepare() {
+void DeviceModel::Prepare() {
   XmlNode root = queries_->RootElement();
   XmlNode section = model::FirstElement(root, [](XmlNode n) { return model::HasType(n, vocab::kSectionMDM); });
   sectionMdmPath_ = section.IsNull() ? std::string() : section.Path();
@@ -141,12 +137,23 @@ void CDataModelToHMI::Prepare() {
   XmlNode typeCodeEntry =
       model::FirstElement(root, [](XmlNode n) { return model::AttributeEquals(n, vocab::kMode, vocab::kTypeCode); });
   typeCodeEntryPath_ = typeCodeEntry.IsNull() ? std::string() : typeCodeEntry.Path();
-  gridFaultCounterHidden_ = false;
-  if (mode_ == 0) {
-    const std::string gridFault = queries_->MappedPath(vocab::kGridFaultCounter);
-    if (!gridFault.empty()) {
-      XmlAttribute view = queries_->Find(gridFault).Attribute(vocab::kView);
-      gridFaultCounterHidden_ = view.IsNull() || view.Value() == vocab::kHidden;
-    }
+  const std::string gridFault = queries_->MappedPath(vocab::kGridFaultCounter);
+  if (!gridFault.empty()) {
+    XmlAttribute view = queries_->Find(gridFault).Attribute(vocab::kView);
+    gridFaultCounterHidden_ = view.IsNull() || view.Value() == vocab::kHidden;
   }
+}
+
+bool DeviceModel::ViewInUse(const std::string& viewPath) const {
+  if (!queries_) return false;
+  auto known = viewInUse_.find(viewPath);
+  if (known != viewInUse_.end()) return known->second;
+  const bool inUse = queries_->ViewInUse(viewPath);
+  viewInUse_.emplace(viewPath, inUse);
+  return inUse;
+}
+
+void DeviceModel::ChangeAttribute(XmlNode element, const char* name, const char* value) {
+  model::SetAttribute(element, name, value);
+  viewInUse_.clear();  // a flag, a ref or a view may have changed
 }

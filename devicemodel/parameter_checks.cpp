@@ -1,15 +1,15 @@
 // The plausibility evaluation of parameter values against their limits,
-// selection items and value labels, and the upkeep of the implausible-values
-// table. Numbers are decimal text; a text that is no number counts as 0.
+// selection items and value labels, the upkeep of the implausible-values
+// table, and the record store. Numbers are decimal text; a text that is no
+// number counts as 0.
+#include "devicemodel/parameter_checks.h"
+
 #include <cstdlib>
 #include <sstream>
-#include <set>
 #include <vector>
 
-#include "devicemodel/data_model_dependency.h"
-#include "devicemodel/data_model_to_hmi.h"
+#include "devicemodel/parameter_reader.h"
 #include "devicemodel/vocabulary.h"
-#include "xml/xml_walker.h"
 
 namespace {
 
@@ -62,9 +62,9 @@ bool EqualsLabel(const ParameterRecord& record, const std::string& value, const 
 
 }  // namespace
 
-bool CDataModelToHMI::PlausibilityCheck(ParameterRecord& record) {
+bool ParameterChecks::PlausibilityCheck(ParameterRecord& record) {
   bool implausible = false;
-  const model::ModelQueries* queries = queries_.get();
+  const model::ModelQueries* queries = model_.Queries();
   // A view extension with a module node: its selection values are plausible
   // whenever the module it leads to is present.
   XmlNode extensionModule;
@@ -89,7 +89,7 @@ bool CDataModelToHMI::PlausibilityCheck(ParameterRecord& record) {
   if (extension)
     viewInUse = !extensionModule.IsNull() && queries->InUse(extensionModule);
   else
-    viewInUse = record.viewPath.empty() || ViewInUse(record.viewPath);
+    viewInUse = record.viewPath.empty() || model_.ViewInUse(record.viewPath);
   if (implausible && !record.viewRef.empty() && viewInUse)
     implausible_.Add(record.viewRef, record.path, record.setNumber);
   else
@@ -99,32 +99,25 @@ bool CDataModelToHMI::PlausibilityCheck(ParameterRecord& record) {
   return implausible;
 }
 
-void CDataModelToHMI::ClearWorkingSets() {
-  records_.clear();
-  secondSet_.clear();
+void ParameterChecks::StoreRecord(const ParameterRecord& record) {
+  const std::string& key = record.definitionPath.empty() ? record.path : record.definitionPath;
+  records_[{key, record.setNumber}] = record;
 }
 
-void CDataModelToHMI::RunInitialCheckPass() {
-  if (!queries_) return;
-  // Every dependency rule once, with its parameter's current value. No
-  // walk of the menu views is added: the records checked are those the
-  // rules reach and those already listed as implausible.
-  CDataModelDependency dependency(*this);
-  XmlVisitDescendants(queries_->RootElement(), [&](XmlNode node, int) {
-    if (dependency.IsDependencyElement(node)) dependency.EvaluateRule(node);
-    return true;
-  });
-  // Every value reference in the table is read again as a record of its set
-  // and checked once more.
-  std::set<std::string> listed;
-  for (const auto& entry : implausible_.Entries()) listed.insert(entry.second.begin(), entry.second.end());
-  std::vector<ParameterRecord> again;
-  for (const auto& stored : records_)
-    if (listed.count(stored.second.path)) again.push_back(stored.second);
-  for (ParameterRecord& record : again) {
-    ParameterRecord fresh;
-    if (!ReadRecord(record.source, record.fromView, record.fromView ? record.viewPath : std::string(), fresh,
-                    record.setNumber))
-      PlausibilityCheck(record);  // a record made by hand: checked as it is
+bool ParameterChecks::ReadRecord(XmlNode node, bool fromView, const std::string& viewPath, ParameterRecord& out,
+                                 const std::string& setNumber) {
+  ParameterRecord record;
+  if (!ReadParameterRecord(model_, document_, node, fromView, viewPath, setNumber, record)) return false;
+  // Pending marks survive a re-read until the deferred checks clear them.
+  auto stored = records_.find({record.definitionPath, record.setNumber});
+  if (stored != records_.end() && stored->second.sets.size() == record.sets.size())
+    for (size_t i = 0; i < record.sets.size(); ++i) record.sets[i].pending = stored->second.sets[i].pending;
+  if (record.checked) {
+    record.implausible = PlausibilityCheck(record);
+  } else {
+    record.implausible = false;
+    StoreRecord(record);
   }
+  out = std::move(record);
+  return true;
 }
