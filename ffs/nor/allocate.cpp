@@ -7,6 +7,7 @@
 
 #include "ffs/file_control_block.h"
 #include "ffs/nor/commit.h"
+#include "ffs/nor/list_words.h"
 #include "ffs/nor/recycle.h"
 
 namespace nor {
@@ -16,7 +17,7 @@ namespace {
 constexpr uint32_t kCompactFreeSlots = 32;
 
 void RecomputeEstimate(Volume& v) {
-  v.estimated_length = EstimateCheckpointLength(v);
+  v.estimated_length = CheckpointEstimate(v);
   v.break_counter = 0;
 }
 
@@ -55,17 +56,21 @@ CacheEntry* AllocateCluster(Volume& v, NodeSlot* inode) {
   // modified entry back takes the free head for itself.
   const uint32_t c = v.free_head;
   v.free_head = v.clusters[c].link;
+  CountFreeHeadTaken(v, c);
   CacheEntry* e = v.cache->Get(c, /*skip_read=*/true, inode);
   if (!e) {
     v.clusters[c].link = uint16_t(v.free_head);  // back at the head of the list
     v.free_head = c;
+    ForgetListWords(v);
     return nullptr;
   }
   if (v.free_count > 0) --v.free_count;
   if (inode->first_cluster == kNoCluster || inode->last_cluster >= g.cluster_count) {
+    CountChainAppend(v, kNone32, c);
     inode->first_cluster = uint16_t(c);
     v.clusters[c] = ClusterEntry{kChainEnd, kStateChainStart};
   } else {
+    CountChainAppend(v, inode->last_cluster, c);
     v.clusters[inode->last_cluster].link = uint16_t(c);
     v.clusters[c] = ClusterEntry{kChainEnd, inode->last_cluster};
   }

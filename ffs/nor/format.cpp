@@ -129,6 +129,7 @@ bool ReformatInPlace(Volume& v) {
   v.cache->Flush();  // pending data is of no interest, but the cache must end clean
   for (uint32_t i = 0; i < v.cache->size(); ++i) v.cache->Forget(v.cache->entry(i).cluster);
   if (!FreshNodes(v)) return false;
+  ForgetListWords(v);
   for (uint32_t c = 0; c < g.cluster_count; ++c) {
     if (!g.IsHeader(c) && v.clusters[c].state != kStateFree) {
       v.clusters[c] = ClusterEntry{kChainEnd, kStateDirty};
@@ -198,7 +199,7 @@ bool FormatVolume(VolumeRecord* record) {
   if (mounted && !ReformatInPlace(*v)) return false;
   BuildFreeList(*v);
   if (!NameRoot(*v)) return false;
-  v->estimated_length = EstimateCheckpointLength(*v);
+  v->estimated_length = RecountCheckpointEstimate(*v);
   if (!Commit(*v, 0)) return false;
   if (v->noted_first != kNone32 && !v->EraseSector(v->noted_first)) return false;
   if (v->noted_last != v->noted_first && !v->EraseSector(v->noted_last)) return false;

@@ -108,15 +108,20 @@ bool ReadFreeList(ByteSource& source, const Geometry& g, uint32_t head,
   }
 }
 
-std::vector<uint16_t> EncodeChains(const Geometry& g, std::vector<ClusterList> chains) {
-  chains.erase(std::remove_if(chains.begin(), chains.end(),
-                              [](const ClusterList& c) { return c.empty(); }),
-               chains.end());
-  std::sort(chains.begin(), chains.end(),
-            [](const ClusterList& a, const ClusterList& b) { return a.front() < b.front(); });
+std::vector<uint16_t> EncodeChains(const Geometry& g, const std::vector<ClusterList>& chains) {
+  // Ordered through pointers: the chains themselves are not copied.
+  std::vector<const ClusterList*> order;
+  order.reserve(chains.size());
+  for (const ClusterList& c : chains) {
+    if (!c.empty()) order.push_back(&c);
+  }
+  auto by_first = [](const ClusterList* a, const ClusterList* b) { return a->front() < b->front(); };
+  if (!std::is_sorted(order.begin(), order.end(), by_first)) {
+    std::stable_sort(order.begin(), order.end(), by_first);
+  }
   std::vector<uint16_t> words;
-  for (const ClusterList& chain : chains) {
-    EmitChainWords(g, chain, [&words](uint16_t w) { words.push_back(w); });
+  for (const ClusterList* chain : order) {
+    EmitChainWords(g, *chain, [&words](uint16_t w) { words.push_back(w); });
   }
   words.push_back(kChainEnd);
   return words;

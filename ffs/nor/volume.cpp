@@ -177,6 +177,7 @@ bool Volume::TooManyUnusable() {
 }
 
 void Volume::ReleaseChain(uint32_t first) {
+  ForgetListWords(*this);  // the caller may have cut the chain before
   if (first >= geo.cluster_count || clusters[first].state != kStateChainStart) return;
   uint32_t c = first;
   for (uint32_t steps = 0; steps < geo.cluster_count && c < geo.cluster_count; ++steps) {
@@ -199,6 +200,7 @@ void Volume::ReleaseChain(uint32_t first) {
 }
 
 void Volume::SetFreeList(const std::vector<uint16_t>& list) {
+  ForgetListWords(*this);
   for (size_t i = 0; i < list.size(); ++i) {
     clusters[list[i]] = ClusterEntry{i + 1 < list.size() ? list[i + 1] : kChainEnd, kStateFree};
   }
