@@ -69,6 +69,7 @@ bool MakePlan(const Volume& v, const ClusterList& free_list, uint32_t n, Plan& p
 
 ClusterList WithoutSectors(const Geometry& g, const ClusterList& list,
                            const std::vector<uint32_t>& sectors) {
+  if (sectors.empty()) return list;
   ClusterList out;
   for (uint16_t c : list) {
     if (std::find(sectors.begin(), sectors.end(), g.SectorOf(c)) == sectors.end()) out.push_back(c);
@@ -191,6 +192,7 @@ std::vector<uint8_t> BuildContent(const Volume& v, uint32_t sequence, uint32_t c
   }
   p.cursor = cursor;
   VectorSink sink;
+  sink.data.reserve(v.estimated_length);  // an upper bound of the content
   WritePrelude(sink, g, p);
   for (const auto& page : v.nodes.pages) {
     for (const NodeSlot& slot : page->slots) WriteSlot(sink, g, ToRecord(slot));
@@ -269,14 +271,19 @@ bool Commit(Volume& v, int mode) {
   const ClusterList free_list = v.FreeList();
   std::vector<ClusterList> chains = CollectChains(v, v.checkpoint_first);
   const uint32_t sequence = v.sequence + 1;
+  auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };
+  size_t chain_words = 0;
+  for (const ClusterList& chain : chains) chain_words += ChainWordCount(g, chain);
   Plan plan;
   uint32_t n = 1;
   for (int round = 0; round < 16; ++round) {
     if (!MakePlan(v, free_list, n, plan)) return false;
-    chains.push_back(plan.clusters);  // the new checkpoint's own chain, for this round
-    const ClusterList rest = WithoutSectors(g, free_list, plan.sectors_taken);
-    const uint32_t length = uint32_t(BuildContent(v, sequence, plan.cursor, rest, chains).size());
-    chains.pop_back();
+    // The content's length with the new checkpoint's own chain and the
+    // free list it leaves, counted without encoding anything.
+    const ListWords words{
+        true, uint32_t(FreeListWords(g, WithoutSectors(g, free_list, plan.sectors_taken), unusable)),
+        uint32_t(chain_words + ChainWordCount(g, plan.clusters))};
+    const uint32_t length = ContentLength(v, words);
     const uint32_t need = StreamClusters(g, plan.clusters.front(), length);
     if (need <= n) break;
     n = need;

@@ -26,6 +26,8 @@ uint32_t StepFree(const Geometry& g, uint32_t cluster, const UnusableSector& unu
 // Free list in allocation order to (run end, next) words; empty list, no words.
 std::vector<uint16_t> EncodeFreeList(const Geometry& g, const ClusterList& list,
                                      const UnusableSector& unusable);
+// Number of words EncodeFreeList gives.
+size_t FreeListWords(const Geometry& g, const ClusterList& list, const UnusableSector& unusable);
 // StepFree with any predicate for the unusable sectors.
 template <typename Unusable>
 uint32_t StepFreeBy(const Geometry& g, uint32_t cluster, const Unusable& unusable) {
