@@ -166,14 +166,14 @@ bool Volume::SetCleanMark() {
 }
 
 bool Volume::TooManyUnusable() {
-  for (const SectorEntry& s : sectors) {
-    if (s.flags & kSectorUnusable) {
-      record->flags |= FFS_VF_READ_ONLY;
-      ffs_set_errno(FFS_EIO);
-      return true;
-    }
-  }
-  return false;
+  // Asked before every allocation: the flags are gathered without a branch
+  // per sector.
+  uint8_t flags = 0;
+  for (const SectorEntry& s : sectors) flags |= s.flags;
+  if (!(flags & kSectorUnusable)) return false;
+  record->flags |= FFS_VF_READ_ONLY;
+  ffs_set_errno(FFS_EIO);
+  return true;
 }
 
 void Volume::ReleaseChain(uint32_t first) {
