@@ -92,6 +92,13 @@ bool StreamReader::Get(uint8_t* out, size_t count) {
     started_ = true;
     if (!Load(cluster_)) return failed_ = true, false;
   }
+  // Most fields lie wholly before the cluster's end (or its link bytes).
+  const uint32_t limit = g_.IsLastOfSector(cluster_) ? cs - 2 : cs;
+  if (pos_ + count <= limit) {
+    std::copy(buf_.begin() + long(pos_), buf_.begin() + long(pos_ + count), out);
+    pos_ += uint32_t(count);
+    return true;
+  }
   for (size_t i = 0; i < count; ++i) {
     if (pos_ == cs - 2 && g_.IsLastOfSector(cluster_)) {
       uint32_t sector = (uint32_t(buf_[cs - 2]) << 8) | buf_[cs - 1];

@@ -41,7 +41,9 @@ Volume::Volume(VolumeRecord* r, const Geometry& g)
                                                               : ClusterCache::kMaxEntries);
 }
 
-Volume::~Volume() { nodes.Clear(names); }
+// The pool goes first (it is declared after the node table) and clears every
+// owner on its way out: no name is released one by one.
+Volume::~Volume() = default;
 
 bool Volume::GeometryOf(const VolumeRecord* r, Geometry& out) {
   return Geometry::Derive(r->sector_size, r->block_size, r->sector_count, r->start_offset, out) &&
@@ -169,7 +171,12 @@ bool Volume::TooManyUnusable() {
   // Asked before every allocation: the flags are gathered without a branch
   // per sector.
   uint8_t flags = 0;
-  for (const SectorEntry& s : sectors) flags |= s.flags;
+  const size_t n = sectors.size();
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    flags |= sectors[i].flags | sectors[i + 1].flags | sectors[i + 2].flags | sectors[i + 3].flags;
+  }
+  for (; i < n; ++i) flags |= sectors[i].flags;
   if (!(flags & kSectorUnusable)) return false;
   record->flags |= FFS_VF_READ_ONLY;
   ffs_set_errno(FFS_EIO);
