@@ -70,9 +70,15 @@ bool MakePlan(const Volume& v, const ClusterList& free_list, uint32_t n, Plan& p
 ClusterList WithoutSectors(const Geometry& g, const ClusterList& list,
                            const std::vector<uint32_t>& sectors) {
   if (sectors.empty()) return list;
+  std::vector<uint8_t> taken(g.sector_count);
+  for (uint32_t s : sectors) {
+    if (s < g.sector_count) taken[s] = 1;
+  }
   ClusterList out;
+  out.reserve(list.size());
   for (uint16_t c : list) {
-    if (std::find(sectors.begin(), sectors.end(), g.SectorOf(c)) == sectors.end()) out.push_back(c);
+    const uint32_t s = g.SectorOf(c);
+    if (s >= g.sector_count || !taken[s]) out.push_back(c);
   }
   return out;
 }
