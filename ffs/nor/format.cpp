@@ -58,19 +58,22 @@ bool FreshNodes(Volume& v) {
 bool CleanAndSigned(Volume& v, uint32_t sector, bool& clean) {
   const Geometry& g = v.geo;
   clean = false;
-  for (uint32_t c = sector * g.clusters_per_sector; c <= g.LastCluster(sector); ++c) {
-    if (c == g.FirstDataCluster(sector) - 1) continue;
-    bool erased;
-    if (!v.IsClusterErased(c, erased)) return false;
-    if (!erased) return true;
-  }
+  // The header first: an unsigned sector (a blank image's) is erased
+  // whatever its clusters hold, so they need no blank check.
   std::vector<uint8_t> header(g.cluster_size);
   if (!v.ReadCluster(g.FirstDataCluster(sector) - 1, header.data())) return false;
   const uint32_t bitmap_end = g.BitmapBytes() - (g.header_clusters - 1) * g.cluster_size;
   for (uint32_t i = 0; i < g.BitmapBytes() && i < bitmap_end; ++i) {
     if (header[i] != kErased) return true;
   }
-  clean = std::memcmp(&header[g.cluster_size - kSignatureSize], kSignature, kSignatureSize) == 0;
+  if (std::memcmp(&header[g.cluster_size - kSignatureSize], kSignature, kSignatureSize) != 0) return true;
+  for (uint32_t c = sector * g.clusters_per_sector; c <= g.LastCluster(sector); ++c) {
+    if (c == g.FirstDataCluster(sector) - 1) continue;
+    bool erased;
+    if (!v.IsClusterErased(c, erased)) return false;
+    if (!erased) return true;
+  }
+  clean = true;
   return true;
 }
 
