@@ -282,13 +282,18 @@ bool Commit(Volume& v, int mode) {
   for (const ClusterList& chain : chains) chain_words += ChainWordCount(g, chain);
   Plan plan;
   uint32_t n = 1;
+  size_t free_words = 0;
   for (int round = 0; round < 16; ++round) {
+    const std::vector<uint32_t> taken_before = plan.sectors_taken;
     if (!MakePlan(v, free_list, n, plan)) return false;
     // The content's length with the new checkpoint's own chain and the
-    // free list it leaves, counted without encoding anything.
-    const ListWords words{
-        true, uint32_t(FreeListWords(g, WithoutSectors(g, free_list, plan.sectors_taken), unusable)),
-        uint32_t(chain_words + ChainWordCount(g, plan.clusters))};
+    // free list it leaves, counted without encoding anything (the free
+    // list's words again only when other sectors were taken).
+    if (round == 0 || plan.sectors_taken != taken_before) {
+      free_words = FreeListWords(g, WithoutSectors(g, free_list, plan.sectors_taken), unusable);
+    }
+    const ListWords words{true, uint32_t(free_words),
+                          uint32_t(chain_words + ChainWordCount(g, plan.clusters))};
     const uint32_t length = ContentLength(v, words);
     const uint32_t need = StreamClusters(g, plan.clusters.front(), length);
     if (need <= n) break;
