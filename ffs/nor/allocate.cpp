@@ -3,6 +3,7 @@
 // compaction because every pointer to a moved slot is rewritten.
 #include "ffs/nor/allocate.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ffs/file_control_block.h"
@@ -86,9 +87,11 @@ CacheEntry* AllocateCluster(Volume& v, NodeSlot* inode) {
 
 NodeSlot* TakeSlot(Volume& v) {
   NodePage* page = nullptr;
-  for (auto& p : v.nodes.pages) {
-    if (p->free_count > 0) {
-      page = p.get();
+  auto& pages = v.nodes.pages;
+  for (size_t i = std::min(v.nodes.first_free_page, pages.size()); i < pages.size(); ++i) {
+    if (pages[i]->free_count > 0) {
+      page = pages[i].get();
+      v.nodes.first_free_page = i;
       break;
     }
   }
@@ -97,6 +100,7 @@ NodeSlot* TakeSlot(Volume& v) {
       ffs_set_errno(FFS_ENOSPC);
       return nullptr;
     }
+    v.nodes.first_free_page = page->number;
     v.AdjustEstimate(kSlotsPerPage);  // one kind byte per slot of the new page
   }
   for (NodeSlot& s : page->slots) {
@@ -152,6 +156,7 @@ void MoveSlot(Volume& v, NodeSlot& from, NodeSlot& to) {
 
 bool CompactNodePages(Volume& v) {
   if (v.nodes.free_slots <= kCompactFreeSlots || v.nodes.pages.size() < 2) return false;
+  v.nodes.first_free_page = 0;  // slots move and pages are renumbered
   size_t victim = 1;
   for (size_t i = 2; i < v.nodes.pages.size(); ++i) {
     if (v.nodes.pages[i]->free_count > v.nodes.pages[victim]->free_count) victim = i;
