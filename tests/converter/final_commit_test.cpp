@@ -81,6 +81,7 @@ TEST_F(FinalCommit, APrivateMappingClosesWithoutAFinalCommit) {
   v.SetVolumeFileName(dir / "p.img");
   v.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
   v.SetVolumeSize(262144);
+  v.SetVolumeVolatileFlag(false);  // the image is read as it is
   v.SetPrivateMapping(true);
   ASSERT_TRUE(v.CreateFlashVolumes(false));
   FailFinalCommits();
