@@ -71,8 +71,9 @@ int ZeroDataCheck(const std::string& path) {
   // read in blocks that grow to 1 MiB.
   std::vector<unsigned char> block(kZeroCheckFirstBlock);
   bool nonZero = false;
-  for (ssize_t n; !nonZero && (n = ::read(fd, block.data(), block.size())) > 0;) {
+  for (ssize_t n; (n = ::read(fd, block.data(), block.size())) > 0;) {
     nonZero = std::any_of(block.begin(), block.begin() + n, [](unsigned char b) { return b != 0; });
+    if (nonZero) break;  // the larger block only once a block was all zero
     block.resize(std::min(block.size() * 16, kZeroCheckLargestBlock));
   }
   ::close(fd);

@@ -50,6 +50,13 @@ int FlashVolumes::Close() {
   closed_ = true;
   mounted_ = false;
   ffs_set_errno(0);
+  if (private_) {
+    // Nothing written to a private mapping outlives the process: a final
+    // commit would be work thrown away, and its failure would not be one of
+    // the run. The volume leaves as a read-only one, which commits nothing.
+    if (VolumeRecord* record = ffs_find_volume(volumeName_.c_str()))
+      record->flags |= FFS_VF_READ_ONLY;
+  }
   int error = 0;
   if (ffs_remove_volume(volumeName_.c_str()) != 0 && ffs_errno() != FFS_ENOENT)
     error = ffs_errno() != 0 ? ffs_errno() : FFS_EIO;

@@ -45,7 +45,8 @@ class FlashVolumes {
   // Removes the volume by name, which unmounts it with its final commit.
   // Answers 0, or the file system's error number when that commit (or the
   // removal) failed: the image then lacks what the run stored since the last
-  // checkpoint. Image and device are released only once no volume refers to
+  // checkpoint. Over a private mapping no commit is made (it could reach
+  // nothing). Image and device are released only once no volume refers to
   // them any more. Later calls answer 0.
   int Close();
 

@@ -3,10 +3,12 @@
 // compaction because every pointer to a moved slot is rewritten.
 #include "ffs/nor/allocate.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ffs/file_control_block.h"
 #include "ffs/nor/commit.h"
+#include "ffs/nor/list_words.h"
 #include "ffs/nor/recycle.h"
 
 namespace nor {
@@ -16,7 +18,7 @@ namespace {
 constexpr uint32_t kCompactFreeSlots = 32;
 
 void RecomputeEstimate(Volume& v) {
-  v.estimated_length = EstimateCheckpointLength(v);
+  v.estimated_length = CheckpointEstimate(v);
   v.break_counter = 0;
 }
 
@@ -55,17 +57,21 @@ CacheEntry* AllocateCluster(Volume& v, NodeSlot* inode) {
   // modified entry back takes the free head for itself.
   const uint32_t c = v.free_head;
   v.free_head = v.clusters[c].link;
+  CountFreeHeadTaken(v, c);
   CacheEntry* e = v.cache->Get(c, /*skip_read=*/true, inode);
   if (!e) {
     v.clusters[c].link = uint16_t(v.free_head);  // back at the head of the list
     v.free_head = c;
+    ForgetListWords(v);
     return nullptr;
   }
   if (v.free_count > 0) --v.free_count;
   if (inode->first_cluster == kNoCluster || inode->last_cluster >= g.cluster_count) {
+    CountChainAppend(v, kNone32, c);
     inode->first_cluster = uint16_t(c);
     v.clusters[c] = ClusterEntry{kChainEnd, kStateChainStart};
   } else {
+    CountChainAppend(v, inode->last_cluster, c);
     v.clusters[inode->last_cluster].link = uint16_t(c);
     v.clusters[c] = ClusterEntry{kChainEnd, inode->last_cluster};
   }
@@ -81,9 +87,11 @@ CacheEntry* AllocateCluster(Volume& v, NodeSlot* inode) {
 
 NodeSlot* TakeSlot(Volume& v) {
   NodePage* page = nullptr;
-  for (auto& p : v.nodes.pages) {
-    if (p->free_count > 0) {
-      page = p.get();
+  auto& pages = v.nodes.pages;
+  for (size_t i = std::min(v.nodes.first_free_page, pages.size()); i < pages.size(); ++i) {
+    if (pages[i]->free_count > 0) {
+      page = pages[i].get();
+      v.nodes.first_free_page = i;
       break;
     }
   }
@@ -92,6 +100,7 @@ NodeSlot* TakeSlot(Volume& v) {
       ffs_set_errno(FFS_ENOSPC);
       return nullptr;
     }
+    v.nodes.first_free_page = page->number;
     v.AdjustEstimate(kSlotsPerPage);  // one kind byte per slot of the new page
   }
   for (NodeSlot& s : page->slots) {
@@ -147,6 +156,7 @@ void MoveSlot(Volume& v, NodeSlot& from, NodeSlot& to) {
 
 bool CompactNodePages(Volume& v) {
   if (v.nodes.free_slots <= kCompactFreeSlots || v.nodes.pages.size() < 2) return false;
+  v.nodes.first_free_page = 0;  // slots move and pages are renumbered
   size_t victim = 1;
   for (size_t i = 2; i < v.nodes.pages.size(); ++i) {
     if (v.nodes.pages[i]->free_count > v.nodes.pages[victim]->free_count) victim = i;

@@ -5,6 +5,7 @@
 
 #include "ffs/file_control_block.h"
 #include "ffs/nor/commit.h"
+#include "ffs/nor/list_words.h"
 
 namespace nor {
 
@@ -16,6 +17,7 @@ bool TakeFreeHead(Volume& v, uint32_t& cluster) {
   }
   cluster = v.free_head;
   v.free_head = v.clusters[cluster].link;
+  CountFreeHeadTaken(v, cluster);
   return true;
 }
 
@@ -28,6 +30,9 @@ void ReplaceCluster(Volume& v, uint32_t source, uint32_t target, NodeSlot* owner
 
   ClusterEntry& s = v.clusters[source];
   ClusterEntry& t = v.clusters[target];
+  const bool counted = s.state == kStateChainStart || s.state < g.cluster_count;
+  const uint32_t words_before = counted ? ChainWordsAround(v, source) : 0;
+  if (!counted) ForgetListWords(v);
   t = s;
   if (s.state != kStateChainStart && s.state < g.cluster_count) v.clusters[s.state].link = uint16_t(target);
   if (s.link != kChainEnd && s.link < g.cluster_count) v.clusters[s.link].state = uint16_t(target);
@@ -45,6 +50,7 @@ void ReplaceCluster(Volume& v, uint32_t source, uint32_t target, NodeSlot* owner
   }
   s.state = kStateDirty;
   s.link = kChainEnd;
+  if (counted) CountChainReplace(v, words_before, ChainWordsAround(v, target));
   from.flags |= kSectorStale;
 }
 

@@ -49,7 +49,21 @@ bool StreamWriter::PutByte(uint8_t b) {
 }
 
 bool StreamWriter::Put(const uint8_t* bytes, size_t count) {
-  for (size_t i = 0; i < count && !failed_; ++i) failed_ = !PutByte(bytes[i]);
+  size_t i = 0;
+  while (i < count && !failed_) {
+    // Bytes that land before the cluster's last byte (or its link bytes)
+    // are only stored: they go in at once. The byte at that edge goes
+    // through PutByte, which writes the cluster or the link.
+    const uint32_t limit = g_.IsLastOfSector(cluster_) ? g_.cluster_size - 2 : g_.cluster_size;
+    if (!full_ && pos_ + 1 < limit) {
+      const size_t n = std::min<size_t>(count - i, limit - 1 - pos_);
+      std::copy(bytes + i, bytes + i + n, buf_.begin() + long(pos_));
+      pos_ += uint32_t(n);
+      i += n;
+      continue;
+    }
+    failed_ = !PutByte(bytes[i++]);
+  }
   return !failed_;
 }
 
@@ -77,6 +91,13 @@ bool StreamReader::Get(uint8_t* out, size_t count) {
   if (!started_) {
     started_ = true;
     if (!Load(cluster_)) return failed_ = true, false;
+  }
+  // Most fields lie wholly before the cluster's end (or its link bytes).
+  const uint32_t limit = g_.IsLastOfSector(cluster_) ? cs - 2 : cs;
+  if (pos_ + count <= limit) {
+    std::copy(buf_.begin() + long(pos_), buf_.begin() + long(pos_ + count), out);
+    pos_ += uint32_t(count);
+    return true;
   }
   for (size_t i = 0; i < count; ++i) {
     if (pos_ == cs - 2 && g_.IsLastOfSector(cluster_)) {

@@ -4,6 +4,7 @@
 #include "ffs/nor/commit.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "ffs/nor/checkpoint_codec.h"
@@ -68,9 +69,16 @@ bool MakePlan(const Volume& v, const ClusterList& free_list, uint32_t n, Plan& p
 
 ClusterList WithoutSectors(const Geometry& g, const ClusterList& list,
                            const std::vector<uint32_t>& sectors) {
+  if (sectors.empty()) return list;
+  std::vector<uint8_t> taken(g.sector_count);
+  for (uint32_t s : sectors) {
+    if (s < g.sector_count) taken[s] = 1;
+  }
   ClusterList out;
+  out.reserve(list.size());
   for (uint16_t c : list) {
-    if (std::find(sectors.begin(), sectors.end(), g.SectorOf(c)) == sectors.end()) out.push_back(c);
+    const uint32_t s = g.SectorOf(c);
+    if (s >= g.sector_count || !taken[s]) out.push_back(c);
   }
   return out;
 }
@@ -133,8 +141,8 @@ void FollowChain(const Volume& v, uint32_t first, ClusterList& chain) {
 }
 
 // The size BuildContent's result would have now (with every chain, the
-// current checkpoint's among them), counted without encoding anything.
-uint32_t ContentLength(const Volume& v) {
+// current checkpoint's among them) for the given list word counts.
+uint32_t ContentLength(const Volume& v, const ListWords& words) {
   const Geometry& g = v.geo;
   uint64_t bytes = PreludeBytes(g);
   for (const auto& page : v.nodes.pages) {
@@ -144,18 +152,13 @@ uint32_t ContentLength(const Volume& v) {
       bytes += 1 + SlotBytes(g, kind, name);
     }
   }
-  auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };
-  size_t words = FreeListWordCount(
-      g, v.free_head, [&v](uint32_t c) { return v.clusters[c].link; },
-      [&v](uint32_t c) { return v.clusters[c].state == kStateFree; }, unusable);
-  ++words;  // the chain section's closing word
-  ClusterList chain;
-  for (uint32_t first = 0; first < g.cluster_count; ++first) {
-    if (v.clusters[first].state != kStateChainStart) continue;
-    FollowChain(v, first, chain);
-    words += ChainWordCount(g, chain);
-  }
-  return uint32_t(bytes + 2 * words);
+  // The chain section's closing word besides the counted ones.
+  return uint32_t(bytes + 2 * (uint64_t(words.free_words) + words.chain_words + 1));
+}
+
+uint32_t EstimateFrom(const Volume& v, const ListWords& words) {
+  const uint32_t length = ContentLength(v, words);
+  return length + SpanAllowance(v.geo, length);
 }
 
 }  // namespace
@@ -173,11 +176,12 @@ std::vector<ClusterList> CollectChains(const Volume& v, uint32_t skip) {
 
 std::vector<uint8_t> BuildContent(const Volume& v, uint32_t sequence, uint32_t cursor,
                                   const ClusterList& free_list,
-                                  const std::vector<ClusterList>& chains) {
+                                  const std::vector<ClusterList>& chains, ListWords* counted) {
   const Geometry& g = v.geo;
   auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };
   const std::vector<uint16_t> free_words = EncodeFreeList(g, free_list, unusable);
   const std::vector<uint16_t> chain_words = EncodeChains(g, chains);
+  if (counted) *counted = ListWords{true, uint32_t(free_words.size()), uint32_t(chain_words.size() - 1)};
   CheckpointPrelude p;
   CheckpointHeader& h = p.header;
   h.sequence = sequence;
@@ -194,6 +198,7 @@ std::vector<uint8_t> BuildContent(const Volume& v, uint32_t sequence, uint32_t c
   }
   p.cursor = cursor;
   VectorSink sink;
+  sink.data.reserve(v.estimated_length);  // an upper bound of the content
   WritePrelude(sink, g, p);
   for (const auto& page : v.nodes.pages) {
     for (const NodeSlot& slot : page->slots) WriteSlot(sink, g, ToRecord(slot));
@@ -218,8 +223,22 @@ uint32_t EstimateCheckpointLength(const Volume& v) {
   // The content as it would be written now (the current checkpoint's chain
   // standing in for the next one's), plus what a chain over more sectors and
   // the free list cut around them may add.
-  const uint32_t length = ContentLength(v);
-  return length + SpanAllowance(v.geo, length);
+  return EstimateFrom(v, CountListWords(v));
+}
+
+uint32_t RecountCheckpointEstimate(Volume& v) {
+  v.list_words = CountListWords(v);
+  return EstimateFrom(v, v.list_words);
+}
+
+uint32_t CheckpointEstimate(Volume& v) {
+  if (!v.list_words.known) return RecountCheckpointEstimate(v);
+#ifndef NDEBUG
+  const ListWords walked = CountListWords(v);
+  assert(walked.free_words == v.list_words.free_words &&
+         walked.chain_words == v.list_words.chain_words);
+#endif
+  return EstimateFrom(v, v.list_words);
 }
 
 uint32_t FreeClustersForData(Volume& v, uint32_t extra) {
@@ -258,22 +277,36 @@ bool Commit(Volume& v, int mode) {
   const ClusterList free_list = v.FreeList();
   std::vector<ClusterList> chains = CollectChains(v, v.checkpoint_first);
   const uint32_t sequence = v.sequence + 1;
+  auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };
+  size_t chain_words = 0;
+  for (const ClusterList& chain : chains) chain_words += ChainWordCount(g, chain);
   Plan plan;
   uint32_t n = 1;
+  size_t free_words = 0;
   for (int round = 0; round < 16; ++round) {
+    const std::vector<uint32_t> taken_before = plan.sectors_taken;
     if (!MakePlan(v, free_list, n, plan)) return false;
-    std::vector<ClusterList> with_own = chains;
-    with_own.push_back(plan.clusters);
-    const ClusterList rest = WithoutSectors(g, free_list, plan.sectors_taken);
-    const uint32_t length = uint32_t(BuildContent(v, sequence, plan.cursor, rest, with_own).size());
+    // The content's length with the new checkpoint's own chain and the
+    // free list it leaves, counted without encoding anything (the free
+    // list's words again only when other sectors were taken).
+    if (round == 0 || plan.sectors_taken != taken_before) {
+      free_words = FreeListWords(g, WithoutSectors(g, free_list, plan.sectors_taken), unusable);
+    }
+    const ListWords words{true, uint32_t(free_words),
+                          uint32_t(chain_words + ChainWordCount(g, plan.clusters))};
+    const uint32_t length = ContentLength(v, words);
     const uint32_t need = StreamClusters(g, plan.clusters.front(), length);
     if (need <= n) break;
     n = need;
   }
 
+  ForgetListWords(v);
   RetireCheckpoint(v, mode);
   ApplyPlan(v, plan, free_list);
-  std::vector<uint8_t> content = BuildContent(v, sequence, v.cursor, v.FreeList(), CollectChains(v));
+  // The content describes the lists as they now stand: its words are the
+  // counts the estimates go on from.
+  std::vector<uint8_t> content =
+      BuildContent(v, sequence, v.cursor, v.FreeList(), CollectChains(v), &v.list_words);
   if (StreamClusters(g, v.checkpoint_first, uint32_t(content.size())) > v.checkpoint_clusters) {
     ffs_set_errno(FFS_ENOSPC);
     return false;

@@ -14,10 +14,12 @@ namespace nor {
 // optionally leaving out the one that starts at `skip`.
 std::vector<ClusterList> CollectChains(const Volume& v, uint32_t skip = kNone32);
 // The stream content of a checkpoint of the volume with the given free list
-// and chains; its first field carries its own length.
+// and chains; its first field carries its own length. `counted`, when
+// given, receives the word counts of the two lists.
 std::vector<uint8_t> BuildContent(const Volume& v, uint32_t sequence, uint32_t cursor,
                                   const ClusterList& free_list,
-                                  const std::vector<ClusterList>& chains);
+                                  const std::vector<ClusterList>& chains,
+                                  ListWords* counted = nullptr);
 // What the estimate adds to a checkpoint content of `length` bytes for the
 // next checkpoint's own chain and the free-list runs it cuts: per sector it
 // may span, a run (mark, end, next) and a cut run (end, next) of 2-byte
@@ -28,6 +30,11 @@ uint32_t SpanAllowance(const Geometry& g, uint32_t length);
 // Checkpoint length estimate (bytes) of the volume as it stands: an upper
 // bound of the stream a commit now would write.
 uint32_t EstimateCheckpointLength(const Volume& v);
+// The same figure; the recount also keeps the free-list and chain word
+// counts, which allocation and cluster moves then keep current, so that the
+// estimate taken between commits need not walk the lists again.
+uint32_t RecountCheckpointEstimate(Volume& v);
+uint32_t CheckpointEstimate(Volume& v);
 // Worst-case growth of the chain section: appending a cluster to a chain
 // (a run begins: mark and end word), and putting a new cluster in place of
 // one inside a run (the run is split around a single word).

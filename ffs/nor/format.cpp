@@ -58,19 +58,22 @@ bool FreshNodes(Volume& v) {
 bool CleanAndSigned(Volume& v, uint32_t sector, bool& clean) {
   const Geometry& g = v.geo;
   clean = false;
-  for (uint32_t c = sector * g.clusters_per_sector; c <= g.LastCluster(sector); ++c) {
-    if (c == g.FirstDataCluster(sector) - 1) continue;
-    bool erased;
-    if (!v.IsClusterErased(c, erased)) return false;
-    if (!erased) return true;
-  }
+  // The header first: an unsigned sector (a blank image's) is erased
+  // whatever its clusters hold, so they need no blank check.
   std::vector<uint8_t> header(g.cluster_size);
   if (!v.ReadCluster(g.FirstDataCluster(sector) - 1, header.data())) return false;
   const uint32_t bitmap_end = g.BitmapBytes() - (g.header_clusters - 1) * g.cluster_size;
   for (uint32_t i = 0; i < g.BitmapBytes() && i < bitmap_end; ++i) {
     if (header[i] != kErased) return true;
   }
-  clean = std::memcmp(&header[g.cluster_size - kSignatureSize], kSignature, kSignatureSize) == 0;
+  if (std::memcmp(&header[g.cluster_size - kSignatureSize], kSignature, kSignatureSize) != 0) return true;
+  for (uint32_t c = sector * g.clusters_per_sector; c <= g.LastCluster(sector); ++c) {
+    if (c == g.FirstDataCluster(sector) - 1) continue;
+    bool erased;
+    if (!v.IsClusterErased(c, erased)) return false;
+    if (!erased) return true;
+  }
+  clean = true;
   return true;
 }
 
@@ -129,6 +132,7 @@ bool ReformatInPlace(Volume& v) {
   v.cache->Flush();  // pending data is of no interest, but the cache must end clean
   for (uint32_t i = 0; i < v.cache->size(); ++i) v.cache->Forget(v.cache->entry(i).cluster);
   if (!FreshNodes(v)) return false;
+  ForgetListWords(v);
   for (uint32_t c = 0; c < g.cluster_count; ++c) {
     if (!g.IsHeader(c) && v.clusters[c].state != kStateFree) {
       v.clusters[c] = ClusterEntry{kChainEnd, kStateDirty};
@@ -198,7 +202,7 @@ bool FormatVolume(VolumeRecord* record) {
   if (mounted && !ReformatInPlace(*v)) return false;
   BuildFreeList(*v);
   if (!NameRoot(*v)) return false;
-  v->estimated_length = EstimateCheckpointLength(*v);
+  v->estimated_length = RecountCheckpointEstimate(*v);
   if (!Commit(*v, 0)) return false;
   if (v->noted_first != kNone32 && !v->EraseSector(v->noted_first)) return false;
   if (v->noted_last != v->noted_first && !v->EraseSector(v->noted_last)) return false;

@@ -12,12 +12,23 @@ namespace nor {
 namespace {
 
 // Calls emit for every word of the free list's encoding.
-template <typename Unusable, typename Emit>
-void EmitFreeListWords(const Geometry& g, const ClusterList& list, const Unusable& unusable,
+template <typename Emit>
+void EmitFreeListWords(const Geometry& g, const ClusterList& list, const UnusableSector& unusable,
                        Emit emit) {
+  // The sectors are asked once each, not once per cluster.
+  std::vector<bool> skip(g.sector_count);
+  for (uint32_t s = 0; s < g.sector_count; ++s) skip[s] = unusable && unusable(s);
+  auto unusable_sector = [&skip](uint32_t s) { return s < skip.size() && bool(skip[s]); };
   for (size_t i = 0; i < list.size(); ++i) {
     const bool last = i + 1 == list.size();
-    if (!last && list[i + 1] == StepFreeBy(g, list[i], unusable)) continue;
+    if (!last) {
+      // The next cluster of a usable sector, past its header, goes on the run.
+      const uint32_t c = list[i], next = list[i + 1];
+      if (next == c + 1 && next < g.cluster_count && !g.IsHeader(next) &&
+          !unusable_sector(g.SectorOf(next)))
+        continue;
+      if (next == StepFreeBy(g, c, unusable_sector)) continue;
+    }
     emit(list[i]);
     emit(last ? kChainEnd : list[i + 1]);
   }
@@ -60,9 +71,14 @@ uint32_t StepFree(const Geometry& g, uint32_t cluster, const UnusableSector& unu
 std::vector<uint16_t> EncodeFreeList(const Geometry& g, const ClusterList& list,
                                      const UnusableSector& unusable) {
   std::vector<uint16_t> words;
-  EmitFreeListWords(g, list, [&unusable](uint32_t s) { return unusable && unusable(s); },
-                    [&words](uint16_t w) { words.push_back(w); });
+  EmitFreeListWords(g, list, unusable, [&words](uint16_t w) { words.push_back(w); });
   return words;
+}
+
+size_t FreeListWords(const Geometry& g, const ClusterList& list, const UnusableSector& unusable) {
+  size_t count = 0;
+  EmitFreeListWords(g, list, unusable, [&count](uint16_t) { ++count; });
+  return count;
 }
 
 size_t ChainWordCount(const Geometry& g, const ClusterList& chain) {
@@ -108,15 +124,20 @@ bool ReadFreeList(ByteSource& source, const Geometry& g, uint32_t head,
   }
 }
 
-std::vector<uint16_t> EncodeChains(const Geometry& g, std::vector<ClusterList> chains) {
-  chains.erase(std::remove_if(chains.begin(), chains.end(),
-                              [](const ClusterList& c) { return c.empty(); }),
-               chains.end());
-  std::sort(chains.begin(), chains.end(),
-            [](const ClusterList& a, const ClusterList& b) { return a.front() < b.front(); });
+std::vector<uint16_t> EncodeChains(const Geometry& g, const std::vector<ClusterList>& chains) {
+  // Ordered through pointers: the chains themselves are not copied.
+  std::vector<const ClusterList*> order;
+  order.reserve(chains.size());
+  for (const ClusterList& c : chains) {
+    if (!c.empty()) order.push_back(&c);
+  }
+  auto by_first = [](const ClusterList* a, const ClusterList* b) { return a->front() < b->front(); };
+  if (!std::is_sorted(order.begin(), order.end(), by_first)) {
+    std::stable_sort(order.begin(), order.end(), by_first);
+  }
   std::vector<uint16_t> words;
-  for (const ClusterList& chain : chains) {
-    EmitChainWords(g, chain, [&words](uint16_t w) { words.push_back(w); });
+  for (const ClusterList* chain : order) {
+    EmitChainWords(g, *chain, [&words](uint16_t w) { words.push_back(w); });
   }
   words.push_back(kChainEnd);
   return words;

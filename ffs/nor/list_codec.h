@@ -26,6 +26,8 @@ uint32_t StepFree(const Geometry& g, uint32_t cluster, const UnusableSector& unu
 // Free list in allocation order to (run end, next) words; empty list, no words.
 std::vector<uint16_t> EncodeFreeList(const Geometry& g, const ClusterList& list,
                                      const UnusableSector& unusable);
+// Number of words EncodeFreeList gives.
+size_t FreeListWords(const Geometry& g, const ClusterList& list, const UnusableSector& unusable);
 // StepFree with any predicate for the unusable sectors.
 template <typename Unusable>
 uint32_t StepFreeBy(const Geometry& g, uint32_t cluster, const Unusable& unusable) {
@@ -94,7 +96,7 @@ bool ReadFreeList(ByteSource& source, const Geometry& g, uint32_t head,
 // All chains, each as its clusters in order, to the words of the chain
 // section including the closing 0xFFFC. Chains are emitted by ascending
 // first cluster.
-std::vector<uint16_t> EncodeChains(const Geometry& g, std::vector<ClusterList> chains);
+std::vector<uint16_t> EncodeChains(const Geometry& g, const std::vector<ClusterList>& chains);
 // Number of words EncodeChains gives for one non-empty chain (its closing
 // 0xFFFC included, the section's closing word not); 0 for an empty one.
 size_t ChainWordCount(const Geometry& g, const ClusterList& chain);

@@ -2,6 +2,7 @@
 // Invariant: page numbers equal the pages' positions in table order.
 #include "ffs/nor/node_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -39,12 +40,14 @@ void NodeTable::FreeSlot(NodeSlot& slot, NamePool& names) {
   slot.page = page;
   ++page->free_count;
   ++free_slots;
+  first_free_page = std::min<size_t>(first_free_page, page->number);
 }
 
 void NodeTable::Clear(NamePool& names) {
   for (auto& page : pages) {
     for (NodeSlot& slot : page->slots) names.Release(&slot.name);
   }
+  first_free_page = 0;
   pages.clear();
   free_slots = 0;
 }

@@ -65,6 +65,8 @@ class NodeTable {
  public:
   std::vector<std::unique_ptr<NodePage>> pages;
   uint32_t free_slots = 0;
+  // No page before this one has a free slot: where the search for one starts.
+  size_t first_free_page = 0;
 
   uint32_t slot_count() const { return uint32_t(pages.size()) * kSlotsPerPage; }
   NodeSlot* Root() { return pages.empty() ? nullptr : &pages[0]->slots[0]; }

@@ -15,6 +15,7 @@ namespace nor {
 namespace {
 
 void MakeDirty(Volume& v, uint16_t cluster) {
+  ForgetListWords(v);
   v.clusters[cluster].state = kStateDirty;
   v.clusters[cluster].link = kChainEnd;
 }
@@ -227,7 +228,7 @@ bool Recover(Volume& v, int, RecoveryResult& result) {
     if (!EraseGarbageSectorsAtMount(v)) return false;
     RelinkFreeList(v);
   }
-  v.estimated_length = EstimateCheckpointLength(v);
+  v.estimated_length = RecountCheckpointEstimate(v);
   return true;
 }
 

@@ -60,6 +60,7 @@ bool Erasable(const Volume& v, uint32_t s) {
 void AppendToFreeList(Volume& v, uint32_t s) {
   const Geometry& g = v.geo;
   const uint32_t first = g.FirstDataCluster(s), last = g.LastCluster(s);
+  ForgetListWords(v);
   for (uint32_t c = first; c <= last; ++c) {
     v.clusters[c] = ClusterEntry{c < last ? uint16_t(c + 1) : kChainEnd, kStateFree};
   }
@@ -221,7 +222,7 @@ int Recycle(Volume& v, bool check_space) {
   const int result = RunPasses(v, check_space);
   // Moves split runs and erased victims joined the free list: count afresh.
   const int saved = ffs_errno();
-  v.estimated_length = EstimateCheckpointLength(v);
+  v.estimated_length = RecountCheckpointEstimate(v);
   ffs_set_errno(saved);
   return result;
 }
@@ -248,6 +249,7 @@ bool EraseGarbageSector(Volume& v, uint32_t s) {
   }
   if (!dirty) return true;
   if (!v.EraseSector(s)) return false;
+  ForgetListWords(v);
   if (listed) {
     // The sector's free tail is on the list: the whole sector becomes free
     // from its first cluster on (the list is relinked after the repair).

@@ -35,6 +35,7 @@ uint32_t TakeFreeHeadSector(Volume& v) {
   if (v.free_head >= g.cluster_count || v.free_tail >= g.cluster_count) return kNone32;
   const uint32_t sector = g.SectorOf(v.free_head);
   if (g.SectorOf(v.free_tail) == sector) return kNone32;
+  ForgetListWords(v);
   uint32_t c = v.free_head;
   for (uint32_t steps = 0; steps < g.cluster_count && c < g.cluster_count && g.SectorOf(c) == sector;
        ++steps) {

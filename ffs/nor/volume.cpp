@@ -42,7 +42,9 @@ Volume::Volume(VolumeRecord* r, const Geometry& g)
                                                               : ClusterCache::kMaxEntries);
 }
 
-Volume::~Volume() { nodes.Clear(names); }
+// The pool goes first (it is declared after the node table) and clears every
+// owner on its way out: no name is released one by one.
+Volume::~Volume() = default;
 
 bool Volume::GeometryOf(const VolumeRecord* r, Geometry& out) {
   return Geometry::Derive(r->sector_size, r->block_size, r->sector_count, r->start_offset, out) &&
@@ -165,17 +167,23 @@ bool Volume::SetCleanMark() {
 }
 
 bool Volume::TooManyUnusable() {
-  for (const SectorEntry& s : sectors) {
-    if (s.flags & kSectorUnusable) {
-      record->flags |= FFS_VF_READ_ONLY;
-      ffs_set_errno(FFS_EIO);
-      return true;
-    }
+  // Asked before every allocation: the flags are gathered without a branch
+  // per sector.
+  uint8_t flags = 0;
+  const size_t n = sectors.size();
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    flags |= sectors[i].flags | sectors[i + 1].flags | sectors[i + 2].flags | sectors[i + 3].flags;
   }
-  return false;
+  for (; i < n; ++i) flags |= sectors[i].flags;
+  if (!(flags & kSectorUnusable)) return false;
+  record->flags |= FFS_VF_READ_ONLY;
+  ffs_set_errno(FFS_EIO);
+  return true;
 }
 
 void Volume::ReleaseChain(uint32_t first) {
+  ForgetListWords(*this);  // the caller may have cut the chain before
   if (first >= geo.cluster_count || clusters[first].state != kStateChainStart) return;
   uint32_t c = first;
   for (uint32_t steps = 0; steps < geo.cluster_count && c < geo.cluster_count; ++steps) {
@@ -198,6 +206,7 @@ void Volume::ReleaseChain(uint32_t first) {
 }
 
 void Volume::SetFreeList(const std::vector<uint16_t>& list) {
+  ForgetListWords(*this);
   for (size_t i = 0; i < list.size(); ++i) {
     clusters[list[i]] = ClusterEntry{i + 1 < list.size() ? list[i + 1] : kChainEnd, kStateFree};
   }

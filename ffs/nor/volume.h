@@ -11,6 +11,7 @@
 #include "ffs/nor/checkpoint_stream.h"
 #include "ffs/nor/cluster_cache.h"
 #include "ffs/nor/geometry.h"
+#include "ffs/nor/list_words.h"
 #include "ffs/nor/name_pool.h"
 #include "ffs/nor/node_table.h"
 #include "ffs/ffs.h"
@@ -116,6 +117,7 @@ class Volume : public ClusterIo {
   // recount, then raised by every node, name and chain change that can make
   // the checkpoint longer and lowered by every node freed.
   uint32_t estimated_length = 0;
+  ListWords list_words;           // list word counts between recounts
   uint32_t break_counter = 0;     // allocations that broke the free list's run
   const NodeSlot* last_owner = nullptr;  // inode of the previous allocation
   uint32_t recycle_passes = 0;    // passes of the current recycling run

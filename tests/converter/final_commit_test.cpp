@@ -63,6 +63,32 @@ TEST_F(FinalCommit, CloseAnswersTheErrorOfTheFinalCommit) {
   }
 }
 
+// Over a private mapping (ftp, ffsinspect) nothing the unmount could write
+// reaches the file: no final commit is asked for, so none can fail the run.
+TEST_F(FinalCommit, APrivateMappingClosesWithoutAFinalCommit) {
+  {
+    vorel::FlashVolumes made;
+    made.SetVolumeFileName(dir / "p.img");
+    made.SetVolumeSize(262144);
+    made.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(made.CreateFlashVolumes(true));
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(made.Close(), 0);
+  }
+  const std::string before = testsupport::ReadFile(dir / "p.img");
+  vorel::FlashVolumes v;
+  v.SetVolumeFileName(dir / "p.img");
+  v.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
+  v.SetVolumeSize(262144);
+  v.SetVolumeVolatileFlag(false);  // the image is read as it is
+  v.SetPrivateMapping(true);
+  ASSERT_TRUE(v.CreateFlashVolumes(false));
+  FailFinalCommits();
+  EXPECT_EQ(v.Close(), 0);
+  EXPECT_EQ(testsupport::ReadFile(dir / "p.img"), before);
+}
+
 TEST_F(FinalCommit, APtfRunWhoseFinalCommitFailsReportsItAndFails) {
   std::filesystem::create_directories(dir / "src");
   testsupport::WriteFile(dir / "src/a.txt", "kept only in RAM");
