@@ -10,6 +10,7 @@
 #include "converter/flash_volumes.h"
 #include "converter/tree_copy.h"
 #include "ffs/ffs.h"
+#include "ffs/volume_table.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
