@@ -140,7 +140,8 @@ std::intptr_t ffs_dispatch(FileControlBlock* block, int command, std::intptr_t a
     const Entry* e = Find(command, kVolume);
     auto* v = reinterpret_cast<VolumeRecord*>(a1);
     if (e == nullptr) return Fail(v != nullptr && v->self == v ? v : nullptr, FFS_EINVAL);
-    Request r{nullptr, v, a1, a2, a3, a4, a5};
+    // A request whose first argument is no record (a name) names no volume.
+    Request r{nullptr, (e->flags & kNoRecord) ? nullptr : v, a1, a2, a3, a4, a5};
     return VolumeRequest(*e, r);
   }
   const Entry* e = Find(command, kBlock);
