@@ -20,15 +20,16 @@ constexpr Right kRights[] = {
 
 }  // namespace
 
-int CheckAccess(const NodeSlot* inode, unsigned mask) {
-  if (inode == nullptr) return static_cast<int>(Fail(FFS_EACCES));
-  const bool isOwner = ffs_owner_uid() == inode->uid;
-  const bool inGroup = ffs_owner_gid() == inode->gid;
+int CheckAccess(VolumeRecord* v, const NodeSlot* inode, unsigned mask) {
+  if (inode == nullptr) return static_cast<int>(Fail(v, FFS_EACCES));
+  FileSystem& fs = ffs_of(v);
+  const bool isOwner = ffs_owner_uid(fs) == inode->uid;
+  const bool inGroup = ffs_owner_gid(fs) == inode->gid;
   for (const Right& r : kRights) {
     if (!(mask & r.mask)) continue;
     const bool granted = (inode->mode & r.everybody) || (inGroup && (inode->mode & r.group)) ||
                          (isOwner && (inode->mode & r.owner));
-    if (!granted) return static_cast<int>(Fail(FFS_EACCES));
+    if (!granted) return static_cast<int>(Fail(v, FFS_EACCES));
   }
   return 0;
 }

@@ -19,7 +19,7 @@ unsigned MaskOfAccessBits(std::intptr_t bits) {
 NodeSlot* OwnedInode(Request& r) {
   NodeSlot* e = NamedEntry(r, Arg<const char>(r.a1));
   if (e == nullptr) return nullptr;
-  if (CheckOwner(e) != 0) return nullptr;
+  if (CheckOwner(r.volume, e) != 0) return nullptr;
   return e->inode;
 }
 
@@ -53,10 +53,10 @@ std::intptr_t CmdAccess(Request& r) {
   NodeSlot* e = NamedEntry(r, Arg<const char>(r.a1));
   if (e == nullptr) return -1;
   const unsigned mask = MaskOfAccessBits(r.a2);
-  if (CheckAccess(e->inode, mask) != 0) return -1;
+  if (CheckAccess(r.volume, e->inode, mask) != 0) return -1;
   if ((mask & kWrite) && IsFile(e) && e->inode->open_count > 0 &&
       (e->inode->access & (FFS_ACC_WRITE | FFS_ACC_APPEND)))
-    return Fail(FFS_EACCES);
+    return Fail(r.volume, FFS_EACCES);
   return 0;
 }
 
@@ -64,10 +64,10 @@ std::intptr_t CmdAttributes(Request& r) {
   auto* value = Arg<std::uint32_t>(r.a3);
   const std::uint32_t mask = static_cast<std::uint32_t>(r.a2);
   NodeSlot* e = NamedEntry(r, Arg<const char>(r.a1));
-  if (e == nullptr || value == nullptr) return e ? Fail(FFS_EINVAL) : -1;
-  if (CheckOwner(e) != 0) return -1;
+  if (e == nullptr || value == nullptr) return e ? Fail(r.volume, FFS_EINVAL) : -1;
+  if (CheckOwner(r.volume, e) != 0) return -1;
   if (mask != 0) {
-    if (ReadOnly(r.volume)) return Fail(FFS_EROFS);
+    if (ReadOnly(r.volume)) return Fail(r.volume, FFS_EROFS);
     e->inode->attributes = (e->inode->attributes & ~mask) | (*value & mask);
   }
   *value = e->inode->attributes;
@@ -91,7 +91,7 @@ std::intptr_t CmdChown(Request& r) {
 
 namespace {
 std::intptr_t StatOf(Request& r, NodeSlot* e, FfsStat* out, bool directorySize) {
-  if (out == nullptr || e == nullptr || !e->IsEntry()) return Fail(FFS_EINVAL);
+  if (out == nullptr || e == nullptr || !e->IsEntry()) return Fail(r.volume, FFS_EINVAL);
   FillStat(r.volume, e, out, directorySize);
   return 0;
 }
@@ -105,8 +105,8 @@ std::intptr_t CmdStatSize(Request& r) { return StatOf(r, Arg<NodeSlot>(r.a3), Ar
 std::intptr_t CmdSetModeTimes(Request& r) {
   const auto* rec = Arg<const FfsModeTimes>(r.a1);
   NodeSlot* e = EntryOf(r.block);
-  if (rec == nullptr || e == nullptr || e->inode == nullptr) return Fail(FFS_EINVAL);
-  if (CheckOwner(e) != 0) return -1;
+  if (rec == nullptr || e == nullptr || e->inode == nullptr) return Fail(r.volume, FFS_EINVAL);
+  if (CheckOwner(r.volume, e) != 0) return -1;
   e->inode->mode = static_cast<std::uint16_t>(rec->mode & ~FFS_S_IFDIR);
   e->inode->time1 = rec->time1;
   e->inode->time2 = rec->time2;
@@ -124,12 +124,12 @@ std::intptr_t CmdSetTimes(Request& r) {
 
 std::intptr_t CmdFileId(Request& r) {
   NodeSlot* e = NamedEntry(r, Arg<const char>(r.a1));
-  if (e == nullptr || e->inode == nullptr) return e ? Fail(FFS_ENOENT) : -1;
+  if (e == nullptr || e->inode == nullptr) return e ? Fail(r.volume, FFS_ENOENT) : -1;
   return (static_cast<std::intptr_t>(r.volume->volume_index) << 20) | (e->inode->serial & 0xFFFFF);
 }
 
-std::intptr_t CmdNotOffered(Request&) {
-  ffs_set_errno(FFS_EINVAL);
+std::intptr_t CmdNotOffered(Request& r) {
+  ffs_error_of(r.volume) = FFS_EINVAL;
   return 0;
 }
 

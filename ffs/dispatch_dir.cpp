@@ -31,12 +31,12 @@ std::intptr_t CmdMkdir(Request& r) {
   VolumeRecord* v = r.volume;
   const char* name = Arg<const char>(r.a1);
   NodeSlot* parent = Arg<NodeSlot>(r.a3);
-  if (name == nullptr || !IsDir(parent)) return Fail(FFS_EINVAL);
-  if (ffs_check_name(name, true) != 0) return -1;
+  if (name == nullptr || !IsDir(parent)) return Fail(v, FFS_EINVAL);
+  if (ffs_check_name(ffs_of(v), name, true) != 0) return -1;
   const std::uint32_t len = static_cast<std::uint32_t>(ComponentLength(name));
-  if (len == 0) return Fail(FFS_EINVAL);
-  if (CheckAccess(parent->inode, kWrite | kSearch) != 0) return -1;
-  if (FindChild(v, parent, name, len) != nullptr) return Fail(FFS_EEXIST);
+  if (len == 0) return Fail(v, FFS_EINVAL);
+  if (CheckAccess(v, parent->inode, kWrite | kSearch) != 0) return -1;
+  if (FindChild(v, parent, name, len) != nullptr) return Fail(v, FFS_EEXIST);
   if (CreateEntry(v, parent, name, len, true, static_cast<int>(r.a2)) == nullptr) return -1;
   return EndChange(v);
 }
@@ -45,7 +45,7 @@ std::intptr_t CmdOpendir(Request& r) {
   FileControlBlock* b = r.block;
   VolumeRecord* v = r.volume;
   NodeSlot* dir = Arg<NodeSlot>(r.a1);
-  if (!IsDir(dir)) return Fail(FFS_ENOTDIR);
+  if (!IsDir(dir)) return Fail(v, FFS_ENOTDIR);
   ffs_fcb_reset(b, FFS_KIND_DIRECTORY);
   AttachToVolume(b, v, dir);
   ++v->ref_count;  // dropped when the block is closed
@@ -72,23 +72,23 @@ std::intptr_t CmdReaddirOpen(Request& r) {
   if (IsDir(e)) {
     fd = -2;
   } else if (ReadOnly(r.volume) && flags != 0) {
-    Fail(FFS_EROFS);
+    Fail(r.volume, FFS_EROFS);
   } else if (r.volume->open_files >= r.volume->cache_size) {
-    Fail(FFS_EMFILE);
+    Fail(r.volume, FFS_EMFILE);
   } else {
     for (int i = 0; i < FFS_FCB_COUNT && fd < 0; ++i) {
-      FileControlBlock* nb = ffs_fcb(i);
+      FileControlBlock* nb = ffs_fcb(ffs_of(r.volume), i);
       if (nb == r.block || !ffs_fcb_is_free(nb)) continue;
       ffs_fcb_reset(nb, FFS_KIND_FILE);
       Request o{nb, r.volume, 0, 0, 0, 0, 0};
-      if (CheckAccess(e->inode, flags & FFS_O_WRONLY ? kWrite : kRead) == 0) {
+      if (CheckAccess(r.volume, e->inode, flags & FFS_O_WRONLY ? kWrite : kRead) == 0) {
         AttachFile(o, e, flags);
         fd = i;
-        ffs_fcb_raise_high_mark(i);
+        ffs_fcb_raise_high_mark(ffs_of(r.volume), i);
       }
       break;
     }
-    if (fd < 0 && ffs_errno() != FFS_EACCES) Fail(FFS_EMFILE);
+    if (fd < 0 && ffs_error_of(r.volume) != FFS_EACCES) Fail(r.volume, FFS_EMFILE);
   }
   if (out) *out = fd;
   return Ptr(&r.block->dirent);
@@ -97,33 +97,33 @@ std::intptr_t CmdReaddirOpen(Request& r) {
 std::intptr_t CmdClosedir(Request&) { return 0; }
 
 std::intptr_t RemoveDirectoryEntry(VolumeRecord* v, NodeSlot* entry) {
-  if (entry == Root(v)) return Fail(FFS_ENOENT);
-  if (CheckOwner(entry) != 0) return -1;
-  if (entry->child != nullptr) return Fail(FFS_EEXIST);
-  if (IsOpen(entry)) return Fail(FFS_EBUSY);
-  if (ffs_current_directory() == entry) ffs_set_current_directory(nullptr, nullptr);
-  ForgetCursor(entry);
+  if (entry == Root(v)) return Fail(v, FFS_ENOENT);
+  if (CheckOwner(v, entry) != 0) return -1;
+  if (entry->child != nullptr) return Fail(v, FFS_EEXIST);
+  if (IsOpen(v, entry)) return Fail(v, FFS_EBUSY);
+  if (ffs_current_directory(ffs_of(v)) == entry) ffs_set_current_directory(ffs_of(v), nullptr, nullptr);
+  ForgetCursor(v, entry);
   UnlinkChild(entry);
   MarkChanged(v);  // the slots' checkpoint bytes go when they are freed
   NodeSlot* inode = entry->inode;
-  Sm().free_slot(v, entry);
-  if (inode != nullptr && (inode->links <= 1)) Sm().free_slot(v, inode);
+  Sm(v).free_slot(v, entry);
+  if (inode != nullptr && (inode->links <= 1)) Sm(v).free_slot(v, inode);
   else if (inode != nullptr) --inode->links;
   return 0;
 }
 
 std::intptr_t CmdRmdir(Request& r) {
   NodeSlot* entry = Arg<NodeSlot>(r.a1);
-  if (!IsDir(entry)) return Fail(FFS_ENOTDIR);
+  if (!IsDir(entry)) return Fail(r.volume, FFS_ENOTDIR);
   if (RemoveDirectoryEntry(r.volume, entry) != 0) return -1;
   const std::intptr_t s = EndChange(r.volume);
-  return (s == -1 && ffs_errno() == FFS_ENOSPC) ? 0 : s;
+  return (s == -1 && ffs_error_of(r.volume) == FFS_ENOSPC) ? 0 : s;
 }
 
 std::intptr_t CmdEmptyTree(Request& r) {
   VolumeRecord* v = r.volume;
   NodeSlot* top = Arg<NodeSlot>(r.a1);
-  if (!IsDir(top)) return Fail(FFS_ENOTDIR);
+  if (!IsDir(top)) return Fail(v, FFS_ENOTDIR);
   NodeSlot* cur = top;
   std::intptr_t result = 0;
   // Depth first without recursion: each step removes one entry or moves one
@@ -140,21 +140,21 @@ std::intptr_t CmdEmptyTree(Request& r) {
     } else if (IsDir(c)) {
       result = RemoveDirectoryEntry(v, c);
     } else {
-      result = CheckOwner(c) == 0 ? RemoveFileEntry(v, c) : -1;
+      result = CheckOwner(v, c) == 0 ? RemoveFileEntry(v, c) : -1;
     }
   }
   const std::intptr_t s = EndChange(v);
   if (result != 0) return result;
-  return (s == -1 && ffs_errno() == FFS_ENOSPC) ? 0 : s;
+  return (s == -1 && ffs_error_of(v) == FFS_ENOSPC) ? 0 : s;
 }
 
 std::intptr_t CmdSortDir(Request& r) {
   VolumeRecord* v = r.volume;
   NodeSlot* dir = Arg<NodeSlot>(r.a1);
   auto compare = reinterpret_cast<int (*)(const char*, const char*)>(r.a2);
-  if (!IsDir(dir) || compare == nullptr) return Fail(FFS_EINVAL);
+  if (!IsDir(dir) || compare == nullptr) return Fail(v, FFS_EINVAL);
   for (int i = 0; i < FFS_FCB_COUNT; ++i)
-    if (ffs_fcb(i)->handler != nullptr && EntryOf(ffs_fcb(i)) == dir) return Fail(FFS_EBUSY);
+    if (ffs_fcb(ffs_of(v), i)->handler != nullptr && EntryOf(ffs_fcb(ffs_of(v), i)) == dir) return Fail(v, FFS_EBUSY);
   std::vector<NodeSlot*> children;
   std::uint32_t steps = LinkLimit(v);
   for (NodeSlot* c = dir->child; c != nullptr && steps-- > 0; c = c->next) children.push_back(c);
@@ -168,9 +168,9 @@ std::intptr_t CmdSortDir(Request& r) {
 
 std::intptr_t CmdChdir(Request& r) {
   NodeSlot* dir = EntryOf(r.block);
-  if (!IsDir(dir)) return Fail(FFS_ENOTDIR);
-  if (CheckAccess(dir->inode, kSearch) != 0) return -1;
-  ffs_set_current_directory(r.volume, dir);
+  if (!IsDir(dir)) return Fail(r.volume, FFS_ENOTDIR);
+  if (CheckAccess(r.volume, dir->inode, kSearch) != 0) return -1;
+  ffs_set_current_directory(ffs_of(r.volume), r.volume, dir);
   return 0;
 }
 

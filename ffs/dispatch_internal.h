@@ -8,6 +8,7 @@
 
 #include "ffs/ffs.h"
 #include "ffs/file_control_block.h"
+#include "ffs/file_system.h"
 #include "ffs/sector_services.h"
 
 namespace ffsd {
@@ -23,10 +24,7 @@ struct Request {
 
 using CommandFn = std::intptr_t (*)(Request& r);
 
-inline std::intptr_t Fail(int error) {
-  ffs_set_errno(error);
-  return -1;
-}
+using ::Fail;
 
 template <typename T>
 T* Arg(std::intptr_t a) {
@@ -34,7 +32,8 @@ T* Arg(std::intptr_t a) {
 }
 inline std::intptr_t Ptr(const void* p) { return reinterpret_cast<std::intptr_t>(p); }
 
-inline const FfsSectorServices& Sm() { return ffs_sector_services(); }
+// The sector services of the volume's file system.
+inline const FfsSectorServices& Sm(const VolumeRecord* v) { return *ffs_of(v).services; }
 
 inline bool IsDir(const NodeSlot* e) { return e && e->kind == SlotKind::Directory; }
 inline bool IsFile(const NodeSlot* e) { return e && e->kind == SlotKind::File; }
@@ -44,9 +43,15 @@ inline NodeSlot* Root(VolumeRecord* v) { return v->nor ? v->nor->nodes.Root() : 
 inline bool ReadOnly(const VolumeRecord* v) { return (v->flags & FFS_VF_READ_ONLY) != 0; }
 inline std::uint32_t InodeBytes(const VolumeRecord* v) { return v->inode_size_estimate; }
 
-// Checkpoint bytes of an entry beyond its name: a file entry, a directory entry.
-inline constexpr std::uint32_t kFileEntryBytes = 17;
-inline constexpr std::uint32_t kDirectoryEntryBytes = 21;
+// Checkpoint bytes of an entry beyond its name's characters: the fixed fields
+// of its slot record (node references: four for a file entry, five for a
+// directory entry; the kind byte is counted with the node page) and the NUL
+// that ends the stored name.
+inline constexpr std::uint32_t kNameTerminatorBytes = 1;
+inline constexpr std::uint32_t kFileEntryBytes = nor::kFileFixedBytes + kNameTerminatorBytes;
+inline constexpr std::uint32_t kDirectoryEntryBytes =
+    nor::kDirectoryFixedBytes + kNameTerminatorBytes;
+static_assert(kFileEntryBytes == 17 && kDirectoryEntryBytes == 21, "checkpoint record sizes");
 inline std::uint32_t EntryBytes(bool directory) { return directory ? kDirectoryEntryBytes : kFileEntryBytes; }
 
 // Length of a name up to a '/' (or its end).
@@ -77,7 +82,7 @@ bool IsSameOrBelow(VolumeRecord* v, const NodeSlot* dir, const NodeSlot* entry);
 
 // Access check of an inode record against the caller's owner and group:
 // mask bits 2 read, 1 write, 4 search. 0, or -1 with EACCES.
-int CheckAccess(const NodeSlot* inode, unsigned mask);
+int CheckAccess(VolumeRecord* v, const NodeSlot* inode, unsigned mask);
 inline constexpr unsigned kRead = 2, kWrite = 1, kSearch = 4;
 
 // Every change the next checkpoint records clears the committed flag (a sync
@@ -109,14 +114,14 @@ int CloseBlock(FileControlBlock* b);
 void ReclaimUnlinked(VolumeRecord* v, NodeSlot* entry);
 // Directory listings positioned on an entry about to go step back to the
 // entry listed before it.
-void ForgetCursor(NodeSlot* entry);
-// True when a table block has this entry open.
-bool IsOpen(const NodeSlot* entry);
+void ForgetCursor(VolumeRecord* v, NodeSlot* entry);
+// True when a table block of the volume's file system has this entry open.
+bool IsOpen(VolumeRecord* v, const NodeSlot* entry);
 // The entry a by-name command names in the block's directory: a1 (up to a
 // '/'); the block's own entry for an empty name. Null with ENOENT.
 NodeSlot* NamedEntry(Request& r, const char* name);
 // The caller owns the entry's inode record (EPERM otherwise).
-int CheckOwner(const NodeSlot* entry);
+int CheckOwner(VolumeRecord* v, const NodeSlot* entry);
 
 // Makes a block one of this volume's: its entry, the dispatcher as handler,
 // the volume's lock and unlock operations.

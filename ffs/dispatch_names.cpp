@@ -13,7 +13,7 @@ namespace {
 
 std::intptr_t SyncIgnoringFull(VolumeRecord* v) {
   const std::intptr_t s = EndChange(v);
-  return (s == -1 && ffs_errno() == FFS_ENOSPC) ? 0 : s;
+  return (s == -1 && ffs_error_of(v) == FFS_ENOSPC) ? 0 : s;
 }
 
 // Releases every cluster of the chain from the one after keep (or the whole
@@ -26,36 +26,36 @@ void CutChain(VolumeRecord* v, NodeSlot* inode, std::uint32_t keep) {
     n->clusters[keep].link = nor::kChainEnd;
     if (first < v->cluster_count) n->clusters[first].state = nor::kStateChainStart;
   }
-  if (first < v->cluster_count) Sm().free_chain(v, first);
+  if (first < v->cluster_count) Sm(v).free_chain(v, first);
 }
 
 }  // namespace
 
-bool IsOpen(const NodeSlot* entry) {
+bool IsOpen(VolumeRecord* v, const NodeSlot* entry) {
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    const FileControlBlock* b = ffs_fcb(i);
+    const FileControlBlock* b = ffs_fcb(ffs_of(v), i);
     if (b->handler != nullptr && b->entry == entry) return true;
   }
   return false;
 }
 
-void ForgetCursor(NodeSlot* entry) {
+void ForgetCursor(VolumeRecord* v, NodeSlot* entry) {
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(i);
+    FileControlBlock* b = ffs_fcb(ffs_of(v), i);
     if (b->handler != nullptr && b->cursor == entry) b->cursor = entry->prev;
   }
 }
 
-int CheckOwner(const NodeSlot* entry) {
-  if (entry == nullptr || entry->inode == nullptr) return static_cast<int>(Fail(FFS_ENOENT));
-  return entry->inode->uid == ffs_owner_uid() ? 0 : static_cast<int>(Fail(FFS_EPERM));
+int CheckOwner(VolumeRecord* v, const NodeSlot* entry) {
+  if (entry == nullptr || entry->inode == nullptr) return static_cast<int>(Fail(v, FFS_ENOENT));
+  return entry->inode->uid == ffs_owner_uid(ffs_of(v)) ? 0 : static_cast<int>(Fail(v, FFS_EPERM));
 }
 
 NodeSlot* NamedEntry(Request& r, const char* name) {
   NodeSlot* dir = EntryOf(r.block);
   if (name == nullptr || *name == '\0') return dir;
   NodeSlot* e = FindChild(r.volume, dir, name, ComponentLength(name));
-  if (e == nullptr) Fail(FFS_ENOENT);
+  if (e == nullptr) Fail(r.volume, FFS_ENOENT);
   return e;
 }
 
@@ -87,7 +87,7 @@ bool Shorten(VolumeRecord* v, NodeSlot* inode, std::uint32_t length) {
     std::uint32_t keep = inode->first_cluster;
     for (std::uint32_t i = 1; i < (length + cs - 1) / cs && keep < v->cluster_count; ++i)
       keep = NextCluster(v, keep);
-    if (keep >= v->cluster_count) return Fail(FFS_EIO), false;
+    if (keep >= v->cluster_count) return Fail(v, FFS_EIO), false;
     if (keep != inode->last_cluster) CutChain(v, inode, keep);
     inode->last_cluster = static_cast<std::uint16_t>(keep);
     inode->tail_cluster = length % cs ? static_cast<std::uint16_t>(keep) : nor::kNoCluster;
@@ -104,13 +104,13 @@ std::intptr_t TruncateInode(VolumeRecord* v, NodeSlot* inode, std::uint32_t leng
   // position, found again in the changed chain afterwards.
   std::uint32_t tells[FFS_FCB_COUNT] = {};
   auto opens = [&](int i) {
-    const FileControlBlock* b = ffs_fcb(i);
+    const FileControlBlock* b = ffs_fcb(ffs_of(v), i);
     return b->handler != nullptr && IsFile(EntryOf(b)) && EntryOf(b)->inode == inode;
   };
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
     if (!opens(i)) continue;
-    ReleaseHeld(v, ffs_fcb(i));
-    tells[i] = Tell(v, ffs_fcb(i), inode);
+    ReleaseHeld(v, ffs_fcb(ffs_of(v), i));
+    tells[i] = Tell(v, ffs_fcb(ffs_of(v), i), inode);
   }
   bool ok = true;
   const std::uint32_t before = inode->size;
@@ -118,16 +118,16 @@ std::intptr_t TruncateInode(VolumeRecord* v, NodeSlot* inode, std::uint32_t leng
     ok = GrowWithZeros(v, inode, length);
     // A growth the volume has no room for is refused whole.
     if (!ok && inode->size > before) {
-      const int error = ffs_errno();
+      const int error = ffs_error_of(v);
       Shorten(v, inode, before);
-      ffs_set_errno(error);
+      ffs_error_of(v) = error;
     }
   } else if (length < before) {
     ok = Shorten(v, inode, length);
   }
   inode->time1 = inode->time2 = ffs_clock();
   for (int i = 0; i < FFS_FCB_COUNT; ++i)
-    if (opens(i)) PositionAt(v, ffs_fcb(i), inode, tells[i]);
+    if (opens(i)) PositionAt(v, ffs_fcb(ffs_of(v), i), inode, tells[i]);
   MarkChanged(v);
   return ok ? 0 : -1;
 }
@@ -136,18 +136,18 @@ void ReclaimUnlinked(VolumeRecord* v, NodeSlot* entry) {
   NodeSlot* inode = entry->inode;
   if (inode != nullptr && inode->links == 0) {
     CutChain(v, inode, nor::kNoCluster);
-    Sm().free_slot(v, inode);
+    Sm(v).free_slot(v, inode);
   }
-  Sm().free_slot(v, entry);
+  Sm(v).free_slot(v, entry);
 }
 
 std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry) {
   NodeSlot* inode = entry->inode;
-  ForgetCursor(entry);
+  ForgetCursor(v, entry);
   UnlinkChild(entry);
   MarkChanged(v);  // the slots' checkpoint bytes go when they are freed
   if (inode != nullptr && inode->links > 0) --inode->links;
-  if (inode != nullptr && inode->open_count > 0 && IsOpen(entry)) {
+  if (inode != nullptr && inode->open_count > 0 && IsOpen(v, entry)) {
     entry->unlinked = true;  // freed when its last open block closes
     entry->parent = nullptr;
     return 0;
@@ -159,11 +159,11 @@ std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry) {
 std::intptr_t CmdRemove(Request& r) {
   NodeSlot* dir = EntryOf(r.block);
   const char* name = Arg<const char>(r.a1);
-  if (name == nullptr || *name == '\0') return Fail(FFS_ENOENT);
+  if (name == nullptr || *name == '\0') return Fail(r.volume, FFS_ENOENT);
   NodeSlot* e = NamedEntry(r, name);
   if (e == nullptr) return -1;
-  if (IsDir(e)) return Fail(FFS_EISDIR);
-  if (CheckAccess(dir->inode, kWrite | kSearch) != 0) return -1;
+  if (IsDir(e)) return Fail(r.volume, FFS_EISDIR);
+  if (CheckAccess(r.volume, dir->inode, kWrite | kSearch) != 0) return -1;
   RemoveFileEntry(r.volume, e);
   return SyncIgnoringFull(r.volume);
 }
@@ -172,9 +172,9 @@ std::intptr_t CmdTruncate(Request& r) {
   const char* name = Arg<const char>(r.a1);
   NodeSlot* e = NamedEntry(r, name);
   if (e == nullptr) return -1;
-  if (!IsFile(e)) return Fail(FFS_EISDIR);
-  if (r.a2 < 0) return Fail(FFS_EINVAL);
-  if (CheckAccess(e->inode, kWrite) != 0) return -1;
+  if (!IsFile(e)) return Fail(r.volume, FFS_EISDIR);
+  if (r.a2 < 0) return Fail(r.volume, FFS_EINVAL);
+  if (CheckAccess(r.volume, e->inode, kWrite) != 0) return -1;
   if (TruncateInode(r.volume, e->inode, static_cast<std::uint32_t>(r.a2)) != 0) return -1;
   return EndChange(r.volume);
 }
@@ -186,30 +186,30 @@ std::intptr_t CmdRename(Request& r) {
   const char* newName = Arg<const char>(r.a2);
   NodeSlot* newDir = Arg<NodeSlot>(r.a3);
   if (oldName == nullptr || newName == nullptr || !IsDir(oldDir) || !IsDir(newDir))
-    return Fail(FFS_EINVAL);
+    return Fail(v, FFS_EINVAL);
   const std::size_t oldLen = ComponentLength(oldName), newLen = ComponentLength(newName);
   if (oldLen == newLen && std::memcmp(oldName, newName, oldLen) == 0 && oldDir == newDir) return 0;
-  if (ffs_check_name(newName, true) != 0 || newLen == 0) return Fail(FFS_EINVAL);
-  if (newLen > FFS_NAME_MAX) return Fail(FFS_ENAMETOOLONG);
-  if (CheckAccess(oldDir->inode, kSearch) != 0 || CheckAccess(newDir->inode, kSearch) != 0) return -1;
+  if (ffs_check_name(ffs_of(v), newName, true) != 0 || newLen == 0) return Fail(v, FFS_EINVAL);
+  if (newLen > FFS_NAME_MAX) return Fail(v, FFS_ENAMETOOLONG);
+  if (CheckAccess(v, oldDir->inode, kSearch) != 0 || CheckAccess(v, newDir->inode, kSearch) != 0) return -1;
   NodeSlot* e = FindChild(v, oldDir, oldName, oldLen);
-  if (e == nullptr) return Fail(FFS_ENOENT);
-  if (CheckOwner(e) != 0) return -1;
-  if (FindChild(v, newDir, newName, newLen) != nullptr) return Fail(FFS_EEXIST);
-  if (CheckAccess(newDir->inode, kWrite) != 0) return -1;
-  if (IsDir(e) && IsSameOrBelow(v, newDir, e)) return Fail(FFS_EINVAL);
+  if (e == nullptr) return Fail(v, FFS_ENOENT);
+  if (CheckOwner(v, e) != 0) return -1;
+  if (FindChild(v, newDir, newName, newLen) != nullptr) return Fail(v, FFS_EEXIST);
+  if (CheckAccess(v, newDir->inode, kWrite) != 0) return -1;
+  if (IsDir(e) && IsSameOrBelow(v, newDir, e)) return Fail(v, FFS_EINVAL);
   if (oldLen != newLen || std::memcmp(e->name, newName, newLen) != 0) {
-    if (newLen > oldLen && Sm().check_space(v, static_cast<std::uint32_t>(newLen - oldLen)) != 0)
+    if (newLen > oldLen && Sm(v).check_space(v, static_cast<std::uint32_t>(newLen - oldLen)) != 0)
       return -1;
     char* stored = nullptr;
     if (v->nor->names.StoreString(&stored, newName, static_cast<std::uint32_t>(newLen)) == nullptr)
-      return Fail(FFS_ENOSPC);
+      return Fail(v, FFS_ENOSPC);
     v->nor->names.Release(&e->name);
     v->nor->names.HandOver(&stored, &e->name);
     v->nor->AdjustEstimate(static_cast<std::int64_t>(newLen) - static_cast<std::int64_t>(oldLen));
   }
   if (newDir != oldDir) {
-    ForgetCursor(e);
+    ForgetCursor(v, e);
     UnlinkChild(e);
     LinkFirstChild(newDir, e);
   }
@@ -223,24 +223,24 @@ std::intptr_t CmdLink(Request& r) {
   NodeSlot* dir = Arg<NodeSlot>(r.a2);
   NodeSlot* existing = Arg<NodeSlot>(r.a3);
   if (name == nullptr || !IsDir(dir) || existing == nullptr || !existing->IsEntry())
-    return Fail(FFS_EINVAL);
-  if (ffs_check_name(name, false) != 0) return -1;
+    return Fail(v, FFS_EINVAL);
+  if (ffs_check_name(ffs_of(v), name, false) != 0) return -1;
   const std::size_t len = std::strlen(name);
-  if (len == 0) return Fail(FFS_EINVAL);
-  if (len > FFS_NAME_MAX) return Fail(FFS_ENAMETOOLONG);
+  if (len == 0) return Fail(v, FFS_EINVAL);
+  if (len > FFS_NAME_MAX) return Fail(v, FFS_ENAMETOOLONG);
   // A second name for a directory would let two entries claim one children
   // list; like most file systems this one refuses it.
-  if (IsDir(existing)) return Fail(FFS_EPERM);
-  if (FindChild(v, dir, name, len) != nullptr) return Fail(FFS_EEXIST);
-  if (existing->inode == nullptr || existing->inode->links == 0xFF) return Fail(FFS_EINVAL);
-  if (CheckAccess(dir->inode, kWrite | kSearch) != 0) return -1;
+  if (IsDir(existing)) return Fail(v, FFS_EPERM);
+  if (FindChild(v, dir, name, len) != nullptr) return Fail(v, FFS_EEXIST);
+  if (existing->inode == nullptr || existing->inode->links == 0xFF) return Fail(v, FFS_EINVAL);
+  if (CheckAccess(v, dir->inode, kWrite | kSearch) != 0) return -1;
   const std::uint32_t space = static_cast<std::uint32_t>(len) + kFileEntryBytes;
-  if (Sm().check_space(v, space + NewPageBytes(v, 1)) != 0) return -1;
-  NodeSlot* e = Sm().take_slot(v);
+  if (Sm(v).check_space(v, space + NewPageBytes(v, 1)) != 0) return -1;
+  NodeSlot* e = Sm(v).take_slot(v);
   if (e == nullptr) return -1;
   if (v->nor->names.StoreString(&e->name, name, static_cast<std::uint32_t>(len)) == nullptr) {
-    Sm().free_slot(v, e);
-    return Fail(FFS_ENOSPC);
+    Sm(v).free_slot(v, e);
+    return Fail(v, FFS_ENOSPC);
   }
   e->kind = existing->kind;
   e->inode = existing->inode;

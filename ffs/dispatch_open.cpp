@@ -56,24 +56,24 @@ std::intptr_t CmdOpen(Request& r) {
   const char* name = Arg<const char>(r.a1);
   const int flags = static_cast<int>(r.a2);
   NodeSlot* parent = Arg<NodeSlot>(r.a4);
-  if (name == nullptr || !IsDir(parent)) return Fail(FFS_EINVAL);
-  if (v->open_files >= v->cache_size) return Fail(FFS_EMFILE);
-  if (ReadOnly(v) && flags != 0) return Fail(FFS_EROFS);
-  if (ffs_check_name(name, false) != 0) return -1;
+  if (name == nullptr || !IsDir(parent)) return Fail(v, FFS_EINVAL);
+  if (v->open_files >= v->cache_size) return Fail(v, FFS_EMFILE);
+  if (ReadOnly(v) && flags != 0) return Fail(v, FFS_EROFS);
+  if (ffs_check_name(ffs_of(v), name, false) != 0) return -1;
   NodeSlot* entry = FindChild(v, parent, name, std::strlen(name));
   if (entry != nullptr) {
-    if ((flags & FFS_O_CREAT) && (flags & FFS_O_EXCL)) return Fail(FFS_EEXIST);
+    if ((flags & FFS_O_CREAT) && (flags & FFS_O_EXCL)) return Fail(v, FFS_EEXIST);
     if (IsDir(entry)) {
-      if (WantsWrite(flags)) return Fail(FFS_EISDIR);
+      if (WantsWrite(flags)) return Fail(v, FFS_EISDIR);
       Request d{r.block, v, Ptr(entry), 0, 0, 0, 0};
       return CmdOpendir(d) != 0 ? 0 : -1;
     }
     NodeSlot* inode = entry->inode;
-    if (inode == nullptr) return Fail(FFS_EIO);
+    if (inode == nullptr) return Fail(v, FFS_EIO);
     if (inode->open_count > 0 && (inode->access & (FFS_ACC_WRITE | FFS_ACC_APPEND)) && WantsWrite(flags))
-      return Fail(FFS_EACCES);
+      return Fail(v, FFS_EACCES);
     if (inode->open_count == 0) inode->access = 0;
-    if (CheckAccess(inode, RightsOfFlags(flags)) != 0) return -1;
+    if (CheckAccess(v, inode, RightsOfFlags(flags)) != 0) return -1;
     AttachFile(r, entry, flags);
     if ((flags & FFS_O_TRUNC) && WantsWrite(flags) && inode->size > 0) {
       const std::intptr_t t = TruncateInode(v, inode, 0);
@@ -83,8 +83,8 @@ std::intptr_t CmdOpen(Request& r) {
     }
     return 0;
   }
-  if (!(flags & FFS_O_CREAT)) return Fail(FFS_ENOENT);
-  if (CheckAccess(parent->inode, kWrite | kSearch) != 0) return -1;
+  if (!(flags & FFS_O_CREAT)) return Fail(v, FFS_ENOENT);
+  if (CheckAccess(v, parent->inode, kWrite | kSearch) != 0) return -1;
   entry = CreateEntry(v, parent, name, static_cast<std::uint32_t>(std::strlen(name)), false,
                       static_cast<int>(r.a3));
   if (entry == nullptr) return -1;
@@ -97,13 +97,13 @@ int CloseBlock(FileControlBlock* b) {
   if (v == nullptr || !IsFile(entry) || entry->inode == nullptr) return 0;
   ReleaseHeld(v, b);
   NodeSlot* inode = entry->inode;
-  const int result = v->nor != nullptr && Sm().flush_file(v, inode) != 0 ? -1 : 0;
+  const int result = v->nor != nullptr && Sm(v).flush_file(v, inode) != 0 ? -1 : 0;
   if (inode->open_count > 0) --inode->open_count;
   // The open-mode bits are those of the opens that remain: a closed writer
   // no longer keeps other writers out.
   inode->access = 0;
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    const FileControlBlock* o = ffs_fcb(i);
+    const FileControlBlock* o = ffs_fcb(ffs_of(v), i);
     if (o != b && o->handler != nullptr && IsFile(EntryOf(o)) && EntryOf(o)->inode == inode)
       inode->access |= static_cast<std::uint8_t>(o->access & (FFS_ACC_READ | FFS_ACC_WRITE | FFS_ACC_APPEND));
   }
@@ -123,7 +123,7 @@ std::intptr_t CmdClose(Request& r) {
   if (written) {
     v->flags &= ~FFS_VF_COMMIT_PENDING;
     if (v->flags & FFS_VF_COMMIT_ON_CLOSE) {
-      if (Sm().sync(v, 1) != 0 && ffs_errno() != FFS_ENOSPC) result = -1;
+      if (Sm(v).sync(v, 1) != 0 && ffs_error_of(v) != FFS_ENOSPC) result = -1;
     }
     v->flags |= FFS_VF_CHANGED;
   }
@@ -134,11 +134,11 @@ std::intptr_t CmdDup(Request& r) {
   VolumeRecord* v = r.volume;
   FileControlBlock* b = r.block;
   NodeSlot* entry = EntryOf(b);
-  if (v->open_files >= v->cache_size) return Fail(FFS_EMFILE);
+  if (v->open_files >= v->cache_size) return Fail(v, FFS_EMFILE);
   FileControlBlock* copy = nullptr;
   for (int i = 0; i < FFS_FCB_COUNT && copy == nullptr; ++i)
-    if (ffs_fcb_is_free(ffs_fcb(i))) copy = ffs_fcb(i);
-  if (copy == nullptr || !IsFile(entry)) return Fail(FFS_EMFILE);
+    if (ffs_fcb_is_free(ffs_fcb(ffs_of(r.volume), i))) copy = ffs_fcb(ffs_of(r.volume), i);
+  if (copy == nullptr || !IsFile(entry)) return Fail(v, FFS_EMFILE);
   const FfsSem sem = copy->sem;
   *copy = *b;
   copy->sem = sem;
@@ -146,7 +146,7 @@ std::intptr_t CmdDup(Request& r) {
   ++entry->inode->open_count;
   ++v->open_files;
   ++v->ref_count;
-  return ffs_fcb_index(copy);
+  return ffs_fcb_index(ffs_of(r.volume), copy);
 }
 
 std::intptr_t CmdEof(Request& r) {
@@ -159,27 +159,27 @@ std::intptr_t CmdFlush(Request& r) {
   NodeSlot* entry = EntryOf(r.block);
   if (!IsFile(entry)) return 0;
   ReleaseHeld(r.volume, r.block);
-  return Sm().flush_file(r.volume, entry->inode) == 0 ? 0 : -1;
+  return Sm(r.volume).flush_file(r.volume, entry->inode) == 0 ? 0 : -1;
 }
 
 std::intptr_t CmdSeek(Request& r) {
   NodeSlot* entry = EntryOf(r.block);
-  if (!IsFile(entry)) return Fail(FFS_EINVAL);
+  if (!IsFile(entry)) return Fail(r.volume, FFS_EINVAL);
   NodeSlot* inode = entry->inode;
   const std::int64_t offset = static_cast<std::int32_t>(r.a1);
   std::int64_t base;
   switch (r.a2) {
     case 0:
-      if (offset < 0) return Fail(FFS_EINVAL);
+      if (offset < 0) return Fail(r.volume, FFS_EINVAL);
       base = 0;
       break;
     case 1: base = Tell(r.volume, r.block, inode); break;
     case 2: base = inode->size; break;
-    default: return Fail(FFS_EINVAL);
+    default: return Fail(r.volume, FFS_EINVAL);
   }
   const std::int64_t target = base + offset;
-  if (target < 0 || target > 0x7FFFFFFF) return Fail(FFS_EINVAL);
-  if (offset < 0 && inode->first_cluster == nor::kNoCluster) return Fail(FFS_EINVAL);
+  if (target < 0 || target > 0x7FFFFFFF) return Fail(r.volume, FFS_EINVAL);
+  if (offset < 0 && inode->first_cluster == nor::kNoCluster) return Fail(r.volume, FFS_EINVAL);
   ReleaseHeld(r.volume, r.block);
   PositionAt(r.volume, r.block, inode, static_cast<std::uint32_t>(target));
   return 0;
@@ -188,7 +188,7 @@ std::intptr_t CmdSeek(Request& r) {
 std::intptr_t CmdRestorePosition(Request& r) {
   const FcbPosition* p = Arg<const FcbPosition>(r.a1);
   NodeSlot* entry = EntryOf(r.block);
-  if (p == nullptr || !IsFile(entry)) return Fail(FFS_EINVAL);
+  if (p == nullptr || !IsFile(entry)) return Fail(r.volume, FFS_EINVAL);
   // The record is taken as a byte position: a stale cluster number can
   // never lead the block outside the file's chain.
   ReleaseHeld(r.volume, r.block);
@@ -200,15 +200,15 @@ std::intptr_t CmdRestorePosition(Request& r) {
 
 std::intptr_t CmdTell(Request& r) {
   NodeSlot* entry = EntryOf(r.block);
-  if (!IsFile(entry)) return Fail(FFS_EINVAL);
+  if (!IsFile(entry)) return Fail(r.volume, FFS_EINVAL);
   return Tell(r.volume, r.block, entry->inode);
 }
 
 std::intptr_t CmdFtruncate(Request& r) {
   NodeSlot* entry = EntryOf(r.block);
-  if (!IsFile(entry)) return Fail(FFS_EINVAL);
-  if (!(r.block->access & (FFS_ACC_WRITE | FFS_ACC_APPEND))) return Fail(FFS_EACCES);
-  if (r.a1 < 0) return Fail(FFS_EINVAL);
+  if (!IsFile(entry)) return Fail(r.volume, FFS_EINVAL);
+  if (!(r.block->access & (FFS_ACC_WRITE | FFS_ACC_APPEND))) return Fail(r.volume, FFS_EACCES);
+  if (r.a1 < 0) return Fail(r.volume, FFS_EINVAL);
   if (TruncateInode(r.volume, entry->inode, static_cast<std::uint32_t>(r.a1)) != 0) return -1;
   return EndChange(r.volume);
 }

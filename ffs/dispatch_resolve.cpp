@@ -37,17 +37,17 @@ std::intptr_t CmdResolve(Request& r) {
   auto** path = Arg<const char*>(r.a1);
   const int what = static_cast<int>(r.a2);
   const int lockMode = static_cast<int>(r.a4);
-  if (path == nullptr || *path == nullptr) return Fail(FFS_EINVAL);
-  if (v->flags & FFS_VF_BUSY) return Fail(FFS_EBUSY);
+  if (path == nullptr || *path == nullptr) return Fail(v, FFS_EINVAL);
+  if (v->flags & FFS_VF_BUSY) return Fail(v, FFS_EBUSY);
   if (lockMode) LockVolume(b, lockMode);
   auto fail = [&](int error) {
     if (lockMode) UnlockVolume(b, lockMode);
-    return Fail(error);
+    return Fail(v, error);
   };
   NodeSlot* root = Root(v);
   NodeSlot* cur = root;
-  if (r.a3 && ffs_current_directory_volume() == v && ffs_current_directory())
-    cur = static_cast<NodeSlot*>(ffs_current_directory());
+  if (r.a3 && ffs_current_directory_volume(ffs_of(v)) == v && ffs_current_directory(ffs_of(v)))
+    cur = static_cast<NodeSlot*>(ffs_current_directory(ffs_of(v)));
   const char* p = *path;
   for (;;) {
     p = SkipDots(p);
@@ -71,7 +71,7 @@ std::intptr_t CmdResolve(Request& r) {
       break;
     }
     if (len > FFS_NAME_MAX) return fail(FFS_ENAMETOOLONG);
-    if (CheckAccess(cur->inode, kSearch) != 0) return fail(FFS_EACCES);
+    if (CheckAccess(v, cur->inode, kSearch) != 0) return fail(FFS_EACCES);
     NodeSlot* child = FindChild(v, cur, p, len);
     if (child == nullptr) return fail(FFS_ENOENT);
     if (!IsDir(child) && !(what == FFS_RESOLVE_OBJECT && last)) return fail(FFS_ENOTDIR);

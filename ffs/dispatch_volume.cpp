@@ -33,14 +33,14 @@ bool PathOf(VolumeRecord* v, const NodeSlot* entry, bool nameOnly, std::string& 
 
 // Copies text into the caller's buffer (ERANGE when too small) or into an
 // allocated one; answers the text's address.
-std::intptr_t Deliver(const std::string& text, char* buffer, std::uint32_t size) {
+std::intptr_t Deliver(VolumeRecord* v, const std::string& text, char* buffer, std::uint32_t size) {
   if (buffer == nullptr) {
     char* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    if (copy == nullptr) return Fail(FFS_ENOSPC);
+    if (copy == nullptr) return Fail(v, FFS_ENOSPC);
     std::memcpy(copy, text.c_str(), text.size() + 1);
     return Ptr(copy);
   }
-  if (text.size() + 1 > size) return Fail(FFS_ERANGE);
+  if (text.size() + 1 > size) return Fail(v, FFS_ERANGE);
   std::memcpy(buffer, text.c_str(), text.size() + 1);
   return Ptr(buffer);
 }
@@ -68,19 +68,19 @@ std::intptr_t ReqReleaseCommits(Request& r) {
   v->flags |= FFS_VF_COMMIT_ON_CLOSE;
   if (!(v->flags & FFS_VF_CHANGED)) return 0;
   v->flags &= ~FFS_VF_CHANGED;
-  return Sm().sync(v, 1);
+  return Sm(v).sync(v, 1);
 }
 
 std::intptr_t ReqGetcwd(Request& r) {
-  auto* cwd = static_cast<NodeSlot*>(ffs_current_directory());
-  VolumeRecord* v = ffs_current_directory_volume();
+  auto* cwd = static_cast<NodeSlot*>(ffs_current_directory(ffs_of(r.volume)));
+  VolumeRecord* v = ffs_current_directory_volume(ffs_of(r.volume));
   if (cwd == nullptr || v == nullptr) {
-    ffs_set_errno(FFS_EINVAL);
+    ffs_error_of(r.volume) = FFS_EINVAL;
     return 0;
   }
   std::string path;
-  if (!PathOf(v, cwd, false, path)) return Fail(FFS_EIO);
-  return Deliver(path, Arg<char>(r.a2), static_cast<std::uint32_t>(r.a3));
+  if (!PathOf(v, cwd, false, path)) return Fail(v, FFS_EIO);
+  return Deliver(v, path, Arg<char>(r.a2), static_cast<std::uint32_t>(r.a3));
 }
 
 std::intptr_t ReqFileIdName(Request& r) {
@@ -92,17 +92,17 @@ std::intptr_t ReqFileIdName(Request& r) {
     if (found == nullptr && s.IsEntry() && !s.unlinked && s.inode && (s.inode->serial & 0xFFFFF) == serial)
       found = &s;
   });
-  if (found == nullptr) return Fail(FFS_ENOENT);
+  if (found == nullptr) return Fail(v, FFS_ENOENT);
   std::string text;
-  if (!PathOf(v, found, r.a4 == 1, text)) return Fail(FFS_EIO);
+  if (!PathOf(v, found, r.a4 == 1, text)) return Fail(v, FFS_EIO);
   const auto* buffer = Arg<const FfsPathBuffer>(r.a5);
-  return Deliver(text, buffer ? buffer->data : nullptr, buffer ? buffer->size : 0);
+  return Deliver(v, text, buffer ? buffer->data : nullptr, buffer ? buffer->size : 0);
 }
 
 std::intptr_t ReqNameInUse(Request& r) {
   const char* name = Arg<const char>(r.a1);
   if (name == nullptr) return 0;
-  for (VolumeRecord* v = ffs_mounted_head(); v != nullptr; v = v->mount_next) {
+  for (VolumeRecord* v = ffs_mounted_head(ffs_of(r.volume)); v != nullptr; v = v->mount_next) {
     bool found = false;
     ForEachSlot(v, [&](const NodeSlot& s) {
       found = found || (s.kind == SlotKind::File && s.name && std::strcmp(s.name, name) == 0);
@@ -114,25 +114,25 @@ std::intptr_t ReqNameInUse(Request& r) {
 
 std::intptr_t ReqUnmount(Request& r) {
   VolumeRecord* v = r.volume;
-  if (v->flags & FFS_VF_BUSY) return Fail(FFS_EBUSY);
+  if (v->flags & FFS_VF_BUSY) return Fail(v, FFS_EBUSY);
   if (v->nor == nullptr) return 0;
   v->flags |= FFS_VF_UNMOUNTING;
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(i);
+    FileControlBlock* b = ffs_fcb(ffs_of(v), i);
     if (b->handler == nullptr || b->volume != v) continue;
     CloseBlock(b);
     ffs_fcb_reset(b, FFS_KIND_FILE);
     ffs_release_volume(v);  // the block's reference; the record keeps its own
   }
   const bool commit = r.a2 != 0 && !ReadOnly(v) && !(v->flags & FFS_VF_IO_ERROR);
-  const std::intptr_t result = Sm().unmount(v, commit ? 1 : 0);
+  const std::intptr_t result = Sm(v).unmount(v, commit ? 1 : 0);
   v->flags &= ~(FFS_VF_UNMOUNTING | FFS_VF_CHANGED | FFS_VF_COMMIT_PENDING);
   v->hold_count = 0;
-  if (ffs_current_directory_volume() == v) ffs_set_current_directory(nullptr, nullptr);
+  if (ffs_current_directory_volume(ffs_of(v)) == v) ffs_set_current_directory(ffs_of(v), nullptr, nullptr);
   return result;
 }
 
-std::intptr_t ReqSpaceCheck(Request& r) { return Sm().free_clusters(r.volume); }
+std::intptr_t ReqSpaceCheck(Request& r) { return Sm(r.volume).free_clusters(r.volume); }
 
 std::intptr_t ReqCompactNames(Request& r) {
   r.volume->nor->names.Compact();
@@ -142,7 +142,7 @@ std::intptr_t ReqCompactNames(Request& r) {
 std::intptr_t ReqVolumeStats(Request& r) {
   VolumeRecord* v = r.volume;
   auto* out = Arg<FfsVolumeStats>(r.a2);
-  if (out == nullptr) return Fail(FFS_EINVAL);
+  if (out == nullptr) return Fail(v, FFS_EINVAL);
   std::memset(out, 0, sizeof *out);
   out->one = 1;
   out->cluster_size = v->cluster_size;
@@ -161,7 +161,7 @@ std::intptr_t ReqVolumeStats(Request& r) {
   const std::uint32_t usable =
       g.cluster_count - headers -
       std::min(g.cluster_count - headers, checkpointSectors * g.DataClustersPerSector());
-  const std::uint32_t data = Sm().free_clusters(v);
+  const std::uint32_t data = Sm(v).free_clusters(v);
   out->usable_clusters = usable;
   out->free_clusters = n->free_count;
   out->free_bytes = data * v->cluster_size;
@@ -175,6 +175,6 @@ std::intptr_t ReqVolumeStats(Request& r) {
 
 // A pending commit is written now too: the answer 0 promises a checkpoint
 // on flash that holds every change.
-std::intptr_t ReqSyncNow(Request& r) { return Sm().sync(r.volume, 1); }
+std::intptr_t ReqSyncNow(Request& r) { return Sm(r.volume).sync(r.volume, 1); }
 
 }  // namespace ffsd

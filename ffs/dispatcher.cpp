@@ -98,22 +98,24 @@ const Entry* Find(int command, unsigned kind) {
 
 std::intptr_t VolumeRequest(const Entry& e, Request& r) {
   VolumeRecord* v = (e.flags & kNoRecord) ? nullptr : r.volume;
-  if (!(e.flags & kNoRecord) && (v == nullptr || v->self != v)) return Fail(FFS_EINVAL);
+  if (!(e.flags & kNoRecord) && (v == nullptr || v->self != v)) return Fail(static_cast<VolumeRecord*>(nullptr), FFS_EINVAL);
   const bool write = !(e.flags & kReadsOnly) && v != nullptr;
   if (write) ffs_sem_wait(v->write_sem);
   if (v) ffs_sem_wait(v->read_sem);
-  ffs_sem_wait(ffs_volume_layer().sem);
+  // A request naming no volume works on the default file system.
+  VolumeLayer& layer = ffs_of(v).volumes;
+  ffs_sem_wait(layer.sem);
   std::intptr_t result;
   if (v && !(e.flags & (kReadsOnly | kMayFail)) && (v->flags & FFS_VF_BUSY)) {
-    result = Fail(FFS_EBUSY);
+    result = Fail(v, FFS_EBUSY);
   } else if (v && !(e.flags & kMayFail) && (v->flags & FFS_VF_IO_ERROR)) {
-    result = Fail(FFS_EIO);
+    result = Fail(v, FFS_EIO);
   } else if (v && v->nor == nullptr && e.fn != ReqUnmount) {
-    result = Fail(FFS_ENXIO);  // not mounted
+    result = Fail(v, FFS_ENXIO);  // not mounted
   } else {
     result = e.fn(r);
   }
-  ffs_sem_release(ffs_volume_layer().sem);
+  ffs_sem_release(layer.sem);
   if (v) ffs_sem_release(v->read_sem);
   if (write) ffs_sem_release(v->write_sem);
   return result;
@@ -121,10 +123,10 @@ std::intptr_t VolumeRequest(const Entry& e, Request& r) {
 
 std::intptr_t BlockCommand(const Entry& e, int command, Request& r) {
   VolumeRecord* v = r.volume;
-  if (v == nullptr) return Fail(FFS_EINVAL);
-  if (command != FFS_REQ_RESOLVE && (v->flags & FFS_VF_IO_ERROR)) return Fail(FFS_EIO);
-  if (v->nor == nullptr) return Fail(FFS_ENXIO);  // unmounted under an open block
-  if ((e.flags & kChanges) && ReadOnly(v)) return Fail(FFS_EROFS);
+  if (v == nullptr) return Fail(r.block, FFS_EINVAL);
+  if (command != FFS_REQ_RESOLVE && (v->flags & FFS_VF_IO_ERROR)) return Fail(v, FFS_EIO);
+  if (v->nor == nullptr) return Fail(v, FFS_ENXIO);  // unmounted under an open block
+  if ((e.flags & kChanges) && ReadOnly(v)) return Fail(v, FFS_EROFS);
   return e.fn(r);
 }
 
@@ -136,12 +138,14 @@ std::intptr_t ffs_dispatch(FileControlBlock* block, int command, std::intptr_t a
   using namespace ffsd;
   if (block == nullptr) {
     const Entry* e = Find(command, kVolume);
-    if (e == nullptr) return Fail(FFS_EINVAL);
-    Request r{nullptr, reinterpret_cast<VolumeRecord*>(a1), a1, a2, a3, a4, a5};
+    auto* v = reinterpret_cast<VolumeRecord*>(a1);
+    if (e == nullptr) return Fail(v != nullptr && v->self == v ? v : nullptr, FFS_EINVAL);
+    // A request whose first argument is no record (a name) names no volume.
+    Request r{nullptr, (e->flags & kNoRecord) ? nullptr : v, a1, a2, a3, a4, a5};
     return VolumeRequest(*e, r);
   }
   const Entry* e = Find(command, kBlock);
-  if (e == nullptr) return Fail(FFS_EINVAL);
+  if (e == nullptr) return Fail(block, FFS_EINVAL);
   Request r{block, block->volume, a1, a2, a3, a4, a5};
   return BlockCommand(*e, command, r);
 }

@@ -8,6 +8,10 @@
 
 #include "ffs/volume_record.h"
 
+// Every call exists twice: with a file system as its first argument, and
+// without, as a thin function over the default instance (ffs/file_system.h).
+FileSystem& ffs_default();
+
 // --- Error numbers (the file system's own numbering) ---
 inline constexpr int FFS_EPERM = 1;
 inline constexpr int FFS_ENOENT = 2;
@@ -27,9 +31,9 @@ inline constexpr int FFS_EROFS = 30;
 inline constexpr int FFS_ERANGE = 34;
 inline constexpr int FFS_ENAMETOOLONG = 91;
 
-// The process-wide error number of the file system.
-int ffs_errno();
-void ffs_set_errno(int error);
+// The error number of a file system.
+int ffs_errno(FileSystem& fs);
+void ffs_set_errno(FileSystem& fs, int error);
 
 // --- Open flags ---
 inline constexpr int FFS_O_RDONLY = 0;
@@ -131,6 +135,10 @@ inline constexpr std::uint32_t FFS_VF_COMMIT_ON_CLOSE = 0x80;
 inline constexpr std::uint32_t FFS_VF_CHANGED = 0x100;
 inline constexpr std::uint32_t FFS_VF_COMMIT_PENDING = 0x200;
 inline constexpr std::uint32_t FFS_VF_UNMOUNTING = 0x400;
+// Committed: nothing changed since the last checkpoint. Every change the
+// next checkpoint records clears it; only a commit whose start bit is
+// written sets it again, so sync, unmount and sync-all commit exactly when
+// it is clear.
 inline constexpr std::uint32_t FFS_VF_COMMITTED = 0x1000;
 inline constexpr std::uint32_t FFS_VF_HOLD_ALLOWED = 0x2000;
 inline constexpr std::uint32_t FFS_VF_OPTION_400 = 0x8000;
@@ -194,39 +202,40 @@ struct FfsVolumeStats {
 // --- Module table and start-up ---
 // The module table: handlers in calling order, ended by a null entry.
 inline constexpr int FFS_MODULE_TABLE_MAX = 40;
-extern FsModuleHandler FsModuleTable[FFS_MODULE_TABLE_MAX];
+// The default file system's module table.
+extern FsModuleHandler (&FsModuleTable)[FFS_MODULE_TABLE_MAX];
 
 // Runs every module with command 0, then with command 2; clears the current
 // directory and sets the owner and group stamped on new files to 0.
-int ffs_start();
+int ffs_start(FileSystem& fs);
 
 // Owner and group identifiers of the caller, stamped on new inode records.
-std::uint16_t ffs_owner_uid();
-std::uint16_t ffs_owner_gid();
-void ffs_set_owner(std::uint16_t uid, std::uint16_t gid);
+std::uint16_t ffs_owner_uid(FileSystem& fs);
+std::uint16_t ffs_owner_gid(FileSystem& fs);
+void ffs_set_owner(FileSystem& fs, std::uint16_t uid, std::uint16_t gid);
 
 // Clock source of new time stamps.
 std::uint32_t ffs_clock();
 
 // --- Volumes ---
-int ffs_add_volume(const VolumeDescriptor* descriptor);
-int ffs_format(const char* name);
-int ffs_mount(const char* name);
-int ffs_remove_volume(const char* name);
+int ffs_add_volume(FileSystem& fs, const VolumeDescriptor* descriptor);
+int ffs_format(FileSystem& fs, const char* name);
+int ffs_mount(FileSystem& fs, const char* name);
+int ffs_remove_volume(FileSystem& fs, const char* name);
 
 // Head of the mounted list (null when nothing is mounted).
-VolumeRecord* ffs_mounted_head();
+VolumeRecord* ffs_mounted_head(FileSystem& fs);
 
 // --- Files and directories ---
-int ffs_open(const char* path, int flags, int mode);
-int ffs_close(int fd);
-int ffs_read(int fd, void* buffer, std::uint32_t count);
-int ffs_write(int fd, const void* buffer, std::uint32_t count);
-int ffs_mkdir(const char* path, int mode);
-FileControlBlock* ffs_opendir(const char* path);
-FfsDirent* ffs_readdir(FileControlBlock* dir);
-int ffs_closedir(FileControlBlock* dir);
-int ffs_stat(const char* path, FfsStat* out);
+int ffs_open(FileSystem& fs, const char* path, int flags, int mode);
+int ffs_close(FileSystem& fs, int fd);
+int ffs_read(FileSystem& fs, int fd, void* buffer, std::uint32_t count);
+int ffs_write(FileSystem& fs, int fd, const void* buffer, std::uint32_t count);
+int ffs_mkdir(FileSystem& fs, const char* path, int mode);
+FileControlBlock* ffs_opendir(FileSystem& fs, const char* path);
+FfsDirent* ffs_readdir(FileSystem& fs, FileControlBlock* dir);
+int ffs_closedir(FileSystem& fs, FileControlBlock* dir);
+int ffs_stat(FileSystem& fs, const char* path, FfsStat* out);
 
 // Mode and the two time stamps set by requests 23 and 56.
 struct FfsModeTimes {
@@ -242,30 +251,82 @@ struct FfsPathBuffer {
 };
 
 // --- Further calls (each one request of the dispatcher) ---
-int ffs_unlink(const char* path);
-int ffs_rmdir(const char* path);
-int ffs_rename(const char* from, const char* to);
-int ffs_link(const char* existing, const char* name);
-int ffs_truncate(const char* path, std::uint32_t length);
-int ffs_chmod(const char* path, int mode);
-int ffs_chown(const char* path, int uid, int gid);
-int ffs_access(const char* path, int bits);  // 4 read, 2 write, 1 search
-int ffs_chdir(const char* path);
-char* ffs_getcwd(char* buffer, std::uint32_t size);
-int ffs_empty_tree(const char* path);
-int ffs_set_times(const char* path, const std::uint32_t* times);  // null: now
-int ffs_file_id(const char* path);
-int ffs_lseek(int fd, std::int32_t offset, int whence);  // the new position
-int ffs_tell(int fd);
-int ffs_ftruncate(int fd, std::uint32_t length);
-int ffs_fstat(int fd, FfsStat* out);
-int ffs_eof(int fd);
-int ffs_get_flags(int fd);
-int ffs_set_flags(int fd, int flags);
-int ffs_dup(int fd);
+int ffs_unlink(FileSystem& fs, const char* path);
+int ffs_rmdir(FileSystem& fs, const char* path);
+int ffs_rename(FileSystem& fs, const char* from, const char* to);
+int ffs_link(FileSystem& fs, const char* existing, const char* name);
+int ffs_truncate(FileSystem& fs, const char* path, std::uint32_t length);
+int ffs_chmod(FileSystem& fs, const char* path, int mode);
+int ffs_chown(FileSystem& fs, const char* path, int uid, int gid);
+int ffs_access(FileSystem& fs, const char* path, int bits);  // 4 read, 2 write, 1 search
+int ffs_chdir(FileSystem& fs, const char* path);
+char* ffs_getcwd(FileSystem& fs, char* buffer, std::uint32_t size);
+int ffs_empty_tree(FileSystem& fs, const char* path);
+int ffs_set_times(FileSystem& fs, const char* path, const std::uint32_t* times);  // null: now
+int ffs_file_id(FileSystem& fs, const char* path);
+int ffs_lseek(FileSystem& fs, int fd, std::int32_t offset, int whence);  // the new position
+int ffs_tell(FileSystem& fs, int fd);
+int ffs_ftruncate(FileSystem& fs, int fd, std::uint32_t length);
+int ffs_fstat(FileSystem& fs, int fd, FfsStat* out);
+int ffs_eof(FileSystem& fs, int fd);
+int ffs_get_flags(FileSystem& fs, int fd);
+int ffs_set_flags(FileSystem& fs, int fd, int flags);
+int ffs_dup(FileSystem& fs, int fd);
 // Volume requests by volume name.
-int ffs_sync(const char* volume);
-int ffs_volume_stats(const char* volume, FfsVolumeStats* out);
-int ffs_hold_commits(const char* volume);
-int ffs_release_commits(const char* volume);
-int ffs_compact_names(const char* volume);
+int ffs_sync(FileSystem& fs, const char* volume);
+int ffs_volume_stats(FileSystem& fs, const char* volume, FfsVolumeStats* out);
+int ffs_hold_commits(FileSystem& fs, const char* volume);
+int ffs_release_commits(FileSystem& fs, const char* volume);
+int ffs_compact_names(FileSystem& fs, const char* volume);
+
+// --- The same calls on the default file system ---
+// (Not declared inside the file system's own libraries, whose code always
+// names the file system it works on.)
+#ifndef FFS_EXPLICIT_FILE_SYSTEM
+inline int ffs_errno() { return ffs_errno(ffs_default()); }
+inline void ffs_set_errno(int error) { ffs_set_errno(ffs_default(), error); }
+inline int ffs_start() { return ffs_start(ffs_default()); }
+inline std::uint16_t ffs_owner_uid() { return ffs_owner_uid(ffs_default()); }
+inline std::uint16_t ffs_owner_gid() { return ffs_owner_gid(ffs_default()); }
+inline void ffs_set_owner(std::uint16_t uid, std::uint16_t gid) { ffs_set_owner(ffs_default(), uid, gid); }
+inline int ffs_add_volume(const VolumeDescriptor* descriptor) { return ffs_add_volume(ffs_default(), descriptor); }
+inline int ffs_format(const char* name) { return ffs_format(ffs_default(), name); }
+inline int ffs_mount(const char* name) { return ffs_mount(ffs_default(), name); }
+inline int ffs_remove_volume(const char* name) { return ffs_remove_volume(ffs_default(), name); }
+inline VolumeRecord* ffs_mounted_head() { return ffs_mounted_head(ffs_default()); }
+inline int ffs_open(const char* path, int flags, int mode) { return ffs_open(ffs_default(), path, flags, mode); }
+inline int ffs_close(int fd) { return ffs_close(ffs_default(), fd); }
+inline int ffs_read(int fd, void* buffer, std::uint32_t count) { return ffs_read(ffs_default(), fd, buffer, count); }
+inline int ffs_write(int fd, const void* buffer, std::uint32_t count) { return ffs_write(ffs_default(), fd, buffer, count); }
+inline int ffs_mkdir(const char* path, int mode) { return ffs_mkdir(ffs_default(), path, mode); }
+inline FileControlBlock* ffs_opendir(const char* path) { return ffs_opendir(ffs_default(), path); }
+inline FfsDirent* ffs_readdir(FileControlBlock* dir) { return ffs_readdir(ffs_default(), dir); }
+inline int ffs_closedir(FileControlBlock* dir) { return ffs_closedir(ffs_default(), dir); }
+inline int ffs_stat(const char* path, FfsStat* out) { return ffs_stat(ffs_default(), path, out); }
+inline int ffs_unlink(const char* path) { return ffs_unlink(ffs_default(), path); }
+inline int ffs_rmdir(const char* path) { return ffs_rmdir(ffs_default(), path); }
+inline int ffs_rename(const char* from, const char* to) { return ffs_rename(ffs_default(), from, to); }
+inline int ffs_link(const char* existing, const char* name) { return ffs_link(ffs_default(), existing, name); }
+inline int ffs_truncate(const char* path, std::uint32_t length) { return ffs_truncate(ffs_default(), path, length); }
+inline int ffs_chmod(const char* path, int mode) { return ffs_chmod(ffs_default(), path, mode); }
+inline int ffs_chown(const char* path, int uid, int gid) { return ffs_chown(ffs_default(), path, uid, gid); }
+inline int ffs_access(const char* path, int bits) { return ffs_access(ffs_default(), path, bits); }
+inline int ffs_chdir(const char* path) { return ffs_chdir(ffs_default(), path); }
+inline char* ffs_getcwd(char* buffer, std::uint32_t size) { return ffs_getcwd(ffs_default(), buffer, size); }
+inline int ffs_empty_tree(const char* path) { return ffs_empty_tree(ffs_default(), path); }
+inline int ffs_set_times(const char* path, const std::uint32_t* times) { return ffs_set_times(ffs_default(), path, times); }
+inline int ffs_file_id(const char* path) { return ffs_file_id(ffs_default(), path); }
+inline int ffs_lseek(int fd, std::int32_t offset, int whence) { return ffs_lseek(ffs_default(), fd, offset, whence); }
+inline int ffs_tell(int fd) { return ffs_tell(ffs_default(), fd); }
+inline int ffs_ftruncate(int fd, std::uint32_t length) { return ffs_ftruncate(ffs_default(), fd, length); }
+inline int ffs_fstat(int fd, FfsStat* out) { return ffs_fstat(ffs_default(), fd, out); }
+inline int ffs_eof(int fd) { return ffs_eof(ffs_default(), fd); }
+inline int ffs_get_flags(int fd) { return ffs_get_flags(ffs_default(), fd); }
+inline int ffs_set_flags(int fd, int flags) { return ffs_set_flags(ffs_default(), fd, flags); }
+inline int ffs_dup(int fd) { return ffs_dup(ffs_default(), fd); }
+inline int ffs_sync(const char* volume) { return ffs_sync(ffs_default(), volume); }
+inline int ffs_volume_stats(const char* volume, FfsVolumeStats* out) { return ffs_volume_stats(ffs_default(), volume, out); }
+inline int ffs_hold_commits(const char* volume) { return ffs_hold_commits(ffs_default(), volume); }
+inline int ffs_release_commits(const char* volume) { return ffs_release_commits(ffs_default(), volume); }
+inline int ffs_compact_names(const char* volume) { return ffs_compact_names(ffs_default(), volume); }
+#endif  // FFS_EXPLICIT_FILE_SYSTEM

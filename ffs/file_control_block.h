@@ -22,6 +22,7 @@ using FcbReadOp = int (*)(FileControlBlock* block, void* buffer, std::uint32_t c
 using FcbWriteOp = int (*)(FileControlBlock* block, const void* buffer, std::uint32_t count);
 
 struct FileControlBlock {
+  FileSystem* fs;  // the file system of a table or root block; kept by resets
   FfsSem sem;  // "fcb%05d" for the blocks of the table
   FcbLockOp lock;
   FcbLockOp unlock;
@@ -47,10 +48,10 @@ struct FileControlBlock {
 inline constexpr int FFS_FCB_COUNT = 10;
 
 // The table block of a descriptor; null when the descriptor lies outside it.
-FileControlBlock* ffs_fcb(int fd);
+FileControlBlock* ffs_fcb(FileSystem& fs, int fd);
 // Index of a table block, or -1 for any other address (root or temporary).
-int ffs_fcb_index(const FileControlBlock* block);
-FileControlBlock* ffs_root_block();
+int ffs_fcb_index(FileSystem& fs, const FileControlBlock* block);
+FileControlBlock* ffs_root_block(FileSystem& fs);
 
 // Resets a block to a kind (FFS_KIND_FILE or FFS_KIND_DIRECTORY).
 void ffs_fcb_reset(FileControlBlock* block, std::uint32_t kind);
@@ -60,8 +61,18 @@ void ffs_fcb_no_lock(FileControlBlock* block, int mode);
 
 // Sets up the table and the root block (core handler, command 0): every free
 // block is reset to a file block and receives its semaphore. -1 on failure.
-int ffs_fcb_table_start(RequestHandler rootHandler);
+int ffs_fcb_table_start(FileSystem& fs, RequestHandler rootHandler);
 
 // The highest descriptor in use plus one (only grows).
-int ffs_fcb_high_mark();
-void ffs_fcb_raise_high_mark(int fd);
+int ffs_fcb_high_mark(FileSystem& fs);
+void ffs_fcb_raise_high_mark(FileSystem& fs, int fd);
+
+// --- The same calls on the default file system ---
+// (Not declared inside the file system's own libraries, whose code always
+// names the file system it works on.)
+#ifndef FFS_EXPLICIT_FILE_SYSTEM
+inline FileControlBlock* ffs_fcb(int fd) { return ffs_fcb(ffs_default(), fd); }
+inline int ffs_fcb_index(const FileControlBlock* block) { return ffs_fcb_index(ffs_default(), block); }
+inline FileControlBlock* ffs_root_block() { return ffs_root_block(ffs_default()); }
+inline int ffs_fcb_high_mark() { return ffs_fcb_high_mark(ffs_default()); }
+#endif  // FFS_EXPLICIT_FILE_SYSTEM

@@ -24,9 +24,9 @@ std::uint32_t Above(std::uint32_t a, std::uint32_t b) { return a > b ? a - b : 0
 // The cache entry of the position cluster: the held one, or a new one taken.
 void* TakePositionEntry(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, bool skipRead) {
   const std::uint32_t c = b->position.cluster;
-  if (b->held != nullptr && Sm().entry_cluster(b->held) == c) return b->held;
+  if (b->held != nullptr && Sm(v).entry_cluster(b->held) == c) return b->held;
   ReleaseHeld(v, b);
-  return Sm().get_cluster(v, c, skipRead, inode);
+  return Sm(v).get_cluster(v, c, skipRead, inode);
 }
 
 void MoveToNext(VolumeRecord* v, FileControlBlock* b) {
@@ -56,13 +56,13 @@ class DirectRun {
     std::uint32_t missing = 0;
     for (std::uint32_t i = 0; i < length_; ++i) {
       if (missing == 0) {
-        void* e = Sm().cached(v_, first_ + i);
+        void* e = Sm(v_).cached(v_, first_ + i);
         if (e != nullptr) {
-          std::memcpy(dst_, Sm().entry_data(e), cs);
+          std::memcpy(dst_, Sm(v_).entry_data(e), cs);
           dst_ += cs;
           continue;
         }
-        if (Sm().read_cluster(v_, first_ + i, dst_) == 0) {
+        if (Sm(v_).read_cluster(v_, first_ + i, dst_) == 0) {
           dst_ += cs;
           continue;
         }
@@ -92,13 +92,13 @@ bool ReadLimitReached(VolumeRecord* v, std::uint32_t c) {
 // Read-limit recycling needs the write semaphore: the read locks are given
 // up and all three taken again in the lock order.
 int RunReadLimitRecycling(VolumeRecord* v) {
-  FfsSem layer = ffs_volume_layer().sem;
+  FfsSem layer = ffs_of(v).volumes.sem;
   ffs_sem_release(v->read_sem);
   ffs_sem_release(layer);
   ffs_sem_wait(v->write_sem);
   ffs_sem_wait(v->read_sem);
   ffs_sem_wait(layer);
-  const int r = v->nor != nullptr ? Sm().read_limit_recycle(v) : 0;
+  const int r = v->nor != nullptr ? Sm(v).read_limit_recycle(v) : 0;
   ffs_sem_release(v->write_sem);
   return r;
 }
@@ -113,10 +113,10 @@ int ReadAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::u
 int FileRead(FileControlBlock* b, void* buffer, std::uint32_t n) {
   VolumeRecord* v = b->volume;
   NodeSlot* entry = EntryOf(b);
-  if (v == nullptr || entry == nullptr || v->nor == nullptr) return static_cast<int>(Fail(FFS_EBADF));
+  if (v == nullptr || entry == nullptr || v->nor == nullptr) return static_cast<int>(Fail(v, FFS_EBADF));
   NodeSlot* inode = entry->inode;
-  if (v->flags & FFS_VF_IO_ERROR) return static_cast<int>(Fail(FFS_EIO));
-  if (!(b->access & FFS_ACC_READ)) return static_cast<int>(Fail(FFS_EACCES));
+  if (v->flags & FFS_VF_IO_ERROR) return static_cast<int>(Fail(v, FFS_EIO));
+  if (!(b->access & FFS_ACC_READ)) return static_cast<int>(Fail(v, FFS_EACCES));
   if (n == 0) return 0;
   Revalidate(v, b, inode);
   const std::uint32_t start = Tell(v, b, inode);
@@ -153,13 +153,13 @@ int ReadAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::u
     if (n <= room) {
       std::uint32_t take = n;
       if (pos.cluster == inode->tail_cluster && pos.offset + n > t) take = Above(t, pos.offset), end = true;
-      std::memcpy(out, Sm().entry_data(e) + pos.offset, take);
+      std::memcpy(out, Sm(v).entry_data(e) + pos.offset, take);
       pos.offset += take;
       copied = take;
       n = 0;
     } else {
       if (atLast() && HasTail(inode)) room = Above(t, pos.offset);
-      std::memcpy(out, Sm().entry_data(e) + pos.offset, room);
+      std::memcpy(out, Sm(v).entry_data(e) + pos.offset, room);
       copied = room;
       n -= room;
       pos.offset = 0;
@@ -185,7 +185,7 @@ int ReadAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::u
         void* e = TakePositionEntry(v, b, inode, false);
         if (e == nullptr) break;
         b->held = e;
-        std::memcpy(run.Destination(), Sm().entry_data(e), take);
+        std::memcpy(run.Destination(), Sm(v).entry_data(e), take);
         run.Skip(take);
         pos.offset = take;
       } else {
@@ -238,10 +238,10 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
       e = TakePositionEntry(v, b, inode, n >= cs && pos.offset == 0);
       if (e == nullptr) return 0;
       b->held = e;
-      wasClean = Sm().entry_state(e) == FFS_ENTRY_CLEAN;
-      if (wasClean) Sm().mark_entry(v, e, FFS_ENTRY_MODIFIED);
+      wasClean = Sm(v).entry_state(e) == FFS_ENTRY_CLEAN;
+      if (wasClean) Sm(v).mark_entry(v, e, FFS_ENTRY_MODIFIED);
       b->written = true;
-      std::memcpy(Sm().entry_data(e) + pos.offset, src, take);
+      std::memcpy(Sm(v).entry_data(e) + pos.offset, src, take);
     }
     done = take;
     if (n > room) {
@@ -263,7 +263,7 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
     }
     if (e != nullptr && (wasClean || n > room)) {
       ReleaseHeld(v, b);
-      if (Sm().recycle_if_needed(v) != 0) return done;
+      if (Sm(v).recycle_if_needed(v) != 0) return done;
     }
   }
 
@@ -273,13 +273,13 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
     void* e;
     if (fresh) {
       ReleaseHeld(v, b);
-      if (Sm().prepare_allocation(v, inode) != 0) break;
+      if (Sm(v).prepare_allocation(v, inode) != 0) break;
       b->written = true;
-      if (Sm().write_back_head(v) != 0) break;
+      if (Sm(v).write_back_head(v) != 0) break;
       const bool emptyChain = inode->first_cluster == nor::kNoCluster;
-      e = Sm().allocate_cluster(v, inode);
+      e = Sm(v).allocate_cluster(v, inode);
       if (e == nullptr) break;
-      const std::uint32_t c = Sm().entry_cluster(e);
+      const std::uint32_t c = Sm(v).entry_cluster(e);
       if (!emptyChain) ++pos.index;
       inode->last_cluster = static_cast<std::uint16_t>(c);
       inode->tail_cluster = static_cast<std::uint16_t>(c);
@@ -290,14 +290,14 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
       b->written = true;
       e = TakePositionEntry(v, b, inode, left >= cs);
       if (e == nullptr) break;
-      if (Sm().entry_state(e) == FFS_ENTRY_CLEAN) Sm().mark_entry(v, e, FFS_ENTRY_MODIFIED);
+      if (Sm(v).entry_state(e) == FFS_ENTRY_CLEAN) Sm(v).mark_entry(v, e, FFS_ENTRY_MODIFIED);
     } else {
       break;
     }
     b->held = e;
     const std::uint32_t t = TailFill(inode, cs);
     const std::uint32_t take = std::min(left, cs);
-    std::memcpy(Sm().entry_data(e), src + done, take);
+    std::memcpy(Sm(v).entry_data(e), src + done, take);
     done += take;
     if (take == cs) {
       if (pos.cluster == inode->last_cluster) {
@@ -317,7 +317,7 @@ std::uint32_t WriteAtPosition(VolumeRecord* v, FileControlBlock* b, NodeSlot* in
         inode->tail_fill = pos.offset;
       }
     }
-    if (!fresh && Sm().recycle_if_needed(v) != 0) break;
+    if (!fresh && Sm(v).recycle_if_needed(v) != 0) break;
   }
   return done;
 }
@@ -340,10 +340,10 @@ bool FillUpTo(VolumeRecord* v, FileControlBlock* b, NodeSlot* inode, std::uint32
 int FileWrite(FileControlBlock* b, const void* buffer, std::uint32_t n) {
   VolumeRecord* v = b->volume;
   NodeSlot* entry = EntryOf(b);
-  if (v == nullptr || entry == nullptr || v->nor == nullptr) return static_cast<int>(Fail(FFS_EBADF));
+  if (v == nullptr || entry == nullptr || v->nor == nullptr) return static_cast<int>(Fail(v, FFS_EBADF));
   NodeSlot* inode = entry->inode;
-  if (ReadOnly(v)) return static_cast<int>(Fail(FFS_EROFS));
-  if (!(b->access & (FFS_ACC_WRITE | FFS_ACC_APPEND))) return static_cast<int>(Fail(FFS_EACCES));
+  if (ReadOnly(v)) return static_cast<int>(Fail(v, FFS_EROFS));
+  if (!(b->access & (FFS_ACC_WRITE | FFS_ACC_APPEND))) return static_cast<int>(Fail(v, FFS_EACCES));
   if (b->access & FFS_ACC_APPEND) {
     ReleaseHeld(v, b);
     PositionAtEnd(v, b, inode);

@@ -73,7 +73,7 @@ void Revalidate(VolumeRecord* v, FileControlBlock* b, const NodeSlot* inode) {
 
 void ReleaseHeld(VolumeRecord* v, FileControlBlock* b) {
   if (b->held != nullptr) {
-    Sm().release_cluster(v, b->held);
+    Sm(v).release_cluster(v, b->held);
     b->held = nullptr;
   }
 }

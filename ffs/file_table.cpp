@@ -1,21 +1,18 @@
-// The table of file control blocks and the root block. Descriptors are table
-// indices; any address outside the table is never treated as a table block.
+// The table of file control blocks and the root block of a file system.
+// Descriptors are table indices; any address outside the table is never
+// treated as a table block.
 #include <cstdio>
 
-#include "ffs/file_control_block.h"
+#include "ffs/file_system.h"
 #include "ffs/semaphore.h"
 
 namespace {
-
-FileControlBlock g_table[FFS_FCB_COUNT];
-FileControlBlock g_root;
-int g_highMark = 0;
 
 constexpr char kFcbSemFormat[] = "fcb%05d";
 
 int RejectDirectoryData(FileControlBlock* block) {
   block->last_error = FFS_EISDIR;
-  ffs_set_errno(FFS_EISDIR);
+  Fail(block, FFS_EISDIR);
   return -1;
 }
 int DirectoryRead(FileControlBlock* block, void*, std::uint32_t) { return RejectDirectoryData(block); }
@@ -27,17 +24,17 @@ int DirectoryWrite(FileControlBlock* block, const void*, std::uint32_t) {
 
 void ffs_fcb_no_lock(FileControlBlock*, int) {}
 
-FileControlBlock* ffs_fcb(int fd) {
-  return (fd >= 0 && fd < FFS_FCB_COUNT) ? &g_table[fd] : nullptr;
+FileControlBlock* ffs_fcb(FileSystem& fs, int fd) {
+  return (fd >= 0 && fd < FFS_FCB_COUNT) ? &fs.blocks[fd] : nullptr;
 }
 
-int ffs_fcb_index(const FileControlBlock* block) {
+int ffs_fcb_index(FileSystem& fs, const FileControlBlock* block) {
   for (int i = 0; i < FFS_FCB_COUNT; ++i)
-    if (block == &g_table[i]) return i;
+    if (block == &fs.blocks[i]) return i;
   return -1;
 }
 
-FileControlBlock* ffs_root_block() { return &g_root; }
+FileControlBlock* ffs_root_block(FileSystem& fs) { return &fs.root; }
 
 void ffs_fcb_reset(FileControlBlock* block, std::uint32_t kind) {
   block->access = kind;
@@ -68,11 +65,11 @@ bool ffs_fcb_is_free(const FileControlBlock* block) {
   return noOps || nullOps;
 }
 
-int ffs_fcb_table_start(RequestHandler rootHandler) {
-  ffs_fcb_reset(&g_root, FFS_KIND_DIRECTORY);
-  g_root.handler = rootHandler;
+int ffs_fcb_table_start(FileSystem& fs, RequestHandler rootHandler) {
+  ffs_fcb_reset(&fs.root, FFS_KIND_DIRECTORY);
+  fs.root.handler = rootHandler;
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* block = &g_table[i];
+    FileControlBlock* block = &fs.blocks[i];
     if (ffs_fcb_is_free(block)) ffs_fcb_reset(block, FFS_KIND_FILE);
     if (block->sem == nullptr) {
       char name[16];
@@ -84,7 +81,7 @@ int ffs_fcb_table_start(RequestHandler rootHandler) {
   return 0;
 }
 
-int ffs_fcb_high_mark() { return g_highMark; }
-void ffs_fcb_raise_high_mark(int fd) {
-  if (fd + 1 > g_highMark) g_highMark = fd + 1;
+int ffs_fcb_high_mark(FileSystem& fs) { return fs.high_mark; }
+void ffs_fcb_raise_high_mark(FileSystem& fs, int fd) {
+  if (fd + 1 > fs.high_mark) fs.high_mark = fd + 1;
 }

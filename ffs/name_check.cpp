@@ -3,6 +3,7 @@
 // sequence cut off by the end).
 #include <cstring>
 
+#include "ffs/file_system.h"
 #include "ffs/volume_table.h"
 
 namespace {
@@ -40,21 +41,15 @@ std::size_t SequenceLength(const unsigned char* s, std::size_t n) {
 
 }  // namespace
 
-int ffs_check_name(const char* name, bool allowTrailingSlashes) {
-  if (name == nullptr) {
-    ffs_set_errno(FFS_EINVAL);
-    return -1;
-  }
+int ffs_check_name(FileSystem& fs, const char* name, bool allowTrailingSlashes) {
+  if (name == nullptr) return static_cast<int>(Fail(fs, FFS_EINVAL));
   std::size_t n = std::strlen(name);
   if (allowTrailingSlashes)
     while (n > 0 && name[n - 1] == '/') --n;
   const auto* s = reinterpret_cast<const unsigned char*>(name);
   for (std::size_t i = 0; i < n;) {
     const std::size_t len = (s[i] == '*' || s[i] == '/') ? 0 : SequenceLength(s + i, n - i);
-    if (len == 0) {
-      ffs_set_errno(FFS_EINVAL);
-      return -1;
-    }
+    if (len == 0) return static_cast<int>(Fail(fs, FFS_EINVAL));
     i += len;
   }
   return 0;

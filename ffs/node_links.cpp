@@ -40,14 +40,14 @@ std::uint32_t NewSerial(VolumeRecord* v) {
 NodeSlot* CreateEntry(VolumeRecord* v, NodeSlot* parent, const char* name, std::uint32_t length,
                       bool directory, int mode) {
   const std::uint32_t space = length + InodeBytes(v) + EntryBytes(directory);
-  if (Sm().check_space(v, space + NewPageBytes(v, 2)) != 0) return nullptr;
-  NodeSlot* inode = Sm().take_slot(v);
+  if (Sm(v).check_space(v, space + NewPageBytes(v, 2)) != 0) return nullptr;
+  NodeSlot* inode = Sm(v).take_slot(v);
   if (inode == nullptr) return nullptr;
-  NodeSlot* entry = Sm().take_slot(v);
+  NodeSlot* entry = Sm(v).take_slot(v);
   if (entry == nullptr || v->nor->names.StoreString(&entry->name, name, length) == nullptr) {
-    if (entry) Sm().free_slot(v, entry);
-    Sm().free_slot(v, inode);
-    Fail(FFS_ENOSPC);
+    if (entry) Sm(v).free_slot(v, entry);
+    Sm(v).free_slot(v, inode);
+    Fail(v, FFS_ENOSPC);
     return nullptr;
   }
   inode->kind = SlotKind::Inode;
@@ -59,8 +59,8 @@ NodeSlot* CreateEntry(VolumeRecord* v, NodeSlot* parent, const char* name, std::
   inode->size = 0;
   inode->time1 = inode->time2 = ffs_clock();
   inode->serial = NewSerial(v);
-  inode->uid = ffs_owner_uid();
-  inode->gid = ffs_owner_gid();
+  inode->uid = ffs_owner_uid(ffs_of(v));
+  inode->gid = ffs_owner_gid(ffs_of(v));
   inode->mode = static_cast<std::uint16_t>(mode & ~FFS_S_IFDIR);
   inode->attributes = 0;
   entry->kind = directory ? SlotKind::Directory : SlotKind::File;
@@ -106,7 +106,7 @@ void MarkChanged(VolumeRecord* v) {
 std::intptr_t EndChange(VolumeRecord* v) {
   MarkChanged(v);
   v->flags &= ~FFS_VF_COMMIT_PENDING;
-  return Sm().sync(v, (v->flags & FFS_VF_COMMIT_ON_CLOSE) ? 1 : 0);
+  return Sm(v).sync(v, (v->flags & FFS_VF_COMMIT_ON_CLOSE) ? 1 : 0);
 }
 
 void AttachToVolume(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry) {
@@ -122,7 +122,7 @@ void LockVolume(FileControlBlock* b, int mode) {
   if (v == nullptr) return;
   if (mode & FFS_LOCK_WRITE) ffs_sem_wait(v->write_sem);
   ffs_sem_wait(v->read_sem);
-  ffs_sem_wait(ffs_volume_layer().sem);
+  ffs_sem_wait(ffs_of(v).volumes.sem);
 }
 
 void UnlockVolume(FileControlBlock* b, int mode) {
@@ -130,7 +130,7 @@ void UnlockVolume(FileControlBlock* b, int mode) {
   if (v == nullptr) return;
   ffs_sem_release(v->read_sem);
   if (mode & FFS_LOCK_WRITE) ffs_sem_release(v->write_sem);
-  ffs_sem_release(ffs_volume_layer().sem);
+  ffs_sem_release(ffs_of(v).volumes.sem);
   if (mode & FFS_LOCK_CLOSE) {
     b->handler = nullptr;
     b->volume = nullptr;

@@ -2,7 +2,7 @@
 // the cluster cache and allocation of a mounted volume, bound to the sector
 // manager's own operations. Node pages are compacted only when no directory
 // listing and no current directory could still name a slot that moves.
-#include "ffs/file_control_block.h"
+#include "ffs/file_system.h"
 #include "ffs/module_table.h"
 #include "ffs/nor/allocate.h"
 #include "ffs/nor/commit.h"
@@ -19,24 +19,22 @@ using nor::NodeSlot;
 nor::Volume* N(VolumeRecord* v) { return v ? v->nor : nullptr; }
 CacheEntry* E(void* e) { return static_cast<CacheEntry*>(e); }
 
-int NotMounted() {
-  ffs_set_errno(FFS_EIO);
-  return -1;
-}
+int NotMounted(VolumeRecord* v) { return static_cast<int>(Fail(v, FFS_EIO)); }
 
 // Slots may move when no listing is open and no current directory is kept
 // on the volume: every other reference is redirected by the compaction.
 bool SlotsMayMove(VolumeRecord* v) {
-  if (ffs_current_directory_volume() == v) return false;
+  FileSystem& fs = ffs_of(v);
+  if (ffs_current_directory_volume(fs) == v) return false;
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    const FileControlBlock* b = ffs_fcb(i);
+    const FileControlBlock* b = ffs_fcb(fs, i);
     if (b->handler != nullptr && b->volume == v && (b->access & FFS_KIND_DIRECTORY)) return false;
   }
   return true;
 }
 
 NodeSlot* TakeSlot(VolumeRecord* v) {
-  if (N(v) == nullptr) return NotMounted(), nullptr;
+  if (N(v) == nullptr) return NotMounted(v), nullptr;
   return nor::TakeSlot(*N(v));
 }
 
@@ -46,7 +44,7 @@ void FreeSlot(VolumeRecord* v, NodeSlot* slot) {
 }
 
 int CheckSpace(VolumeRecord* v, std::uint32_t extra) {
-  if (N(v) == nullptr) return NotMounted();
+  if (N(v) == nullptr) return NotMounted(v);
   return nor::FreeClustersForData(*N(v), extra) == 0 ? -1 : 0;
 }
 
@@ -55,18 +53,18 @@ std::uint32_t FreeClusters(VolumeRecord* v) {
 }
 
 int Sync(VolumeRecord* v, int mode) {
-  if (N(v) == nullptr) return NotMounted();
+  if (N(v) == nullptr) return NotMounted(v);
   if (SlotsMayMove(v)) nor::CompactNodePages(*N(v));
   return nor::Sync(*N(v), mode);
 }
 
 int FlushFile(VolumeRecord* v, NodeSlot*) {
-  if (N(v) == nullptr) return NotMounted();
+  if (N(v) == nullptr) return NotMounted(v);
   return N(v)->cache->Flush() < 0 ? -1 : 0;
 }
 
 void* GetCluster(VolumeRecord* v, std::uint32_t c, bool skipRead, NodeSlot* owner) {
-  if (N(v) == nullptr) return NotMounted(), nullptr;
+  if (N(v) == nullptr) return NotMounted(v), nullptr;
   return N(v)->cache->Get(c, skipRead, owner);
 }
 
@@ -96,17 +94,17 @@ int ReadCluster(VolumeRecord* v, std::uint32_t c, std::uint8_t* dst) {
 }
 
 int Prepare(VolumeRecord* v, NodeSlot* owner) {
-  if (N(v) == nullptr) return NotMounted();
+  if (N(v) == nullptr) return NotMounted(v);
   return nor::PrepareAllocation(*N(v), 0, owner);
 }
 
 int WriteBackHead(VolumeRecord* v) {
-  if (N(v) == nullptr) return NotMounted();
+  if (N(v) == nullptr) return NotMounted(v);
   return N(v)->cache->WriteBackOldest() ? 0 : -1;
 }
 
 void* Allocate(VolumeRecord* v, NodeSlot* owner) {
-  if (N(v) == nullptr) return NotMounted(), nullptr;
+  if (N(v) == nullptr) return NotMounted(v), nullptr;
   return nor::AllocateCluster(*N(v), owner);
 }
 
@@ -134,14 +132,15 @@ const FfsSectorServices kNorServices = {
     ReadLimitRecycle,
 };
 
-const FfsSectorServices* g_services = &kNorServices;
-
 }  // namespace
 
-const FfsSectorServices& ffs_sector_services() { return *g_services; }
+const FfsSectorServices& ffs_nor_sector_services() { return kNorServices; }
 
-const FfsSectorServices* ffs_set_sector_services(const FfsSectorServices* services) {
-  const FfsSectorServices* old = g_services;
-  g_services = services ? services : &kNorServices;
+const FfsSectorServices& ffs_sector_services(FileSystem& fs) { return *fs.services; }
+
+const FfsSectorServices* ffs_set_sector_services(FileSystem& fs,
+                                                 const FfsSectorServices* services) {
+  const FfsSectorServices* old = fs.services;
+  fs.services = services ? services : &kNorServices;
   return old;
 }

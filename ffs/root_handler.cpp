@@ -5,21 +5,16 @@
 
 #include <cstring>
 
-#include "ffs/file_control_block.h"
+#include "ffs/file_system.h"
 
 namespace {
 
 constexpr std::uint16_t kRootMode = 0x41C0;
 
-std::intptr_t Fail(int error) {
-  ffs_set_errno(error);
-  return -1;
-}
-
 std::intptr_t ListNext(FileControlBlock* block) {
   auto* last = static_cast<VolumeRecord*>(block->cursor);
   // The cursor may name a volume unmounted since; then the listing ends.
-  VolumeRecord* next = ffs_mounted_head();
+  VolumeRecord* next = ffs_mounted_head(ffs_of(block));
   if (last != nullptr) {
     VolumeRecord* v = next;
     while (v != nullptr && v != last) v = v->mount_next;
@@ -33,8 +28,8 @@ std::intptr_t ListNext(FileControlBlock* block) {
   return reinterpret_cast<std::intptr_t>(&block->dirent);
 }
 
-std::intptr_t Status(FfsStat* out) {
-  if (out == nullptr) return Fail(FFS_EINVAL);
+std::intptr_t Status(FileControlBlock* block, FfsStat* out) {
+  if (out == nullptr) return Fail(block, FFS_EINVAL);
   std::memset(out, 0, sizeof *out);
   out->mode = kRootMode;
   return 0;
@@ -44,7 +39,7 @@ std::intptr_t Status(FfsStat* out) {
 
 std::intptr_t ffs_root_handler(FileControlBlock* block, int command, std::intptr_t a1,
                                std::intptr_t a2, std::intptr_t, std::intptr_t, std::intptr_t) {
-  if (block == nullptr) return Fail(FFS_EINVAL);
+  if (block == nullptr) return Fail(block, FFS_EINVAL);
   switch (command) {
     case FFS_REQ_OPENDIR:
       block->cursor = nullptr;
@@ -55,11 +50,11 @@ std::intptr_t ffs_root_handler(FileControlBlock* block, int command, std::intptr
       return 0;
     case FFS_REQ_FSTAT:
     case FFS_REQ_FSTAT_SIZE:
-      return Status(reinterpret_cast<FfsStat*>(a1));
+      return Status(block, reinterpret_cast<FfsStat*>(a1));
     case FFS_REQ_STAT:
     case FFS_REQ_STAT_SIZE:
-      return Status(reinterpret_cast<FfsStat*>(a2));
+      return Status(block, reinterpret_cast<FfsStat*>(a2));
     default:
-      return Fail(FFS_EINVAL);
+      return Fail(block, FFS_EINVAL);
   }
 }

@@ -1,7 +1,7 @@
 // What the file layer asks of the sector manager beyond reading and linking
 // the RAM node table: node slots, space checks, commits, and cluster data
-// through the cluster cache. One table serves every volume; a host (or a
-// test) may install another.
+// through the cluster cache. One table serves every volume of a file system;
+// a host (or a test) may install another.
 #pragma once
 
 #include <cstdint>
@@ -60,9 +60,21 @@ struct FfsSectorServices {
   int (*read_limit_recycle)(VolumeRecord* v);
 };
 
-const FfsSectorServices& ffs_sector_services();
+// The sector manager's own table.
+const FfsSectorServices& ffs_nor_sector_services();
+const FfsSectorServices& ffs_sector_services(FileSystem& fs);
 // Installs another table (null restores the sector manager's); returns the old.
-const FfsSectorServices* ffs_set_sector_services(const FfsSectorServices* services);
+const FfsSectorServices* ffs_set_sector_services(FileSystem& fs, const FfsSectorServices* services);
 
 // The RAM state of a mounted volume (null when it is not mounted).
 inline nor::Volume* ffs_nor(VolumeRecord* v) { return v ? v->nor : nullptr; }
+
+// --- The same calls on the default file system ---
+// (Not declared inside the file system's own libraries, whose code always
+// names the file system it works on.)
+#ifndef FFS_EXPLICIT_FILE_SYSTEM
+inline const FfsSectorServices& ffs_sector_services() { return ffs_sector_services(ffs_default()); }
+inline const FfsSectorServices* ffs_set_sector_services(const FfsSectorServices* services) {
+  return ffs_set_sector_services(ffs_default(), services);
+}
+#endif  // FFS_EXPLICIT_FILE_SYSTEM

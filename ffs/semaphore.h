@@ -21,5 +21,5 @@ int ffs_sem_wait(FfsSem sem);
 void ffs_sem_release(FfsSem sem);
 void ffs_sem_delete(FfsSem sem);
 
-// The file system's semaphore "fsys sem" (module calls, mounted list, blocks).
-FfsSem ffs_fsys_sem();
+// A file system's semaphore "fsys sem" (module calls, mounted list, blocks).
+FfsSem ffs_fsys_sem(FileSystem& fs);

@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 struct FileControlBlock;
 struct VolumeRecord;
+struct VolumeLayer;
+class FileSystem;
 namespace nor {
 class FlashDevice;  // ffs/nor/flash_device.h
 class Volume;
@@ -39,8 +42,9 @@ using RequestHandler = std::intptr_t (*)(FileControlBlock* block, int command, s
 // A module handler of the file system's module table. It answers 0 when the
 // command is not for it, 1 for success, -1 for failure (error number set) and,
 // for mount, the mount entry (the volume record).
-using FsModuleHandler = std::intptr_t (*)(int command, const char* name, void* result, int mode,
-                                          int lock);
+// The file system whose table holds the handler is its first argument.
+using FsModuleHandler = std::intptr_t (*)(FileSystem& fs, int command, const char* name,
+                                          void* result, int mode, int lock);
 
 // Longest volume name kept in a record (63 characters and the NUL).
 inline constexpr std::uint32_t kVolumeNameCapacity = 64;
@@ -56,6 +60,9 @@ struct VolumeRecord {
   RequestHandler handler;
   VolumeRecord* self;
   char name[kVolumeNameCapacity];
+  // The volume layer (and so the file system) the volume is registered with;
+  // failures on the volume leave their error number there.
+  VolumeLayer* layer;
 
   // Geometry computed at registration.
   std::uint32_t cluster_size;
@@ -88,16 +95,31 @@ struct VolumeRecord {
   nor::Volume* nor;  // the mounted volume's RAM state; null while not mounted
 };
 
-// The volume layer: the all-volumes list and its semaphore "FFS_SEM", set up
-// by the sector manager's volume control (module command 0).
+// The volume layer of one file system: the all-volumes list and its semaphore
+// "FFS_SEM", set up by the sector manager's volume control (module command 0),
+// and the file system's error number, which every layer below the file API
+// sets through the volume it works on.
 struct VolumeLayer {
   FfsSem sem;          // "FFS_SEM"; null until the layer is started
   VolumeRecord head;   // sentinel of the circular all-volumes list
   std::uint32_t volume_count;
   std::uint32_t semaphore_counter;  // numbers the per-volume semaphores, 0..999
+  int error;           // the file system's error number (ffs_errno)
+  FileSystem* owner;   // the file system holding this layer
+
+  bool Started() const { return head.all_next != nullptr; }
+  // A registered volume of exactly this name; null when there is none.
+  VolumeRecord* Find(const char* name);
 };
 
-VolumeLayer& ffs_volume_layer();
+// Where failures on a volume leave their error number: the layer it is
+// registered with. (A record registered nowhere reports to the default file
+// system, the one the plain ffs_* calls use.)
+int& ffs_error_of(const VolumeRecord* volume);
 
-// Finds a registered volume by exact name; null when there is none.
-VolumeRecord* ffs_find_volume(const char* name);
+inline VolumeRecord* VolumeLayer::Find(const char* name) {
+  if (name == nullptr || !Started()) return nullptr;
+  for (VolumeRecord* v = head.all_next; v != &head; v = v->all_next)
+    if (std::strcmp(v->name, name) == 0) return v;
+  return nullptr;
+}

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "ffs/dispatcher.h"
+#include "ffs/file_system.h"
 #include "ffs/module_table.h"
 #include "ffs/nor/nor.h"
 #include "ffs/semaphore.h"
@@ -25,27 +26,17 @@ constexpr std::uint32_t kInodeSize = 36;
 constexpr std::uint32_t kLargeClusterSize = 65536;
 constexpr std::uint32_t kVersionLowLimitBit = 0x2;
 
-VolumeLayer g_layer{};
-VolumeRecord* g_mountedHead = nullptr;
-VolumeRecord* g_mountedTail = nullptr;
-
-int Fail(int error) {
-  ffs_set_errno(error);
-  return -1;
-}
-
-bool ListStarted() { return g_layer.head.all_next != nullptr; }
-
-// Skips one leading '/' or '\'; ENAMETOOLONG beyond 64 characters.
-const char* PrepareName(const char* name) {
-  if (name == nullptr) return Fail(FFS_EINVAL), nullptr;
+// Skips one leading '/' or '\\'; ENAMETOOLONG beyond 64 characters.
+const char* PrepareName(FileSystem& fs, const char* name) {
+  if (name == nullptr) return Fail(fs, FFS_EINVAL), nullptr;
   if (*name == '/' || *name == '\\') ++name;
-  if (std::strlen(name) > FFS_NAME_MAX) return Fail(FFS_ENAMETOOLONG), nullptr;
+  if (std::strlen(name) > FFS_NAME_MAX) return Fail(fs, FFS_ENAMETOOLONG), nullptr;
   return name;
 }
 
-void LinkAll(VolumeRecord* v) {
-  VolumeRecord* head = &g_layer.head;
+void LinkAll(VolumeLayer& layer, VolumeRecord* v) {
+  VolumeRecord* head = &layer.head;
+  v->layer = &layer;
   v->all_next = head->all_next;
   v->all_prev = head;
   head->all_next->all_prev = v;
@@ -66,13 +57,13 @@ void FreeRecord(VolumeRecord* v) {
 
 int CreateVolumeSemaphores(VolumeRecord* v) {
   char name[16];
-  std::snprintf(name, sizeof name, kWriteSemFormat, static_cast<int>(g_layer.semaphore_counter));
+  std::snprintf(name, sizeof name, kWriteSemFormat, static_cast<int>(v->layer->semaphore_counter));
   v->write_sem = ffs_sem_create(name);
   if (v->write_sem == nullptr) return -1;
   name[kSemKindIndex] = 'R';
   v->read_sem = ffs_sem_create(name);
   if (v->read_sem == nullptr) return -1;
-  g_layer.semaphore_counter = (g_layer.semaphore_counter + 1) % kSemCounterWrap;
+  v->layer->semaphore_counter = (v->layer->semaphore_counter + 1) % kSemCounterWrap;
   return 0;
 }
 
@@ -92,7 +83,7 @@ int ComputeGeometry(VolumeRecord* v) {
   const std::uint64_t perSector = v->sector_size / clusterSize;
   if (perSector == 0) {
     v->cluster_count = 0;
-    return Fail(FFS_EINVAL);
+    return Fail(v, FFS_EINVAL);
   }
   v->cluster_size = static_cast<std::uint32_t>(clusterSize);
   v->cluster_count = static_cast<std::uint32_t>(clusters);
@@ -122,11 +113,11 @@ int FillRecord(VolumeRecord* v, const VolumeDescriptor* d) {
   v->device = d->device;
   v->handler = ffs_dispatch;
   v->self = v;
-  if (std::strlen(d->name) >= kVolumeNameCapacity) return Fail(FFS_ENAMETOOLONG);
+  if (std::strlen(d->name) >= kVolumeNameCapacity) return Fail(v, FFS_ENAMETOOLONG);
   std::strcpy(v->name, d->name);
   if (ComputeGeometry(v) != 0) return -1;
   v->version = static_cast<std::uint8_t>(versionByte);
-  v->volume_index = g_layer.volume_count;
+  v->volume_index = v->layer->volume_count;
   v->flags = FlagsFromOptions(d->options, versionByte);
   if (d->options & FFS_OPT_ERASE_HOOK) v->erase_hook_arg = d->erase_hook_arg;
   v->cache_size = kMaxCacheSize;
@@ -136,49 +127,42 @@ int FillRecord(VolumeRecord* v, const VolumeDescriptor* d) {
     if (v->cache_size == 0) v->cache_size = 1;
   }
   v->ref_count = 1;
-  if (d->version != FFS_DESCRIPTOR_VERSION) return Fail(FFS_EINVAL);
+  if (d->version != FFS_DESCRIPTOR_VERSION) return Fail(v, FFS_EINVAL);
   nor_complete_volume(v, d);
   return 0;
 }
 
-bool DescriptorValid(const VolumeDescriptor* d) {
-  return d != nullptr && ffs_check_name(d->name, false) == 0 && d->sector_count >= 4 &&
+bool DescriptorValid(FileSystem& fs, const VolumeDescriptor* d) {
+  return d != nullptr && ffs_check_name(fs, d->name, false) == 0 && d->sector_count >= 4 &&
          d->block_size != 0 && d->sector_size % d->block_size == 0 &&
-         (d->options & ~FFS_OPT_ALL) == 0 && g_layer.sem != nullptr && ListStarted();
+         (d->options & ~FFS_OPT_ALL) == 0 && fs.volumes.sem != nullptr && fs.volumes.Started();
 }
 
 }  // namespace
 
-VolumeLayer& ffs_volume_layer() { return g_layer; }
+VolumeRecord* ffs_find_volume(FileSystem& fs, const char* name) { return fs.volumes.Find(name); }
 
-VolumeRecord* ffs_find_volume(const char* name) {
-  if (name == nullptr || !ListStarted()) return nullptr;
-  for (VolumeRecord* v = g_layer.head.all_next; v != &g_layer.head; v = v->all_next)
+VolumeRecord* ffs_mounted_head(FileSystem& fs) { return fs.mounted_head; }
+
+VolumeRecord* ffs_find_mounted(FileSystem& fs, const char* name) {
+  for (VolumeRecord* v = fs.mounted_head; v != nullptr; v = v->mount_next)
     if (std::strcmp(v->name, name) == 0) return v;
   return nullptr;
 }
 
-VolumeRecord* ffs_mounted_head() { return g_mountedHead; }
-
-VolumeRecord* ffs_find_mounted(const char* name) {
-  for (VolumeRecord* v = g_mountedHead; v != nullptr; v = v->mount_next)
-    if (std::strcmp(v->name, name) == 0) return v;
-  return nullptr;
-}
-
-void ffs_link_mounted(VolumeRecord* v) {
+void ffs_link_mounted(FileSystem& fs, VolumeRecord* v) {
   v->mount_next = nullptr;
-  v->mount_prev = g_mountedTail;
-  if (g_mountedTail) g_mountedTail->mount_next = v;
-  else g_mountedHead = v;
-  g_mountedTail = v;
+  v->mount_prev = fs.mounted_tail;
+  if (fs.mounted_tail) fs.mounted_tail->mount_next = v;
+  else fs.mounted_head = v;
+  fs.mounted_tail = v;
 }
 
-void ffs_unlink_mounted(VolumeRecord* v) {
+void ffs_unlink_mounted(FileSystem& fs, VolumeRecord* v) {
   if (v->mount_prev) v->mount_prev->mount_next = v->mount_next;
-  else g_mountedHead = v->mount_next;
+  else fs.mounted_head = v->mount_next;
   if (v->mount_next) v->mount_next->mount_prev = v->mount_prev;
-  else g_mountedTail = v->mount_prev;
+  else fs.mounted_tail = v->mount_prev;
   v->mount_next = v->mount_prev = nullptr;
 }
 
@@ -187,24 +171,25 @@ void ffs_release_volume(VolumeRecord* v) {
   if (v->ref_count == 0) FreeRecord(v);
 }
 
-int ffs_add_volume(const VolumeDescriptor* d) {
-  if (!DescriptorValid(d)) return Fail(FFS_EINVAL);
-  FfsSem fsys = ffs_fsys_sem();
+int ffs_add_volume(FileSystem& fs, const VolumeDescriptor* d) {
+  if (!DescriptorValid(fs, d)) return Fail(fs, FFS_EINVAL);
+  VolumeLayer& layer = fs.volumes;
+  FfsSem fsys = ffs_fsys_sem(fs);
   ffs_sem_wait(fsys);
-  ffs_sem_wait(g_layer.sem);
+  ffs_sem_wait(layer.sem);
   int result = 0;
   VolumeRecord* v = nullptr;
-  if (ffs_ask_modules(FFS_MOD_NAME_CHECK, d->name, nullptr, 0, 0) != 0) {
-    result = Fail(FFS_EEXIST);
-  } else if (g_layer.volume_count >= FFS_MAX_VOLUMES) {
-    result = Fail(FFS_ENOMEM);
+  if (ffs_ask_modules(fs, FFS_MOD_NAME_CHECK, d->name, nullptr, 0, 0) != 0) {
+    result = Fail(fs, FFS_EEXIST);
+  } else if (layer.volume_count >= FFS_MAX_VOLUMES) {
+    result = Fail(fs, FFS_ENOMEM);
   } else if ((v = new (std::nothrow) VolumeRecord()) == nullptr) {
-    result = Fail(FFS_ENOSPC);
+    result = Fail(fs, FFS_ENOSPC);
   } else {
-    LinkAll(v);
+    LinkAll(layer, v);
     result = FillRecord(v, d);
   }
-  ffs_sem_release(g_layer.sem);
+  ffs_sem_release(layer.sem);
   ffs_sem_release(fsys);
   if (v != nullptr && result != 0) {
     UnlinkAll(v);
@@ -212,52 +197,52 @@ int ffs_add_volume(const VolumeDescriptor* d) {
     return -1;
   }
   if (result != 0) return -1;
-  ++g_layer.volume_count;
-  if (d->options & FFS_OPT_MOUNT) return ffs_mount(d->name);
+  ++layer.volume_count;
+  if (d->options & FFS_OPT_MOUNT) return ffs_mount(fs, d->name);
   return 0;
 }
 
-int ffs_format(const char* name) {
-  name = PrepareName(name);
+int ffs_format(FileSystem& fs, const char* name) {
+  name = PrepareName(fs, name);
   if (name == nullptr) return -1;
-  FfsSem fsys = ffs_fsys_sem();
+  FfsSem fsys = ffs_fsys_sem(fs);
   ffs_sem_wait(fsys);
-  const std::intptr_t answer = ffs_ask_modules(FFS_MOD_FORMAT, name, nullptr, 0, 0);
+  const std::intptr_t answer = ffs_ask_modules(fs, FFS_MOD_FORMAT, name, nullptr, 0, 0);
   ffs_sem_release(fsys);
-  if (answer == 0) return Fail(FFS_ENOENT);
+  if (answer == 0) return Fail(fs, FFS_ENOENT);
   return answer == 1 ? 0 : static_cast<int>(answer);
 }
 
-int ffs_mount(const char* name) {
-  name = PrepareName(name);
+int ffs_mount(FileSystem& fs, const char* name) {
+  name = PrepareName(fs, name);
   if (name == nullptr) return -1;
-  FfsSem fsys = ffs_fsys_sem();
+  FfsSem fsys = ffs_fsys_sem(fs);
   ffs_sem_wait(fsys);
   int result = 0;
-  if (ffs_find_mounted(name) != nullptr) {
-    result = Fail(FFS_EEXIST);
+  if (ffs_find_mounted(fs, name) != nullptr) {
+    result = Fail(fs, FFS_EEXIST);
   } else {
     void* out = nullptr;
-    const std::intptr_t answer = ffs_ask_modules(FFS_MOD_MOUNT, name, &out, 0, 1);
-    if (answer == 0) result = Fail(FFS_ENOENT);
+    const std::intptr_t answer = ffs_ask_modules(fs, FFS_MOD_MOUNT, name, &out, 0, 1);
+    if (answer == 0) result = Fail(fs, FFS_ENOENT);
     else if (answer == -1) result = -1;
-    else ffs_link_mounted(reinterpret_cast<VolumeRecord*>(answer));
+    else ffs_link_mounted(fs, reinterpret_cast<VolumeRecord*>(answer));
   }
   ffs_sem_release(fsys);
   return result;
 }
 
-int ffs_unmount(const char* name) {
-  name = PrepareName(name);
+int ffs_unmount(FileSystem& fs, const char* name) {
+  name = PrepareName(fs, name);
   if (name == nullptr) return -1;
-  FfsSem fsys = ffs_fsys_sem();
+  FfsSem fsys = ffs_fsys_sem(fs);
   ffs_sem_wait(fsys);
-  VolumeRecord* v = ffs_find_mounted(name);
+  VolumeRecord* v = ffs_find_mounted(fs, name);
   int result = 0;
   if (v == nullptr) {
-    result = Fail(FFS_ENXIO);
+    result = Fail(fs, FFS_ENXIO);
   } else {
-    ffs_unlink_mounted(v);
+    ffs_unlink_mounted(fs, v);
     if (v->handler(nullptr, FFS_REQ_UNMOUNT, reinterpret_cast<std::intptr_t>(v), 1, 0, 0, 0) != 0)
       result = -1;
   }
@@ -265,29 +250,29 @@ int ffs_unmount(const char* name) {
   return result;
 }
 
-int ffs_remove_volume(const char* name) {
-  FfsSem fsys = ffs_fsys_sem();
+int ffs_remove_volume(FileSystem& fs, const char* name) {
+  FfsSem fsys = ffs_fsys_sem(fs);
   ffs_sem_wait(fsys);
-  VolumeRecord* v = ffs_find_volume(name);
+  VolumeRecord* v = ffs_find_volume(fs, name);
   if (v == nullptr) {
     ffs_sem_release(fsys);
-    return Fail(FFS_ENOENT);
+    return Fail(fs, FFS_ENOENT);
   }
-  ffs_sem_wait(g_layer.sem);
+  ffs_sem_wait(fs.volumes.sem);
   int result = 0;
   bool mounted = false;
-  for (VolumeRecord* m = g_mountedHead; m != nullptr; m = m->mount_next) mounted |= (m == v);
+  for (VolumeRecord* m = fs.mounted_head; m != nullptr; m = m->mount_next) mounted |= (m == v);
   if (mounted) {
-    ffs_unlink_mounted(v);
+    ffs_unlink_mounted(fs, v);
     if (v->handler(nullptr, FFS_REQ_UNMOUNT, reinterpret_cast<std::intptr_t>(v), 1, 0, 0, 0) != 0)
       result = -1;
   }
   // The unmount freed the RAM tables even when its commit failed: the volume
   // goes either way, and the failure (its error number kept) is the result.
   UnlinkAll(v);
-  --g_layer.volume_count;
+  --fs.volumes.volume_count;
   ffs_release_volume(v);
-  ffs_sem_release(g_layer.sem);
+  ffs_sem_release(fs.volumes.sem);
   ffs_sem_release(fsys);
   return result;
 }

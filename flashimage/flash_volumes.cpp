@@ -6,6 +6,7 @@
 
 #include "flashimage/messages.h"
 #include "ffs/ffs.h"
+#include "ffs/file_system.h"
 #include "ffs/module_table.h"
 #include "ffs/volume_table.h"
 
@@ -13,14 +14,13 @@ namespace flashimage {
 
 namespace {
 
-RamNorDevice* g_currentDevice = nullptr;
-
 constexpr std::uint32_t kDescriptorOptions = FFS_OPT_HOLD_ALLOWED;
 
-void RegisterCurrentDevice() {
-  if (g_currentDevice == nullptr) return;
+void RegisterCurrentDevice(FileSystem& fs) {
+  RamNorDevice* device = CurrentDevice(fs);
+  if (device == nullptr) return;
   DeviceInfo info{};
-  g_currentDevice->init(&info);
+  device->init(&info);
   VolumeDescriptor d{};
   d.name = info.name;
   d.version = FFS_DESCRIPTOR_VERSION;
@@ -28,20 +28,20 @@ void RegisterCurrentDevice() {
   d.block_size = info.blockSize;
   d.sector_count = info.sectorCount;
   d.start_offset = info.startOffset;
-  d.device = g_currentDevice;
+  d.device = device;
   d.options = kDescriptorOptions;
-  ffs_add_volume(&d);  // a refused volume shows when it is mounted
+  ffs_add_volume(fs, &d);  // a refused volume shows when it is mounted
 }
 
 }  // namespace
 
-std::intptr_t DeviceRegistrationModule(int command, const char*, void*, int, int) {
-  if (command == FFS_MOD_INIT) RegisterCurrentDevice();
+std::intptr_t DeviceRegistrationModule(FileSystem& fs, int command, const char*, void*, int, int) {
+  if (command == FFS_MOD_INIT) RegisterCurrentDevice(fs);
   return 0;
 }
 
-void SetCurrentDevice(RamNorDevice* device) { g_currentDevice = device; }
-RamNorDevice* CurrentDevice() { return g_currentDevice; }
+void SetCurrentDevice(FileSystem& fs, RamNorDevice* device) { fs.host_data = device; }
+RamNorDevice* CurrentDevice(FileSystem& fs) { return static_cast<RamNorDevice*>(fs.host_data); }
 
 FlashVolumes::~FlashVolumes() { Close(); }
 
@@ -49,19 +49,19 @@ int FlashVolumes::Close() {
   if (closed_ || volumeName_.empty() || !device_) return 0;
   closed_ = true;
   mounted_ = false;
-  ffs_set_errno(0);
+  ffs_set_errno(fs_, 0);
   if (private_) {
     // Nothing written to a private mapping outlives the process: a final
     // commit would be work thrown away, and its failure would not be one of
     // the run. The volume leaves as a read-only one, which commits nothing.
-    if (VolumeRecord* record = ffs_find_volume(volumeName_.c_str()))
+    if (VolumeRecord* record = ffs_find_volume(fs_, volumeName_.c_str()))
       record->flags |= FFS_VF_READ_ONLY;
   }
   int error = 0;
-  if (ffs_remove_volume(volumeName_.c_str()) != 0 && ffs_errno() != FFS_ENOENT)
-    error = ffs_errno() != 0 ? ffs_errno() : FFS_EIO;
-  if (g_currentDevice == device_.get()) g_currentDevice = nullptr;
-  if (ffs_find_volume(volumeName_.c_str()) != nullptr) {
+  if (ffs_remove_volume(fs_, volumeName_.c_str()) != 0 && ffs_errno(fs_) != FFS_ENOENT)
+    error = ffs_errno(fs_) != 0 ? ffs_errno(fs_) : FFS_EIO;
+  if (CurrentDevice(fs_) == device_.get()) SetCurrentDevice(fs_, nullptr);
+  if (ffs_find_volume(fs_, volumeName_.c_str()) != nullptr) {
     // A volume still refers to the device: it must live until the process ends.
     device_.release();
     image_.release();
@@ -89,16 +89,16 @@ bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
   if (erasedBytes != 0 && image_->Created() && image_->View() &&
       deviceSize / sectorSize * sectorSize <= erasedBytes)
     device_->TakeAsErased();
-  SetCurrentDevice(device_.get());
-  ffs_add_module(DeviceRegistrationModule);
-  ffs_start();
+  SetCurrentDevice(fs_, device_.get());
+  ffs_add_module(fs_, DeviceRegistrationModule);
+  ffs_start(fs_);
   const char* name = volumeName_.c_str();
-  if (ffs_mount(name) != 0) {
+  if (ffs_mount(fs_, name) != 0) {
     if (!formatIfNeeded) return false;
     std::printf(msg::kFormatVolume, name);
-    if (ffs_format(name) != 0) return false;
+    if (ffs_format(fs_, name) != 0) return false;
     std::printf(msg::kMountVolume, name);
-    if (ffs_mount(name) != 0) return false;
+    if (ffs_mount(fs_, name) != 0) return false;
   }
   mounted_ = true;
   return true;

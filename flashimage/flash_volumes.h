@@ -9,23 +9,29 @@
 #include "flashimage/flash_types.h"
 #include "flashimage/mapped_image_file.h"
 #include "flashimage/ram_nor_device.h"
+#include "ffs/ffs.h"
 
 namespace flashimage {
 
 inline constexpr char kVolumeName[] = "TmpDisc";
 
-// The device registration module of the file system's module table: on
-// command 0 it registers the current device as a volume.
-std::intptr_t DeviceRegistrationModule(int command, const char* name, void* result, int mode,
-                                       int lock);
+// The device registration module of a file system's module table: on
+// command 0 it registers that file system's current device as a volume.
+std::intptr_t DeviceRegistrationModule(FileSystem& fs, int command, const char* name,
+                                       void* result, int mode, int lock);
 
-// The device the registration module registers (process-wide; may be null).
-void SetCurrentDevice(RamNorDevice* device);
-RamNorDevice* CurrentDevice();
+// The device the registration module registers in a file system (may be
+// null); without a file system, the default one's.
+void SetCurrentDevice(FileSystem& fs, RamNorDevice* device);
+RamNorDevice* CurrentDevice(FileSystem& fs);
+inline void SetCurrentDevice(RamNorDevice* device) { SetCurrentDevice(ffs_default(), device); }
+inline RamNorDevice* CurrentDevice() { return CurrentDevice(ffs_default()); }
 
 class FlashVolumes {
  public:
-  FlashVolumes() = default;
+  // The volumes live in the given file system (the default one of the plain
+  // ffs_* calls unless another is named).
+  explicit FlashVolumes(FileSystem& fs = ffs_default()) : fs_(fs) {}
   // Closes the volumes when Close was not called; its result is lost there.
   ~FlashVolumes();
   FlashVolumes(const FlashVolumes&) = delete;
@@ -58,8 +64,10 @@ class FlashVolumes {
   bool Mounted() const { return mounted_; }
   RamNorDevice* Device() const { return device_.get(); }
   MappedImageFile* Image() const { return image_.get(); }
+  FileSystem& Files() const { return fs_; }
 
  private:
+  FileSystem& fs_;
   std::string volumeName_ = kVolumeName;
   std::string imageFileName_;
   std::uint32_t flashType_ = static_cast<std::uint32_t>(FlashTypeCode::None);

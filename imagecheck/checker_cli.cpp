@@ -92,10 +92,6 @@ int SessionError(const ImageSession& s, std::uint32_t sectorSize) {
       std::printf("%s%s", hostcli::msg::kErrorPrefix,
                   Format(msg::kTooSmall, path, s.SectorCount(), sectorSize).c_str());
       return kExitNoMount;
-    case SessionStatus::VolumeInUse:
-      std::printf("%s%s", hostcli::msg::kErrorPrefix,
-                  Format(msg::kVolumeInUse, s.VolumeName()).c_str());
-      return kExitNoMount;
     case SessionStatus::NoMount:
     case SessionStatus::Mounted:
       break;

@@ -21,7 +21,6 @@ inline constexpr char kUnknownCommand[] = "unknown command %s (list, check, sect
 inline constexpr char kTooManyArguments[] = "more than one image and one command given\n";
 inline constexpr char kCannotOpen[] = "cannot read image file %s\n";
 inline constexpr char kTooSmall[] = "image %s holds %u sectors of %u bytes; a volume needs at least 4\n";
-inline constexpr char kVolumeInUse[] = "a volume named %s is already registered in this process\n";
 inline constexpr char kNoMount[] = "the image does not mount: %s\n";
 inline constexpr char kCheckPassed[] = "check: every invariant holds\n";
 inline constexpr char kCheckFailed[] = "check: %zu violation(s)\n";

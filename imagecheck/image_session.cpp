@@ -11,6 +11,8 @@
 
 #include "hostcli/host_paths.h"
 #include "ffs/ffs.h"
+#include "ffs/file_system.h"
+#include "ffs/volume_table.h"
 #include "ffs/nor/sector_header.h"
 
 namespace inspect {
@@ -44,17 +46,13 @@ ImageSession::ImageSession(const std::string& path, flashimage::FlashTypeCode ty
     status_ = SessionStatus::CannotOpen;
     return;
   }
-  if (ffs_find_volume(volumes_.VolumeName().c_str()) != nullptr) {
-    status_ = SessionStatus::VolumeInUse;
-    return;
-  }
   volumes_.SetVolumeFileName(path_);
   volumes_.SetFlashType(static_cast<std::uint32_t>(type));
   volumes_.SetVolumeVolatileFlag(false);  // the image is read as it is
   volumes_.SetPrivateMapping(true);
-  ffs_set_errno(0);
+  ffs_set_errno(files_, 0);
   if (!volumes_.CreateFlashVolumes(false)) {
-    mountError_ = ffs_errno();
+    mountError_ = ffs_errno(files_);
     status_ = volumes_.Image() && volumes_.Image()->View() ? SessionStatus::NoMount
                                                           : SessionStatus::CannotOpen;
     return;
@@ -77,7 +75,7 @@ bool ImageSession::ReadStoredSignatures(const nor::Geometry& g) {
 
 nor::Volume* ImageSession::Volume() const {
   if (status_ != SessionStatus::Mounted) return nullptr;
-  VolumeRecord* record = ffs_find_volume(volumes_.VolumeName().c_str());
+  VolumeRecord* record = ffs_find_volume(files_, volumes_.VolumeName().c_str());
   return record ? record->nor : nullptr;
 }
 

@@ -10,6 +10,7 @@
 
 #include "flashimage/flash_types.h"
 #include "flashimage/flash_volumes.h"
+#include "ffs/file_system.h"
 #include "ffs/nor/geometry.h"
 #include "ffs/nor/volume.h"
 
@@ -19,7 +20,6 @@ enum class SessionStatus {
   Mounted,
   CannotOpen,   // the file cannot be read (missing, empty, a directory)
   TooSmall,     // fewer than four whole sectors of the flash type
-  VolumeInUse,  // this process already holds a volume of the converter's name
   NoMount,      // the file system refused to mount it (mountError() tells why)
 };
 
@@ -43,11 +43,15 @@ class ImageSession {
   // A sector's signature as the mounted volume sees it now.
   Signature MountedSignature(std::uint32_t sector) const;
   const char* VolumeName() const { return volumes_.VolumeName().c_str(); }
+  // The session's own file system: the image's volume is the only one in it,
+  // whatever other images the process holds.
+  FileSystem& Files() { return files_; }
 
  private:
   bool ReadStoredSignatures(const nor::Geometry& g);
 
-  flashimage::FlashVolumes volumes_;
+  mutable FileSystem files_;  // looked up by const queries
+  flashimage::FlashVolumes volumes_{files_};
   std::string path_;
   std::uint32_t sectorSize_ = 0;
   std::uint32_t sectorCount_ = 0;

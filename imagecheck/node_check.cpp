@@ -11,6 +11,7 @@
 
 #include "imagecheck/check_internal.h"
 #include "imagecheck/tree_walk.h"
+#include "ffs/file_system.h"
 #include "ffs/volume_table.h"
 
 namespace inspect {
@@ -28,13 +29,13 @@ struct TreeFacts {
   std::map<const NodeSlot*, std::string> inodePath;    // inode -> one entry's path
 };
 
-void CheckEntry(const NodeSlot& e, const std::string& path, TreeFacts& t,
+void CheckEntry(FileSystem& fs, const NodeSlot& e, const std::string& path, TreeFacts& t,
                 std::set<std::pair<const NodeSlot*, std::string>>& names, Findings& f) {
   t.reached.insert(&e);
   const bool isRoot = path == "/";
   if (!isRoot) {
     const std::string name = e.name ? e.name : "";
-    if (name.empty() || ffs_check_name(name.c_str(), false) != 0)
+    if (name.empty() || ffs_check_name(fs, name.c_str(), false) != 0)
       f.Add("entry " + path + " has a name the file API refuses");
     if (!names.insert({e.parent, name}).second)
       f.Add("entry " + path + " repeats a name of its directory");
@@ -153,7 +154,7 @@ void CheckNodes(nor::Volume& v, Findings& f) {
   TreeFacts t;
   std::set<std::pair<const NodeSlot*, std::string>> names;
   WalkTree(
-      v, [&](const NodeSlot& e, const std::string& path) { CheckEntry(e, path, t, names, f); },
+      v, [&](const NodeSlot& e, const std::string& path) { CheckEntry(ffs_of(v.record), e, path, t, names, f); },
       [&](const std::string& text) { f.Add(text); });
   CheckRoot(v, f);
   CheckSlots(v, t, f);

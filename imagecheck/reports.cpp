@@ -108,7 +108,7 @@ void PrintStat(ImageSession& session, const char* flashType) {
   std::printf("clusters         %u used, %u free, %u dirty\n", v.used_clusters, v.free_count, dirty);
   std::printf("erase counts     highest %u\n", v.max_erase);
   FfsVolumeStats st{};
-  if (ffs_volume_stats(session.VolumeName(), &st) == 0) {
+  if (ffs_volume_stats(session.Files(), session.VolumeName(), &st) == 0) {
     std::printf("volume stats     %u free clusters, %u free bytes, %u%% free\n", st.free_clusters,
                 st.free_bytes, st.free_percent);
   } else {

@@ -3,17 +3,18 @@
 #include "imagecheck/volume_check.h"
 
 #include "ffs/ffs.h"
+#include "ffs/file_system.h"
 #include "imagecheck/check_internal.h"
 #include "imagecheck/checker_text.h"
 
 namespace inspect {
 
 std::vector<std::string> CheckVolume(nor::Volume& v) {
-  const int error = ffs_errno();  // the name check and flash reads may set it
+  const int error = v.error;  // the name check and flash reads may set it
   Findings f;
   CheckClusters(v, f);
   CheckNodes(v, f);
-  ffs_set_errno(error);
+  v.error = error;
   return f.violations;
 }
 
@@ -28,7 +29,6 @@ std::string ImageCheck::Describe() const {
       break;
     case SessionStatus::CannotOpen: out = "cannot be read\n"; break;
     case SessionStatus::TooSmall: out = "holds fewer than 4 sectors\n"; break;
-    case SessionStatus::VolumeInUse: out = "volume name in use in this process\n"; break;
   }
   return out;
 }

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ffs/file_control_block.h"
+#include "ffs/file_system.h"
 #include "ffs/nor/commit.h"
 #include "ffs/nor/list_words.h"
 #include "ffs/nor/recycle.h"
@@ -26,7 +26,7 @@ void RecomputeEstimate(Volume& v) {
 
 int PrepareAllocation(Volume& v, uint32_t size_hint, const NodeSlot* owner) {
   if (v.record->flags & FFS_VF_IO_ERROR) {
-    ffs_set_errno(FFS_EIO);
+    v.error = FFS_EIO;
     return -1;
   }
   if (v.TooManyUnusable()) return -1;
@@ -50,7 +50,7 @@ int PrepareAllocation(Volume& v, uint32_t size_hint, const NodeSlot* owner) {
 CacheEntry* AllocateCluster(Volume& v, NodeSlot* inode) {
   const Geometry& g = v.geo;
   if (v.free_head == kNone32 || v.free_head == v.free_tail || v.free_head >= g.cluster_count) {
-    ffs_set_errno(FFS_ENOSPC);
+    v.error = FFS_ENOSPC;
     return nullptr;
   }
   // Off the free list before the cache is asked: an eviction that writes a
@@ -97,7 +97,7 @@ NodeSlot* TakeSlot(Volume& v) {
   }
   if (!page) {
     if (!(page = v.nodes.AppendPage())) {
-      ffs_set_errno(FFS_ENOSPC);
+      v.error = FFS_ENOSPC;
       return nullptr;
     }
     v.nodes.first_free_page = page->number;
@@ -131,7 +131,7 @@ void Redirect(Volume& v, NodeSlot* from, NodeSlot* to) {
   }
   if (v.last_owner == from) v.last_owner = to;
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(i);
+    FileControlBlock* b = ffs_fcb(ffs_of(v.record), i);
     if (!b || b->volume != v.record) continue;
     if (b->entry == from) b->entry = to;
     if (b->cursor == from) b->cursor = to;

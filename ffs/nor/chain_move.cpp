@@ -3,7 +3,7 @@
 // number changed, and the used counts moved with the cluster.
 #include "ffs/nor/chain_move.h"
 
-#include "ffs/file_control_block.h"
+#include "ffs/file_system.h"
 #include "ffs/nor/commit.h"
 #include "ffs/nor/list_words.h"
 
@@ -12,7 +12,7 @@ namespace nor {
 bool TakeFreeHead(Volume& v, uint32_t& cluster) {
   if (v.free_head == kNone32 || v.free_head == v.free_tail ||
       v.free_head >= v.geo.cluster_count) {
-    ffs_set_errno(FFS_ENOSPC);
+    v.error = FFS_ENOSPC;
     return false;
   }
   cluster = v.free_head;
@@ -43,7 +43,7 @@ void ReplaceCluster(Volume& v, uint32_t source, uint32_t target, NodeSlot* owner
     if (owner->tail_cluster == source) owner->tail_cluster = uint16_t(target);
   }
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(i);
+    FileControlBlock* b = ffs_fcb(ffs_of(v.record), i);
     if (!b || !b->handler || b->volume != v.record) continue;
     if (b->position.cluster == source) b->position.cluster = target;
     if (b->saved.cluster == source) b->saved.cluster = target;

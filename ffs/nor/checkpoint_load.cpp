@@ -15,8 +15,8 @@ namespace nor {
 namespace {
 
 // A device failure met on the way stays the reported error.
-bool Malformed() {
-  if (ffs_errno() != FFS_EIO) ffs_set_errno(FFS_EINVAL);
+bool Malformed(Volume& v) {
+  if (v.error != FFS_EIO) v.error = FFS_EINVAL;
   return false;
 }
 
@@ -46,13 +46,13 @@ void ApplyCounters(Volume& v, const CheckpointPrelude& p) {
 
 bool LoadNodes(Volume& v, ByteSource& in, uint32_t slot_count,
                std::vector<StoredLinks>& links) {
-  if (slot_count == 0 || slot_count % kSlotsPerPage != 0) return Malformed();
+  if (slot_count == 0 || slot_count % kSlotsPerPage != 0) return Malformed(v);
   for (uint32_t page = 0; page < slot_count / kSlotsPerPage; ++page) {
     NodePage* p = v.nodes.AppendPage();
-    if (!p) return ffs_set_errno(FFS_ENOSPC), false;
+    if (!p) return v.error = FFS_ENOSPC, false;
     for (NodeSlot& slot : p->slots) {
       SlotRecord r;
-      if (ReadSlot(in, v.geo, v.version, r) != DecodeStatus::Ok) return Malformed();
+      if (ReadSlot(in, v.geo, v.version, r) != DecodeStatus::Ok) return Malformed(v);
       FillFromRecord(slot, r);
       links.push_back(StoredLinks{r.next, r.prev, r.inode, r.parent, r.child});
       if (slot.kind == SlotKind::Free) continue;
@@ -60,7 +60,7 @@ bool LoadNodes(Volume& v, ByteSource& in, uint32_t slot_count,
       --v.nodes.free_slots;
       if (slot.IsEntry() &&
           !v.names.StoreString(&slot.name, r.name.data(), uint32_t(r.name.size()))) {
-        return ffs_set_errno(FFS_ENOSPC), false;
+        return v.error = FFS_ENOSPC, false;
       }
     }
   }
@@ -153,7 +153,7 @@ bool RenameCutNames(Volume& v) {
       }
       v.names.Release(&s.name);
       if (!v.names.StoreString(&s.name, candidate.data(), uint32_t(candidate.size()))) {
-        return ffs_set_errno(FFS_ENOSPC), false;
+        return v.error = FFS_ENOSPC, false;
       }
     }
   }
@@ -178,7 +178,7 @@ void SetFileParents(Volume& v) {
 bool ApplyFreeList(Volume& v, const ClusterList& list) {
   for (size_t i = 0; i < list.size(); ++i) {
     ClusterEntry& e = v.clusters[list[i]];
-    if (e.state != kStateDirty) return Malformed();  // header, unusable or listed twice
+    if (e.state != kStateDirty) return Malformed(v);  // header, unusable or listed twice
     e.state = kStateFree;
     e.link = i + 1 < list.size() ? list[i + 1] : kChainEnd;
   }
@@ -190,7 +190,7 @@ bool ApplyChains(Volume& v, const std::vector<ClusterList>& chains) {
     uint32_t prev = kStateChainStart;
     for (uint16_t c : chain) {
       ClusterEntry& e = v.clusters[c];
-      if (e.state != kStateDirty) return Malformed();  // overlaps another list
+      if (e.state != kStateDirty) return Malformed(v);  // overlaps another list
       e.state = uint16_t(prev);
       e.link = kChainEnd;
       if (prev != kStateChainStart) v.clusters[prev].link = c;
@@ -215,16 +215,16 @@ bool LoadCheckpoint(Volume& v, uint32_t first) {
   CheckpointPrelude prelude;
   switch (ReadPrelude(in, v.geo, prelude)) {
     case DecodeStatus::BadFormatMark:
-      ffs_set_errno(FFS_ENXIO);
+      v.error = FFS_ENXIO;
       return false;
     case DecodeStatus::Malformed:
-      return Malformed();
+      return Malformed(v);
     case DecodeStatus::Ok:
       break;
   }
   ApplyCounters(v, prelude);
   const uint32_t head = prelude.header.free_head;
-  if (head != kNone32 && head >= v.geo.cluster_count) return Malformed();
+  if (head != kNone32 && head >= v.geo.cluster_count) return Malformed(v);
   // A cursor that names no data cluster reserves nothing: the next commit
   // chooses a new area.
   if (v.cursor != kNone32 && (v.cursor >= v.geo.cluster_count || v.geo.IsHeader(v.cursor))) {
@@ -236,23 +236,23 @@ bool LoadCheckpoint(Volume& v, uint32_t first) {
   // load allocate pages in proportion to the image).
   const uint64_t flash_bytes = uint64_t(v.geo.cluster_count) * v.geo.cluster_size;
   if (prelude.header.slot_count > prelude.header.length || prelude.header.length > flash_bytes) {
-    return Malformed();
+    return Malformed(v);
   }
   std::vector<StoredLinks> links;
   if (!LoadNodes(v, in, prelude.header.slot_count, links)) return false;
-  if (v.nodes.Root()->kind != SlotKind::Directory) return Malformed();
+  if (v.nodes.Root()->kind != SlotKind::Directory) return Malformed(v);
   LinkNodes(v, links);
   if (v.version < kVersionExtraWords) SetFileParents(v);
-  if (!TreeIsSound(v)) return Malformed();
+  if (!TreeIsSound(v)) return Malformed(v);
   if (!RenameCutNames(v)) return false;
 
   InitialStates(v);
   auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };
   ClusterList free_list;
-  if (!ReadFreeList(in, v.geo, head, unusable, free_list)) return Malformed();
+  if (!ReadFreeList(in, v.geo, head, unusable, free_list)) return Malformed(v);
   if (!ApplyFreeList(v, free_list)) return false;
   std::vector<ClusterList> chains;
-  if (!ReadChains(in, v.geo, chains)) return Malformed();
+  if (!ReadChains(in, v.geo, chains)) return Malformed(v);
   return ApplyChains(v, chains);
 }
 

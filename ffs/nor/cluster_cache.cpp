@@ -70,7 +70,7 @@ CacheEntry* ClusterCache::Get(uint32_t cluster, bool skip_read, NodeSlot* owner)
     return &e;
   }
   if (release_.empty()) {
-    ffs_set_errno(FFS_EBUSY);
+    v_.error = FFS_EBUSY;
     return nullptr;
   }
   i = release_.front();

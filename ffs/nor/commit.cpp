@@ -53,7 +53,7 @@ bool MakePlan(const Volume& v, const ClusterList& free_list, uint32_t n, Plan& p
       // The first whole free sector; the list must keep at least one cluster.
       while (next_run < runs.size() && runs[next_run].count != g.DataClustersPerSector()) ++next_run;
       if (next_run == runs.size() || left_on_list <= runs[next_run].count) {
-        ffs_set_errno(FFS_ENOSPC);
+        v.error = FFS_ENOSPC;
         return false;
       }
       left_on_list -= runs[next_run].count;
@@ -241,6 +241,24 @@ uint32_t CheckpointEstimate(Volume& v) {
   return EstimateFrom(v, v.list_words);
 }
 
+// The clusters file data may still take so that whatever is accepted fits
+// the next checkpoint, with S sectors of P clusters, H of them header, so
+// per = P - H data clusters a sector and U = S x per usable clusters:
+//   used  clusters in file and directory chains;
+//   V     sectors in the recycling queue (unusable until erased);
+//   L     the upper bound of the next checkpoint's stream, in bytes;
+//   K     clusters of the current checkpoint, live until the next commit;
+//   A     sectors' worth of clusters not in use (free or dirty outside the
+//         queue): at worst one free-list run each;
+//   B     clusters a checkpoint written now could need: L, plus a 2-byte
+//         word per chain cluster and per run, plus the caller's extra bytes;
+//   R     what must stay reserved: room for three such checkpoints in whole
+//         sectors (the next commit and those recycling may need before it
+//         erases), the queued sectors, one whole free sector for a commit
+//         after a power cut, the chains, the current checkpoint but one
+//         cluster, and a margin of 1% of U (this host's descriptors reserve
+//         no bytes of their own).
+// Free = U - R, or 0 (ENOSPC) when nothing is left.
 uint32_t FreeClustersForData(Volume& v, uint32_t extra) {
   const Geometry& g = v.geo;
   const int64_t per = g.DataClustersPerSector();
@@ -257,7 +275,7 @@ uint32_t FreeClustersForData(Volume& v, uint32_t extra) {
   const int64_t margin = std::max<int64_t>((U + 99) / 100, 0);
   const int64_t R = ((3 * B + per - 1) / per + V + 1) * per + used + (K - 1) + margin;
   if (R < U) return uint32_t(U - R);
-  ffs_set_errno(FFS_ENOSPC);
+  v.error = FFS_ENOSPC;
   return 0;
 }
 
@@ -265,9 +283,11 @@ bool Commit(Volume& v, int mode) {
   const Geometry& g = v.geo;
   NodeSlot* root = v.nodes.Root();
   if (root && root->inode) {
-    const int saved = ffs_errno();
-    root->inode->tail_fill = FreeClustersForData(v, 0) == 0 ? 1 : 0;
-    ffs_set_errno(saved);
+    const int saved = v.error;
+    // The root's inode has no data: its tail fill carries the "volume full"
+    // bit, 1 when no cluster was free for file data at this commit.
+    root->inode->tail_fill = FreeClustersForData(v, 0) == 0 ? kRootVolumeFull : 0;
+    v.error = saved;
   }
   if (v.TooManyUnusable()) return false;
   if (v.checkpoint_first != kNone32 && v.clean && !v.SetCleanMark()) return false;
@@ -308,13 +328,13 @@ bool Commit(Volume& v, int mode) {
   std::vector<uint8_t> content =
       BuildContent(v, sequence, v.cursor, v.FreeList(), CollectChains(v), &v.list_words);
   if (StreamClusters(g, v.checkpoint_first, uint32_t(content.size())) > v.checkpoint_clusters) {
-    ffs_set_errno(FFS_ENOSPC);
+    v.error = FFS_ENOSPC;
     return false;
   }
   StreamWriter writer(g, v, v.checkpoint_first,
                       [&v](uint32_t c) { return uint32_t(v.clusters[c].link); });
   if (!writer.Put(content.data(), content.size()) || !writer.Finish()) {
-    if (ffs_errno() != FFS_EIO) ffs_set_errno(FFS_EIO);
+    if (v.error != FFS_EIO) v.error = FFS_EIO;
     return false;
   }
   // The last cluster of the chain carries the clean mark.
@@ -338,7 +358,7 @@ int Sync(Volume& v, int mode) {
   if (!v.recycling && v.Writable() && RecyclingNeeded(v)) {
     // Room for the checkpoint first; a run that fails for lack of space
     // still leaves the commit below to try.
-    if (v.cache->Flush() < 0 || (Recycle(v, false) != 0 && ffs_errno() != FFS_ENOSPC)) return -1;
+    if (v.cache->Flush() < 0 || (Recycle(v, false) != 0 && v.error != FFS_ENOSPC)) return -1;
     if (v.record->flags & FFS_VF_COMMITTED) return 0;
   }
   const bool flushed = v.cache->Flush() >= 0;
@@ -347,7 +367,7 @@ int Sync(Volume& v, int mode) {
   if (!v.recycling && !unmounting && RecyclingNeeded(v)) {
     ChooseVictims(v, kChooseWearAware);
     TrimQueue(v);
-    if (Recycle(v, false) != 0 && ffs_errno() != FFS_ENOSPC) return -1;
+    if (Recycle(v, false) != 0 && v.error != FFS_ENOSPC) return -1;
   }
   return 0;
 }

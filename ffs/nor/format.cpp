@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "ffs/file_control_block.h"
+#include "ffs/file_system.h"
 #include "ffs/nor/commit.h"
 #include "ffs/nor/mount.h"
 #include "ffs/nor/sector_header.h"
@@ -20,30 +20,25 @@ namespace {
 
 constexpr uint16_t kRootMode = 7;
 
-bool Fail(int error) {
-  ffs_set_errno(error);
-  return false;
-}
-
 bool NameRoot(Volume& v) {
   NodeSlot* root = v.nodes.Root();
   v.names.Release(&root->name);
   return v.names.StoreString(&root->name, v.record->name, uint32_t(std::strlen(v.record->name))) ||
-         Fail(FFS_ENOSPC);
+         Failed(v.record, FFS_ENOSPC);
 }
 
 // Node page 0 with the root directory entry and its inode record only.
 bool FreshNodes(Volume& v) {
   v.nodes.Clear(v.names);
   NodePage* page = v.nodes.AppendPage();
-  if (!page) return Fail(FFS_ENOSPC);
+  if (!page) return Failed(v.record, FFS_ENOSPC);
   NodeSlot& root = page->slots[0];
   NodeSlot& inode = page->slots[1];
   root.kind = SlotKind::Directory;
   root.inode = &inode;
   inode.kind = SlotKind::Inode;
-  inode.uid = ffs_owner_uid();
-  inode.gid = ffs_owner_gid();
+  inode.uid = ffs_owner_uid(ffs_of(v.record));
+  inode.gid = ffs_owner_gid(ffs_of(v.record));
   inode.mode = kRootMode;
   inode.links = 1;
   inode.time1 = inode.time2 = ffs_clock();
@@ -101,9 +96,9 @@ bool BringToErased(Volume& v, bool skip_checkpoint, bool counted) {
 
 std::unique_ptr<Volume> FreshVolume(VolumeRecord* record) {
   Geometry g;
-  if (!Volume::GeometryOf(record, g)) return Fail(FFS_EINVAL), nullptr;
+  if (!Volume::GeometryOf(record, g)) return Failed(record, FFS_EINVAL), nullptr;
   std::unique_ptr<Volume> v(new (std::nothrow) Volume(record, g));
-  if (!v) return Fail(FFS_ENOSPC), nullptr;
+  if (!v) return Failed(record, FFS_ENOSPC), nullptr;
   if (!FreshNodes(*v)) return nullptr;
   for (uint32_t c = 0; c < g.cluster_count; ++c) {
     v->clusters[c] = ClusterEntry{kChainEnd, g.IsHeader(c) ? kStateUnusable : kStateFree};
@@ -115,7 +110,7 @@ std::unique_ptr<Volume> FreshVolume(VolumeRecord* record) {
 // Open files of the volume are dropped: their blocks are reset.
 void DropOpenFiles(Volume& v) {
   for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(i);
+    FileControlBlock* b = ffs_fcb(ffs_of(v.record), i);
     if (!b || !b->handler || b->volume != v.record) continue;
     ffs_fcb_reset(b, FFS_KIND_FILE);
     if (v.record->ref_count > 1) --v.record->ref_count;
@@ -188,7 +183,7 @@ void BuildFreeList(Volume& v) {
 }  // namespace
 
 bool FormatVolume(VolumeRecord* record) {
-  if (record->flags & FFS_VF_READ_ONLY) return Fail(FFS_EROFS);
+  if (record->flags & FFS_VF_READ_ONLY) return Failed(record, FFS_EROFS);
   const bool was_mounted = record->nor != nullptr;
   std::unique_ptr<Volume> owned;
   Volume* v = record->nor;

@@ -16,11 +16,6 @@ namespace nor {
 
 namespace {
 
-bool Fail(int error) {
-  ffs_set_errno(error);
-  return false;
-}
-
 bool SignatureOk(Volume& v, uint32_t sector, bool& ok) {
   uint8_t sig[kSignatureSize];
   if (!v.ReadBytes(v.geo.SectorAddress(sector) + SignatureOffset(v.geo), sig, kSignatureSize)) {
@@ -32,10 +27,10 @@ bool SignatureOk(Volume& v, uint32_t sector, bool& ok) {
 
 bool SetRootName(Volume& v) {
   NodeSlot* root = v.nodes.Root();
-  if (!root) return Fail(FFS_EINVAL);
+  if (!root) return Failed(v.record, FFS_EINVAL);
   v.names.Release(&root->name);
   if (!v.names.StoreString(&root->name, v.record->name, uint32_t(std::strlen(v.record->name)))) {
-    return Fail(FFS_ENOMEM);
+    return Failed(v.record, FFS_ENOMEM);
   }
   return true;
 }
@@ -50,7 +45,7 @@ bool ScanSignatures(Volume& v, std::optional<uint32_t>& unsigned_sector) {
     bool ok = false;
     if (!SignatureOk(v, s, ok)) return false;
     if (ok) continue;
-    if (unsigned_sector) return Fail(s == 1 ? FFS_EINVAL : FFS_ENXIO);
+    if (unsigned_sector) return Failed(v.record, s == 1 ? FFS_EINVAL : FFS_ENXIO);
     unsigned_sector = s;
   }
   return true;
@@ -82,11 +77,11 @@ std::optional<uint32_t> FindNewestCheckpoint(Volume& v) {
 
 bool WalkCheckpointChain(Volume& v, uint32_t first) {
   const Geometry& g = v.geo;
-  if (v.clusters[first].state != kStateChainStart) return Fail(FFS_EINVAL);
+  if (v.clusters[first].state != kStateChainStart) return Failed(v.record, FFS_EINVAL);
   uint32_t c = first;
   uint32_t count = 0;
   for (;;) {
-    if (c >= g.cluster_count || ++count > g.cluster_count) return Fail(FFS_EINVAL);
+    if (c >= g.cluster_count || ++count > g.cluster_count) return Failed(v.record, FFS_EINVAL);
     v.sectors[g.SectorOf(c)].flags |= kSectorCheckpoint;
     const uint32_t next = v.clusters[c].link;
     if (next == kChainEnd) break;
@@ -100,17 +95,11 @@ bool WalkCheckpointChain(Volume& v, uint32_t first) {
 
 std::unique_ptr<Volume> Mount(VolumeRecord* record, int mode) {
   Geometry g;
-  if (!Volume::GeometryOf(record, g)) {
-    ffs_set_errno(FFS_EINVAL);
-    return nullptr;
-  }
+  if (!Volume::GeometryOf(record, g)) return Failed(record, FFS_EINVAL), nullptr;
   std::unique_ptr<Volume> v(new (std::nothrow) Volume(record, g));
-  if (!v) {
-    ffs_set_errno(FFS_ENOSPC);
-    return nullptr;
-  }
+  if (!v) return Failed(record, FFS_ENOSPC), nullptr;
   record->flags &= ~(FFS_VF_IO_ERROR | FFS_VF_COMMIT_PENDING | FFS_VF_UNMOUNTING);
-  ffs_set_errno(0);
+  v->error = 0;
 
   std::optional<uint32_t> unsigned_sector;
   if (!ScanSignatures(*v, unsigned_sector)) return nullptr;
@@ -118,7 +107,7 @@ std::unique_ptr<Volume> Mount(VolumeRecord* record, int mode) {
 
   std::optional<uint32_t> first = FindNewestCheckpoint(*v);
   if (!first) {
-    if (ffs_errno() != FFS_EIO) ffs_set_errno(FFS_EINVAL);
+    if (v->error != FFS_EIO) v->error = FFS_EINVAL;
     return nullptr;
   }
   if (!LoadCheckpoint(*v, *first)) return nullptr;
@@ -134,7 +123,7 @@ std::unique_ptr<Volume> Mount(VolumeRecord* record, int mode) {
   if (mode == kMountReclaim && v->Writable()) {
     if (RecyclingNeeded(*v)) {
       if (!RecycleAtMount(*v, recovery)) return nullptr;
-    } else if (recovery.repaired && Sync(*v, 1) != 0 && ffs_errno() != FFS_ENOSPC) {
+    } else if (recovery.repaired && Sync(*v, 1) != 0 && v->error != FFS_ENOSPC) {
       return nullptr;  // what recovery repaired is committed at once; a full
                        // volume stays mountable with the repair in RAM
     }

@@ -10,12 +10,13 @@
 
 #include "ffs/volume_record.h"
 
-// Volume control of the sector manager, one entry of the module table.
-// Commands: 0 init (creates "FFS_SEM" and the empty volume list), 13 format,
+// Volume control of the sector manager over one file system's volume layer
+// (the module table calls it through ffs_nor_module). Commands: 0 init (creates "FFS_SEM" and the empty volume list), 13 format,
 // 14 erase all, 15 mount (result receives the volume record), 16 sync all,
 // 17 name check. Answers 0 when the command is not for it, 1 or the volume
 // record for success, -1 with the error number set for failure.
-std::intptr_t nor_volume_control(int command, const char* name, void* result, int mode, int lock);
+std::intptr_t nor_volume_control(VolumeLayer& layer, int command, const char* name, void* result,
+                                 int mode, int lock);
 
 // Completes a volume record from its descriptor at registration (the sector
 // manager's own fields; the device reference is the volume table's).

@@ -63,4 +63,9 @@ constexpr uint32_t kFileFixedBytes = 16;
 constexpr uint32_t kInodeBytes = 36;
 constexpr uint32_t kInodeBytesBig = 37;
 
+// The root directory's inode record holds no data; its tail fill is the
+// "volume full" bit of the last commit: 1 when no cluster was free for file
+// data, else 0.
+constexpr uint32_t kRootVolumeFull = 1;
+
 }  // namespace nor

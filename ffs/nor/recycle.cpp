@@ -149,7 +149,7 @@ bool Pass(Volume& v, bool check_space) {
   }
   const uint32_t moves = QueuedMoves(v);
   if (moves > 0 && !CommitFitsAfterMoves(v, moves)) {
-    ffs_set_errno(FFS_ENOSPC);
+    v.error = FFS_ENOSPC;
     return false;
   }
   for (uint32_t s : QueuedSectors(v)) {
@@ -164,10 +164,10 @@ bool Pass(Volume& v, bool check_space) {
 
 // After a failed pass the queue is chosen again (space only while short).
 int FailRun(Volume& v) {
-  const int error = ffs_errno();
+  const int error = v.error;
   ChooseVictims(v, kChooseWearAware);
   if (RecyclingNeeded(v)) ChooseVictims(v, kChooseSpaceOnly);
-  ffs_set_errno(error);
+  v.error = error;
   return -1;
 }
 
@@ -206,7 +206,7 @@ int RunPasses(Volume& v, bool check_space) {
     if ((!RecyclingNeeded(v) && v.free_count > v.geo.clusters_per_sector) || Unmounting(v)) break;
     if (v.recycle_passes > limit) {
       v.recycle_passes = 0;
-      ffs_set_errno(FFS_ENOSPC);
+      v.error = FFS_ENOSPC;
       return FailRun(v);
     }
     ++v.recycle_passes;
@@ -221,9 +221,9 @@ int Recycle(Volume& v, bool check_space) {
   if (v.recycling) return 0;
   const int result = RunPasses(v, check_space);
   // Moves split runs and erased victims joined the free list: count afresh.
-  const int saved = ffs_errno();
+  const int saved = v.error;
   v.estimated_length = RecountCheckpointEstimate(v);
-  ffs_set_errno(saved);
+  v.error = saved;
   return result;
 }
 
@@ -314,11 +314,11 @@ bool RecycleAtMount(Volume& v, const RecoveryResult& recovery) {
     return false;
   }
   if (!adopted && (FreeClustersForData(v, 0) == 0 || !RecyclingNeeded(v))) {
-    ffs_set_errno(0);
+    v.error = 0;
     return true;
   }
-  if (Recycle(v, true) != 0 && ffs_errno() != FFS_ENOSPC) return false;
-  ffs_set_errno(0);
+  if (Recycle(v, true) != 0 && v.error != FFS_ENOSPC) return false;
+  v.error = 0;
   return true;
 }
 

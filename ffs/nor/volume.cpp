@@ -17,7 +17,8 @@ namespace {
 // Other volumes may proceed while the flash is busy.
 class FlashBusy {
  public:
-  FlashBusy() : sem_(ffs_volume_layer().sem) {
+  explicit FlashBusy(const VolumeRecord* record)
+      : sem_(record->layer ? record->layer->sem : nullptr) {
     if (sem_) ffs_sem_release(sem_);
   }
   ~FlashBusy() {
@@ -36,7 +37,7 @@ constexpr int kDeviceBusy = 1;
 }  // namespace
 
 Volume::Volume(VolumeRecord* r, const Geometry& g)
-    : record(r), geo(g), clusters(g.cluster_count), sectors(g.sector_count),
+    : record(r), geo(g), error(ffs_error_of(r)), clusters(g.cluster_count), sectors(g.sector_count),
       recycle_queue(r->reserve_count ? r->reserve_count : 1, kNone32), block_(g.block_size) {
   cache = std::make_unique<ClusterCache>(*this, r->cache_size ? r->cache_size
                                                               : ClusterCache::kMaxEntries);
@@ -53,7 +54,7 @@ bool Volume::GeometryOf(const VolumeRecord* r, Geometry& out) {
 
 bool Volume::DeviceFailed(int result, bool minus_one_spares_flag) {
   if (!(minus_one_spares_flag && result == -1)) record->flags |= FFS_VF_IO_ERROR;
-  ffs_set_errno(FFS_EIO);
+  error = FFS_EIO;
   return false;
 }
 
@@ -71,7 +72,7 @@ bool Volume::WriteCluster(uint32_t cluster, const uint8_t* src) {
   for (uint32_t b = 0; b < geo.BlocksPerCluster(); ++b) {
     int rc;
     {
-      FlashBusy busy;
+      FlashBusy busy(record);
       rc = record->device->write_block(src + b * geo.block_size, base + b * geo.block_size);
     }
     if (rc != 0) return DeviceFailed(rc, true);
@@ -109,7 +110,7 @@ bool Volume::ReadBytes(uint32_t address, uint8_t* dst, uint32_t count) {
 bool Volume::ProgramByte(uint32_t address, uint8_t value) {
   int rc;
   {
-    FlashBusy busy;
+    FlashBusy busy(record);
     rc = record->device->program_byte(address, value);
   }
   return rc == 0 || DeviceFailed(rc, true);
@@ -139,7 +140,7 @@ bool Volume::EraseSector(uint32_t sector) {
   if (!WriteSignature(sector, false)) return false;
   int rc = kDeviceBusy;
   for (uint32_t attempt = 0; attempt < kEraseAttempts && rc == kDeviceBusy; ++attempt) {
-    FlashBusy busy;
+    FlashBusy busy(record);
     rc = record->device->erase_sector(geo.SectorAddress(sector));
   }
   if (rc != 0) return DeviceFailed(rc, false);
@@ -178,7 +179,7 @@ bool Volume::TooManyUnusable() {
   for (; i < n; ++i) flags |= sectors[i].flags;
   if (!(flags & kSectorUnusable)) return false;
   record->flags |= FFS_VF_READ_ONLY;
-  ffs_set_errno(FFS_EIO);
+  error = FFS_EIO;
   return true;
 }
 

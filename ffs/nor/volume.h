@@ -88,6 +88,8 @@ class Volume : public ClusterIo {
 
   VolumeRecord* record;
   Geometry geo;
+  // The error number of the file system the volume is registered with.
+  int& error;
 
   std::vector<ClusterEntry> clusters;
   std::vector<SectorEntry> sectors;
@@ -112,7 +114,12 @@ class Volume : public ClusterIo {
   uint32_t checkpoint_last = kNone32;
   uint32_t checkpoint_clusters = 0;
   uint32_t used_clusters = 0;
-  bool clean = false;       // the newest checkpoint's clean mark is still 0xFF
+  // Clean: the newest checkpoint's clean mark (its last byte) is still 0xFF.
+  // The first data write after a commit programs the mark to 0x00 and clears
+  // the flag, so a mount knows whether anything was written behind the
+  // checkpoint; each commit sets it again. (Unlike FFS_VF_COMMITTED, which
+  // tracks the RAM state, this one tracks the flash.)
+  bool clean = false;
   // Upper bound of the stream length the next commit writes: exact at each
   // recount, then raised by every node, name and chain change that can make
   // the checkpoint longer and lowered by every node freed.
@@ -131,5 +138,11 @@ class Volume : public ClusterIo {
   bool DeviceFailed(int result, bool minus_one_spares_flag);
   std::vector<uint8_t> block_;
 };
+
+// Sets the error number of the volume's file system and answers false.
+inline bool Failed(const VolumeRecord* record, int error) {
+  ffs_error_of(record) = error;
+  return false;
+}
 
 }  // namespace nor

@@ -16,8 +16,7 @@ namespace {
 
 constexpr char kVolumeLayerSemName[] = "FFS_SEM";
 
-std::intptr_t StartVolumeLayer() {
-  VolumeLayer& layer = ffs_volume_layer();
+std::intptr_t StartVolumeLayer(VolumeLayer& layer) {
   if (layer.sem == nullptr) {
     layer.sem = ffs_sem_create(kVolumeLayerSemName);
     if (layer.sem == nullptr) return -1;
@@ -32,14 +31,13 @@ std::intptr_t StartVolumeLayer() {
 bool Busy(const VolumeRecord* v) { return (v->flags & FFS_VF_BUSY) != 0; }
 
 // A registered volume of that name that is not busy in another command.
-VolumeRecord* FindIdle(const char* name) {
-  VolumeRecord* v = ffs_find_volume(name);
+VolumeRecord* FindIdle(VolumeLayer& layer, const char* name) {
+  VolumeRecord* v = layer.Find(name);
   return (v != nullptr && !Busy(v)) ? v : nullptr;
 }
 
 // The first registered volume that is neither mounted nor busy.
-VolumeRecord* FirstUnmounted() {
-  VolumeLayer& layer = ffs_volume_layer();
+VolumeRecord* FirstUnmounted(VolumeLayer& layer) {
   if (layer.head.all_next == nullptr) return nullptr;
   for (VolumeRecord* v = layer.head.all_next; v != &layer.head; v = v->all_next) {
     if (v->nor == nullptr && !Busy(v)) return v;
@@ -81,8 +79,8 @@ class VolumeLocks {
   VolumeRecord* v_;
 };
 
-std::intptr_t MountVolume(const char* name, void* result, int mode, int lock) {
-  VolumeRecord* v = name != nullptr ? FindIdle(name) : FirstUnmounted();
+std::intptr_t MountVolume(VolumeLayer& layer, const char* name, void* result, int mode, int lock) {
+  VolumeRecord* v = name != nullptr ? FindIdle(layer, name) : FirstUnmounted(layer);
   if (v == nullptr || v->nor != nullptr) return 0;  // not ours, busy, or already mounted
   BusyGuard busy(v);
   VolumeLocks locks(v, lock == 1);
@@ -95,24 +93,25 @@ std::intptr_t MountVolume(const char* name, void* result, int mode, int lock) {
 
 // Reads the newest checkpoint's erase counts, then erases every usable
 // sector so that the counts carry on.
-std::intptr_t EraseAll(const char* name) {
-  VolumeRecord* v = FindIdle(name);
+std::intptr_t EraseAll(VolumeLayer& layer, const char* name) {
+  VolumeRecord* v = FindIdle(layer, name);
   if (v == nullptr) return 0;
-  if (v->flags & FFS_VF_READ_ONLY) return ffs_set_errno(FFS_EROFS), -1;
-  if (v->nor != nullptr) return ffs_set_errno(FFS_EINVAL), -1;
+  int& error = layer.error;
+  if (v->flags & FFS_VF_READ_ONLY) return error = FFS_EROFS, -1;
+  if (v->nor != nullptr) return error = FFS_EINVAL, -1;
   BusyGuard busy(v);
   nor::Geometry g;
-  if (!nor::Volume::GeometryOf(v, g)) return ffs_set_errno(FFS_EINVAL), -1;
+  if (!nor::Volume::GeometryOf(v, g)) return error = FFS_EINVAL, -1;
   nor::Volume state(v, g);
   std::optional<uint32_t> first = nor::FindNewestCheckpoint(state);
   if (!first) {
-    if (ffs_errno() != FFS_EIO) ffs_set_errno(FFS_EINVAL);
+    if (error != FFS_EIO) error = FFS_EINVAL;
     return -1;
   }
   nor::StreamReader in(g, state, *first);
   nor::CheckpointPrelude prelude;
   if (nor::ReadPrelude(in, g, prelude) != nor::DecodeStatus::Ok) {
-    if (ffs_errno() != FFS_EIO) ffs_set_errno(FFS_ENXIO);
+    if (error != FFS_EIO) error = FFS_ENXIO;
     return -1;
   }
   state.max_erase = prelude.header.max_erase;
@@ -125,16 +124,15 @@ std::intptr_t EraseAll(const char* name) {
   return 1;
 }
 
-std::intptr_t Format(const char* name) {
-  VolumeRecord* v = FindIdle(name);
+std::intptr_t Format(VolumeLayer& layer, const char* name) {
+  VolumeRecord* v = FindIdle(layer, name);
   if (v == nullptr) return 0;
   BusyGuard busy(v);
   return nor::FormatVolume(v) ? 1 : -1;
 }
 
 // Syncs every mounted volume with uncommitted changes.
-std::intptr_t SyncAll() {
-  VolumeLayer& layer = ffs_volume_layer();
+std::intptr_t SyncAll(VolumeLayer& layer) {
   if (layer.head.all_next == nullptr) return 0;
   bool failed = false;
   for (VolumeRecord* v = layer.head.all_next; v != &layer.head; v = v->all_next) {
@@ -150,25 +148,25 @@ std::intptr_t SyncAll() {
 
 }  // namespace
 
-std::intptr_t nor_volume_control(int command, const char* name, void* result, int mode,
-                                 int lock) {
+std::intptr_t nor_volume_control(VolumeLayer& layer, int command, const char* name, void* result,
+                                 int mode, int lock) {
   switch (command) {
     case FFS_MOD_INIT:
-      return StartVolumeLayer();
+      return StartVolumeLayer(layer);
     case FFS_MOD_NAME_CHECK:
-      if (name != nullptr && ffs_find_volume(name) != nullptr) {
-        ffs_set_errno(FFS_EEXIST);
+      if (name != nullptr && layer.Find(name) != nullptr) {
+        layer.error = FFS_EEXIST;
         return -1;
       }
       return 0;
     case FFS_MOD_MOUNT:
-      return MountVolume(name, result, mode, lock);
+      return MountVolume(layer, name, result, mode, lock);
     case FFS_MOD_ERASE_ALL:
-      return name != nullptr ? EraseAll(name) : 0;
+      return name != nullptr ? EraseAll(layer, name) : 0;
     case FFS_MOD_FORMAT:
-      return name != nullptr ? Format(name) : 0;
+      return name != nullptr ? Format(layer, name) : 0;
     case FFS_MOD_SYNC_ALL:
-      return SyncAll();
+      return SyncAll(layer);
     default:
       return 0;
   }

@@ -7,6 +7,8 @@
 #include <map>
 #include <random>
 
+#include "ffs/volume_table.h"
+#include "ffs/file_system.h"
 #include "ffs/dispatcher.h"
 #include "ffs/module_table.h"
 #include "ffs/nor/nor.h"
@@ -130,7 +132,7 @@ TEST_F(CommitTruth, EveryChangeIsOnFlashAfterASyncThatAnswersZero) {
   };
   const std::vector<SyncKind> syncs = {
       {"sync", [] { return ffs_sync(kVolume); }},
-      {"sync all", [] { return static_cast<int>(nor_volume_control(FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0)); }},
+      {"sync all", [] { return static_cast<int>(nor_volume_control(ffs_default().volumes, FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0)); }},
       {"release commits", [] { return ffs_release_commits(kVolume); }},
   };
   for (const SyncKind& s : syncs) {

@@ -3,6 +3,7 @@
 // permissions, read-only volumes, volume requests and the command table.
 #include <cstring>
 
+#include "ffs/file_system.h"
 #include "ffs/dispatcher.h"
 #include "ffs/file_api.h"
 #include "ffs/module_table.h"
@@ -525,7 +526,7 @@ class BlockCommands : public FsTest, public ::testing::WithParamInterface<bool> 
  protected:
   bool OnFlash() const override { return GetParam(); }
   std::intptr_t OnFd(int fd, int command, std::intptr_t a1 = 0, std::intptr_t a2 = 0) {
-    return ffs_fd_call(fd, FFS_LOCK_OPEN, command, a1, a2);
+    return ffs_fd_call(ffs_default(), fd, FFS_LOCK_OPEN, command, a1, a2);
   }
 };
 

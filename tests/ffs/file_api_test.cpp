@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ffs/file_system.h"
 #include "ffs/file_api.h"
 #include "ffs/file_control_block.h"
 #include "ffs/module_table.h"
@@ -99,8 +100,8 @@ class FileApi : public ::testing::Test {
     }
     std::strcpy(g_volA.name, "TmpDisc");
     std::strcpy(g_volB.name, "Other");
-    ffs_link_mounted(&g_volA);
-    ffs_link_mounted(&g_volB);
+    ffs_link_mounted(ffs_default(), &g_volA);
+    ffs_link_mounted(ffs_default(), &g_volB);
     g_calls.clear();
     g_locks.clear();
     g_readResult = 0;
@@ -108,8 +109,8 @@ class FileApi : public ::testing::Test {
   }
   void TearDown() override {
     for (int fd = 0; fd < FFS_FCB_COUNT; ++fd) ffs_close(fd);
-    ffs_unlink_mounted(&g_volA);
-    ffs_unlink_mounted(&g_volB);
+    ffs_unlink_mounted(ffs_default(), &g_volA);
+    ffs_unlink_mounted(ffs_default(), &g_volB);
   }
 };
 
@@ -309,8 +310,8 @@ TEST_F(FileApi, RelativePathsStartInTheCurrentDirectory) {
 }
 
 TEST_F(FileApi, NoVolumeMounted) {
-  ffs_unlink_mounted(&g_volA);
-  ffs_unlink_mounted(&g_volB);
+  ffs_unlink_mounted(ffs_default(), &g_volA);
+  ffs_unlink_mounted(ffs_default(), &g_volB);
   ffs_set_errno(0);
   EXPECT_EQ(ffs_open("/TmpDisc/a", 0, 0), -1);
   EXPECT_EQ(ffs_errno(), FFS_EINVAL);
@@ -318,8 +319,8 @@ TEST_F(FileApi, NoVolumeMounted) {
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(ffs_readdir(d), nullptr);
   ffs_closedir(d);
-  ffs_link_mounted(&g_volA);
-  ffs_link_mounted(&g_volB);
+  ffs_link_mounted(ffs_default(), &g_volA);
+  ffs_link_mounted(ffs_default(), &g_volB);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ffs/file_system.h"
 #include "ffs/file_control_block.h"
 #include "ffs/module_table.h"
 #include "tests/ffs/semaphore_recorder.h"
@@ -13,11 +14,11 @@
 namespace {
 
 std::vector<std::string> g_calls;
-std::intptr_t ModuleA(int command, const char*, void*, int, int) {
+std::intptr_t ModuleA(FileSystem&, int command, const char*, void*, int, int) {
   g_calls.push_back("A" + std::to_string(command));
   return command == 17 ? 5 : 0;
 }
-std::intptr_t ModuleB(int command, const char*, void*, int, int) {
+std::intptr_t ModuleB(FileSystem&, int command, const char*, void*, int, int) {
   g_calls.push_back("B" + std::to_string(command));
   return command == 17 ? 6 : 0;
 }
@@ -43,7 +44,7 @@ TEST(ModuleTable, StartRunsEveryModuleWithZeroThenTwo) {
   EXPECT_EQ(rec.Events(), expected);
   // The first module that answers non-zero decides.
   g_calls.clear();
-  EXPECT_EQ(ffs_ask_modules(17, "x", nullptr, 0, 0), 5);
+  EXPECT_EQ(ffs_ask_modules(ffs_default(), 17, "x", nullptr, 0, 0), 5);
   EXPECT_EQ(g_calls, (std::vector<std::string>{"A17"}));
 }
 

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "ffs/file_system.h"
 #include "ffs/ffs.h"
 #include "ffs/file_control_block.h"
 #include "ffs/module_table.h"
@@ -157,7 +158,7 @@ class PowerLoss : public ::testing::TestWithParam<Setting> {
                        static_cast<int>(data.size());
     return ffs_close(fd) == 0 && wrote;
   }
-  static bool Commit() { return nor_volume_control(FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0) == 0; }
+  static bool Commit() { return nor_volume_control(ffs_default().volumes, FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0) == 0; }
   // Clusters still available for file data.
   static std::uint32_t FreeClusters() {
     FfsVolumeStats st{};

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ffs/file_system.h"
 #include "ffs/ffs.h"
 #include "ffs/module_table.h"
 #include "ffs/nor/nor.h"
@@ -31,7 +32,7 @@ VolumeDescriptor Desc(const char* name, std::uint32_t sectorSize = 65536, std::u
 // Every registered volume's name, newest first.
 std::vector<std::string> Registered() {
   std::vector<std::string> names;
-  VolumeRecord* head = &ffs_volume_layer().head;
+  VolumeRecord* head = &ffs_default().volumes.head;
   for (VolumeRecord* v = head->all_next; v != head; v = v->all_next) names.push_back(v->name);
   return names;
 }
@@ -40,16 +41,16 @@ std::vector<std::string> Registered() {
 // sector manager's mount in these tests; it sits before the volume control.
 int g_formatAnswer = 1;
 std::vector<std::string> g_mountRequests;
-std::intptr_t FakeMountModule(int command, const char* name, void* result, int mode, int lock) {
+std::intptr_t FakeMountModule(FileSystem& fs, int command, const char* name, void* result, int mode, int lock) {
   if (command == FFS_MOD_MOUNT) {
     g_mountRequests.push_back(std::string(name) + "/" + std::to_string(mode) + "/" +
                               std::to_string(lock));
-    VolumeRecord* v = ffs_find_volume(name);
+    VolumeRecord* v = ffs_find_volume(fs, name);
     if (v == nullptr) return 0;
     *static_cast<void**>(result) = v;
     return reinterpret_cast<std::intptr_t>(v);
   }
-  if (command == FFS_MOD_FORMAT) return ffs_find_volume(name) ? g_formatAnswer : 0;
+  if (command == FFS_MOD_FORMAT) return ffs_find_volume(fs, name) ? g_formatAnswer : 0;
   return 0;
 }
 
@@ -70,7 +71,7 @@ class VolumeTable : public ::testing::Test {
     saved_[0] = FsModuleTable[1];
     saved_[1] = FsModuleTable[2];
     FsModuleTable[1] = FakeMountModule;
-    FsModuleTable[2] = nor_volume_control;
+    FsModuleTable[2] = ffs_nor_module;
     ffs_start();
     g_formatAnswer = 1;
     g_mountRequests.clear();
@@ -87,12 +88,12 @@ class VolumeTable : public ::testing::Test {
 // The table must be exactly as before a failed registration.
 void ExpectRefused(const VolumeDescriptor& d, int error) {
   const auto before = Registered();
-  const auto count = ffs_volume_layer().volume_count;
+  const auto count = ffs_default().volumes.volume_count;
   ffs_set_errno(0);
   EXPECT_EQ(ffs_add_volume(&d), -1) << d.name;
   EXPECT_EQ(ffs_errno(), error) << d.name;
   EXPECT_EQ(Registered(), before);
-  EXPECT_EQ(ffs_volume_layer().volume_count, count);
+  EXPECT_EQ(ffs_default().volumes.volume_count, count);
 }
 
 TEST_F(VolumeTable, FourSectorsAreTheMinimum) {
@@ -270,13 +271,14 @@ TEST_F(VolumeTable, MountByName) {
   ASSERT_EQ(ffs_add_volume(&second), 0);
   ASSERT_EQ(ffs_mount("Second"), 0);
   EXPECT_EQ(ffs_mounted_head()->mount_next, ffs_find_volume("Second"));
-  EXPECT_EQ(ffs_find_mounted("Second")->mount_prev, ffs_find_volume("TmpDisc"));
+  EXPECT_EQ(ffs_find_mounted(ffs_default(), "Second")->mount_prev, ffs_find_volume("TmpDisc"));
 }
 
 TEST_F(VolumeTable, NameLengthOfMountAndFormat) {
   const std::string at64(64, 'x');
   const std::string at65(65, 'x');
-  for (auto call : {ffs_mount, ffs_format}) {
+  using NameCall = int (*)(const char*);
+  for (NameCall call : {NameCall(ffs_mount), NameCall(ffs_format)}) {
     ffs_set_errno(0);
     EXPECT_EQ(call(at65.c_str()), -1);
     EXPECT_EQ(ffs_errno(), FFS_ENAMETOOLONG);
@@ -307,7 +309,7 @@ TEST_F(VolumeTable, RemovalUnmountsFirst) {
   EXPECT_EQ(g_handlerCommands, std::vector<int>{FFS_REQ_UNMOUNT});
   EXPECT_EQ(ffs_mounted_head(), nullptr);
   EXPECT_TRUE(Registered().empty());
-  EXPECT_EQ(ffs_volume_layer().volume_count, 0u);
+  EXPECT_EQ(ffs_default().volumes.volume_count, 0u);
   ffs_set_errno(0);
   EXPECT_EQ(ffs_remove_volume("TmpDisc"), -1);
   EXPECT_EQ(ffs_errno(), FFS_ENOENT);
@@ -341,7 +343,7 @@ TEST_F(VolumeTable, MountOptionMountsAtOnce) {
 // Semaphores: names, counter, lock order, and nothing left behind on failure.
 TEST_F(VolumeTable, SemaphoreNamesAndLockOrder) {
   SemaphoreRecorder rec;
-  const std::uint32_t counter = ffs_volume_layer().semaphore_counter;
+  const std::uint32_t counter = ffs_default().volumes.semaphore_counter;
   auto d = Desc("TmpDisc");
   ASSERT_EQ(ffs_add_volume(&d), 0);
   char w[16], r[16];
@@ -370,7 +372,7 @@ TEST_F(VolumeTable, FailedRegistrationDeletesItsSemaphores) {
 
 TEST_F(VolumeTable, SemaphoreCounterWrapsAfter999) {
   auto d = Desc("V");
-  while (ffs_volume_layer().semaphore_counter != 999) {
+  while (ffs_default().volumes.semaphore_counter != 999) {
     ASSERT_EQ(ffs_add_volume(&d), 0);
     ASSERT_EQ(ffs_remove_volume("V"), 0);
   }
@@ -381,7 +383,7 @@ TEST_F(VolumeTable, SemaphoreCounterWrapsAfter999) {
   const auto events = rec.Events();
   EXPECT_NE(std::find(events.begin(), events.end(), "create FFS_W999"), events.end());
   EXPECT_NE(std::find(events.begin(), events.end(), "create FFS_R000"), events.end());
-  EXPECT_EQ(ffs_volume_layer().semaphore_counter, 1u);
+  EXPECT_EQ(ffs_default().volumes.semaphore_counter, 1u);
 }
 
 // The name check accepts exactly well-formed UTF-8.

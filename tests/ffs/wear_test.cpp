@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ffs/file_system.h"
 #include "ffs/ffs.h"
 #include "ffs/module_table.h"
 #include "ffs/nor/nor.h"
@@ -57,7 +58,7 @@ TEST(Wear, RewritesStayWithinABoundedEraseSpread) {
     const std::string path = "/W/f" + std::to_string(r % 4);
     ASSERT_TRUE(WriteFile(path, Pattern(3000 + (r * 37) % 1000, unsigned(r)))) << r << " errno " << ffs_errno();
     if (r % 5 == 4) {
-      ASSERT_EQ(nor_volume_control(FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0), 0) << r;
+      ASSERT_EQ(nor_volume_control(ffs_default().volumes, FFS_MOD_SYNC_ALL, nullptr, nullptr, 0, 0), 0) << r;
     }
   }
   const nor::Volume* v = ffs_find_volume("W")->nor;

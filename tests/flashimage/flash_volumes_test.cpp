@@ -10,6 +10,7 @@
 #include "flashimage/flash_volumes.h"
 #include "ffs/ffs.h"
 #include "ffs/nor/flash_device.h"
+#include "ffs/volume_table.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

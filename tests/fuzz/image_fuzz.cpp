@@ -20,6 +20,7 @@
 #include "flashimage/flash_volumes.h"
 #include "flashimage/ram_nor_device.h"
 #include "converter/tree_copy.h"
+#include "ffs/volume_table.h"
 #include "ffs/ffs.h"
 #include "ffs/module_table.h"
 

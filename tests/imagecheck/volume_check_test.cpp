@@ -12,6 +12,7 @@
 
 #include "flashimage/flash_volumes.h"
 #include "ffs/ffs.h"
+#include "ffs/file_system.h"
 #include "imagecheck/image_session.h"
 #include "imagecheck/volume_check.h"
 #include "tests/imagecheck/checker_images.h"
@@ -77,6 +78,32 @@ TEST_F(VolumeCheck, SampleTreeIsAsExpected) {
   EXPECT_EQ(v->free_count, 14u * 127 - 3);
   EXPECT_EQ(v->sectors[1].used, 0u);
   for (std::uint32_t c = 129; c <= 255; ++c) EXPECT_EQ(v->clusters[c].state, nor::kStateDirty) << c;
+}
+
+// ffsinspect's session has a file system of its own: it opens an image while
+// the process holds another one under the same volume name in the default
+// file system (as vorel does), and neither sees the other's tree.
+TEST_F(VolumeCheck, ASessionRunsWhileTheProcessHoldsAnotherImage) {
+  vorel::FlashVolumes held;  // the default file system, like vorel's run
+  held.SetVolumeFileName(MakeSampleImage(dir, "held.img"));
+  held.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
+  held.SetVolumeVolatileFlag(false);
+  held.SetPrivateMapping(true);
+  ASSERT_TRUE(held.CreateFlashVolumes(false));
+  const std::string second = MakeSampleImage(dir, "second.img");
+  inspect::ImageSession other(second, vorel::FlashTypeCode::Old);
+  ASSERT_EQ(other.Status(), inspect::SessionStatus::Mounted);
+  ASSERT_NE(other.Volume(), nullptr);
+  EXPECT_EQ(CheckVolume(*other.Volume()), Strings{});
+  const int fd = ffs_open("/TmpDisc/only_held", FFS_O_WRONLY | FFS_O_CREAT, 0x1C0);
+  ASSERT_GE(fd, 0) << ffs_errno();
+  ASSERT_EQ(ffs_close(fd), 0);
+  EXPECT_STREQ(other.Volume()->nodes.Root()->child->name, "d");  // the new file is not its
+  FfsStat st{};
+  EXPECT_EQ(ffs_stat(other.Files(), "/TmpDisc/only_held", &st), -1);
+  EXPECT_EQ(ffs_stat(other.Files(), "/TmpDisc/a.txt", &st), 0);
+  EXPECT_EQ(st.size, 5u);
+  EXPECT_EQ(held.Close(), 0);
 }
 
 TEST_F(VolumeCheck, CheckingChangesNeitherFlashNorCounts) {

@@ -46,17 +46,23 @@ MemoryFlash::MemoryFlash(std::uint32_t size, std::uint32_t count)
     : bytes(std::size_t{size} * count, 0xFF), sectorSize(size), sectorCount(count) {}
 
 int MemoryFlash::AddFormattedVolume(const std::string& name) {
-  if (Register(name) != 0) return -1;
-  if (ffs_format(name.c_str()) != 0) return -1;
-  return ffs_mount(name.c_str());
+  return AddFormattedVolume(ffs_default(), name);
 }
 
-int MemoryFlash::AddVolume(const std::string& name) {
-  if (Register(name) != 0) return -1;
-  return ffs_mount(name.c_str());
+int MemoryFlash::AddFormattedVolume(FileSystem& fs, const std::string& name) {
+  if (Register(fs, name) != 0) return -1;
+  if (ffs_format(fs, name.c_str()) != 0) return -1;
+  return ffs_mount(fs, name.c_str());
 }
 
-int MemoryFlash::Register(const std::string& name) {
+int MemoryFlash::AddVolume(const std::string& name) { return AddVolume(ffs_default(), name); }
+
+int MemoryFlash::AddVolume(FileSystem& fs, const std::string& name) {
+  if (Register(fs, name) != 0) return -1;
+  return ffs_mount(fs, name.c_str());
+}
+
+int MemoryFlash::Register(FileSystem& fs, const std::string& name) {
   VolumeDescriptor d{};
   d.name = name.c_str();
   d.version = FFS_DESCRIPTOR_VERSION;
@@ -65,7 +71,7 @@ int MemoryFlash::Register(const std::string& name) {
   d.sector_count = sectorCount;
   d.device = this;
   d.options = FFS_OPT_HOLD_ALLOWED;
-  return ffs_add_volume(&d);
+  return ffs_add_volume(fs, &d);
 }
 
 }  // namespace testsupport

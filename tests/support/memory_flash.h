@@ -9,15 +9,20 @@
 
 #include "ffs/nor/flash_device.h"
 
+class FileSystem;
+
 namespace testsupport {
 
 class MemoryFlash : public nor::FlashDevice {
  public:
   MemoryFlash(std::uint32_t sectorSize, std::uint32_t sectorCount);
   // Registers the volume under name, formats it and mounts it. 0 or -1.
+  // Without a file system: in the default one.
   int AddFormattedVolume(const std::string& name);
+  int AddFormattedVolume(FileSystem& fs, const std::string& name);
   // Registers the volume under name and mounts what the bytes hold. 0 or -1.
   int AddVolume(const std::string& name);
+  int AddVolume(FileSystem& fs, const std::string& name);
   std::vector<std::uint8_t> bytes;
   std::uint32_t sectorSize;
   std::uint32_t sectorCount;
@@ -33,7 +38,7 @@ class MemoryFlash : public nor::FlashDevice {
 
  private:
   bool Inside(std::uint32_t a, std::uint32_t n) const { return std::uint64_t{a} + n <= bytes.size(); }
-  int Register(const std::string& name);
+  int Register(FileSystem& fs, const std::string& name);
 };
 
 }  // namespace testsupport

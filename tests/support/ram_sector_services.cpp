@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ffs/file_system.h"
 #include "ffs/module_table.h"
 #include "ffs/nor/geometry.h"
 #include "ffs/volume_table.h"
@@ -186,9 +187,9 @@ const FfsSectorServices kServices = {
 };
 
 // Mount from the kept state; answers only for volumes of these services.
-std::intptr_t MountModule(int command, const char* name, void* result, int, int) {
+std::intptr_t MountModule(FileSystem& fs, int command, const char* name, void* result, int, int) {
   if (command != FFS_MOD_MOUNT || name == nullptr) return 0;
-  VolumeRecord* v = ffs_find_volume(name);
+  VolumeRecord* v = ffs_find_volume(fs, name);
   if (v == nullptr) return 0;
   auto* st = Self().StateOf(v);
   if (st == nullptr || v->nor != nullptr) return 0;
