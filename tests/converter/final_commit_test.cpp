@@ -67,19 +67,19 @@ TEST_F(FinalCommit, CloseAnswersTheErrorOfTheFinalCommit) {
 // reaches the file: no final commit is asked for, so none can fail the run.
 TEST_F(FinalCommit, APrivateMappingClosesWithoutAFinalCommit) {
   {
-    vorel::FlashVolumes made;
+    flashimage::FlashVolumes made;
     made.SetVolumeFileName(dir / "p.img");
     made.SetVolumeSize(262144);
-    made.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
+    made.SetFlashType(static_cast<std::uint32_t>(flashimage::FlashTypeCode::Old));
     testing::internal::CaptureStdout();
     ASSERT_TRUE(made.CreateFlashVolumes(true));
     testing::internal::GetCapturedStdout();
     ASSERT_EQ(made.Close(), 0);
   }
   const std::string before = testsupport::ReadFile(dir / "p.img");
-  vorel::FlashVolumes v;
+  flashimage::FlashVolumes v;
   v.SetVolumeFileName(dir / "p.img");
-  v.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
+  v.SetFlashType(static_cast<std::uint32_t>(flashimage::FlashTypeCode::Old));
   v.SetVolumeSize(262144);
   v.SetVolumeVolatileFlag(false);  // the image is read as it is
   v.SetPrivateMapping(true);

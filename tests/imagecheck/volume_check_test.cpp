@@ -84,14 +84,14 @@ TEST_F(VolumeCheck, SampleTreeIsAsExpected) {
 // the process holds another one under the same volume name in the default
 // file system (as vorel does), and neither sees the other's tree.
 TEST_F(VolumeCheck, ASessionRunsWhileTheProcessHoldsAnotherImage) {
-  vorel::FlashVolumes held;  // the default file system, like vorel's run
+  flashimage::FlashVolumes held;  // the default file system, like vorel's run
   held.SetVolumeFileName(MakeSampleImage(dir, "held.img"));
-  held.SetFlashType(static_cast<std::uint32_t>(vorel::FlashTypeCode::Old));
+  held.SetFlashType(static_cast<std::uint32_t>(flashimage::FlashTypeCode::Old));
   held.SetVolumeVolatileFlag(false);
   held.SetPrivateMapping(true);
   ASSERT_TRUE(held.CreateFlashVolumes(false));
   const std::string second = MakeSampleImage(dir, "second.img");
-  inspect::ImageSession other(second, vorel::FlashTypeCode::Old);
+  inspect::ImageSession other(second, flashimage::FlashTypeCode::Old);
   ASSERT_EQ(other.Status(), inspect::SessionStatus::Mounted);
   ASSERT_NE(other.Volume(), nullptr);
   EXPECT_EQ(CheckVolume(*other.Volume()), Strings{});
