@@ -41,6 +41,10 @@ inline constexpr char kDestinationExistsAfter[] =
 inline constexpr char kCouldNotMount[] = "Could not mount volume\n";
 // The image file itself failed on the host (path, host's reason).
 inline constexpr char kImageFileFailed[] = "  Could not prepare the image file %s: %s\n";
+// The image file is locked by another process (ffsmount -rw, or readers
+// while ffsmount -rw asks); %s is the image path.
+inline constexpr char kImageLockedText[] =
+    "  The image %s is in use by another process (mounted read-write by ffsmount?); unmount it first\n";
 // The finished new image could not be renamed over the destination.
 inline constexpr char kCannotReplaceDestination[] = "  Could not replace %s: %s\n";
 inline constexpr char kDestinationCorrupt[] =

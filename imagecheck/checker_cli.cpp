@@ -87,6 +87,9 @@ int SessionError(const ImageSession& s, std::uint32_t sectorSize) {
     case SessionStatus::CannotOpen:
       std::printf("%s%s", vorel::msg::kErrorPrefix, Format(msg::kCannotOpen, path).c_str());
       return kExitUsage;
+    case SessionStatus::Locked:
+      std::printf("%s%s", vorel::msg::kErrorPrefix, Format(vorel::msg::kImageLockedText, path).c_str());
+      return kExitUsage;
     case SessionStatus::TooSmall:
       std::printf("%s%s", vorel::msg::kErrorPrefix,
                   Format(msg::kTooSmall, path, s.SectorCount(), sectorSize).c_str());

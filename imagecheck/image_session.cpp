@@ -55,8 +55,10 @@ ImageSession::ImageSession(const std::string& path, vorel::FlashTypeCode type) {
   ffs_set_errno(0);
   if (!volumes_.CreateFlashVolumes(false)) {
     mountError_ = ffs_errno();
-    status_ = volumes_.Image() && volumes_.Image()->View() ? SessionStatus::NoMount
-                                                          : SessionStatus::CannotOpen;
+    const vorel::MappedImageFile* image = volumes_.Image();
+    status_ = image && image->View()                          ? SessionStatus::NoMount
+            : image && image->HostError() == vorel::kImageLocked ? SessionStatus::Locked
+                                                                 : SessionStatus::CannotOpen;
     return;
   }
   status_ = SessionStatus::Mounted;

@@ -20,6 +20,7 @@ enum class SessionStatus {
   CannotOpen,   // the file cannot be read (missing, empty, a directory)
   TooSmall,     // fewer than four whole sectors of the flash type
   VolumeInUse,  // this process already holds a volume of the converter's name
+  Locked,       // another process holds the image (mounted read-write by ffsmount)
   NoMount,      // the file system refused to mount it (mountError() tells why)
 };
 
