@@ -79,11 +79,14 @@ int DescriptorPool::HostReleased(std::uint32_t serial) {
   return Close(serial);
 }
 
-int DescriptorPool::Unlinking(std::uint32_t serial, bool lastName) {
-  Slot* s = Find(serial);
-  if (s == nullptr) return 0;
+int DescriptorPool::Unlinking(const std::string& path, std::uint32_t serial, bool lastName) {
   if (!HostHolds(serial)) return Close(serial);
-  if (lastName) s->unlinked = true;
+  if (!lastName) return 0;
+  if (Find(serial) == nullptr) {
+    const int fd = Acquire(path, fs_.Writable());
+    if (fd < 0) return fd;
+  }
+  Find(serial)->unlinked = true;
   return 0;
 }
 

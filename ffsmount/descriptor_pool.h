@@ -36,9 +36,11 @@ class DescriptorPool {
   int HostReleased(std::uint32_t serial);
   bool HostHolds(std::uint32_t serial) const { return hostOpens_.count(serial) != 0; }
 
-  // Before the file's last name goes: a descriptor no host handle needs is
-  // closed; one that is needed is kept (the file lives on while it is open).
-  int Unlinking(std::uint32_t serial, bool lastName);
+  // Before a name of the file at path goes: a descriptor no host handle
+  // needs is closed; when the last name goes while a host handle holds the
+  // file, its descriptor is opened if need be and kept (the file lives on
+  // while it is open) until the last handle is released.
+  int Unlinking(const std::string& path, std::uint32_t serial, bool lastName);
   // Closes every descriptor (the final commit needs none open).
   int CloseAll();
   std::size_t Open() const { return slots_.size(); }

@@ -135,7 +135,7 @@ int Operations::Unlink(const std::string& path) {
   NodeStat st;
   if (const int rc = fs_.Stat(path, st); rc != 0) return rc;
   if (st.directory) return -EISDIR;
-  if (const int rc = pool_.Unlinking(st.serial, st.links <= 1); rc != 0) return rc;
+  if (const int rc = pool_.Unlinking(path, st.serial, st.links <= 1); rc != 0) return rc;
   return Changed(fs_.Unlink(path));
 }
 
@@ -163,7 +163,7 @@ int Operations::RemoveTarget(const std::string& from, const std::string& to, uns
     if (!names.empty()) return -ENOTEMPTY;
     return Changed(fs_.Rmdir(to));
   }
-  if (const int rc = pool_.Unlinking(target.serial, target.links <= 1); rc != 0) return rc;
+  if (const int rc = pool_.Unlinking(to, target.serial, target.links <= 1); rc != 0) return rc;
   return Changed(fs_.Unlink(to));
 }
 
