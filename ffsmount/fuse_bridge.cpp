@@ -142,9 +142,9 @@ int ServeMount(Operations& ops, const std::string& mountPoint, const std::string
   if (fuse_mount(f, mountPoint.c_str()) == 0) {
     fuse_session* se = fuse_get_session(f);
     fuse_set_signal_handlers(se);
-    fuse_daemonize(foreground ? 1 : 0);
     std::printf(msg::kMounted, imagePath.c_str(), mountPoint.c_str());
-    std::fflush(stdout);
+    std::fflush(stdout);  // before detaching, which closes standard output
+    fuse_daemonize(foreground ? 1 : 0);
     {
       std::unique_ptr<CommitTimer> timer;
       if (writable) timer = std::make_unique<CommitTimer>(ops);
