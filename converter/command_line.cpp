@@ -64,6 +64,16 @@ std::optional<std::string> CommandLineOptions::Value(std::string_view key) const
   return std::nullopt;
 }
 
+CommandLineOptions ScanArguments(const char* program, const std::vector<std::string>& args,
+                                 std::vector<std::string>& positional) {
+  std::vector<const char*> optionArgv{program};
+  for (const std::string& a : args) {
+    if (!a.empty() && a[0] == '-') optionArgv.push_back(a.c_str());
+    else positional.push_back(a);
+  }
+  return CommandLineOptions(host::ProcessCommandLine(int(optionArgv.size()), optionArgv.data()));
+}
+
 std::int32_t ParseVolumeSize(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;

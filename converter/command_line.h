@@ -27,6 +27,12 @@ class CommandLineOptions {
   std::vector<std::pair<std::string, std::string>> entries_;
 };
 
+// Program arguments as ffsinspect and ffsmount take them: the ones that start
+// with '-' are scanned as one command line, the others are left in order in
+// positional.
+CommandLineOptions ScanArguments(const char* program, const std::vector<std::string>& args,
+                                 std::vector<std::string>& positional);
+
 enum class FlashTypeCode : std::uint32_t { None = 0, Old = 1, New = 2 };
 
 inline constexpr char kDirectionPtf[] = "ptf";

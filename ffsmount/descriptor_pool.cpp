@@ -80,8 +80,14 @@ int DescriptorPool::HostReleased(std::uint32_t serial) {
 }
 
 int DescriptorPool::Unlinking(const std::string& path, std::uint32_t serial, bool lastName) {
-  if (!HostHolds(serial)) return Close(serial);
-  if (!lastName) return 0;
+  // A descriptor on a name that goes while other names stay would keep that
+  // name's entry alive; the file is opened again through another name.
+  if (!HostHolds(serial) || !lastName) return Close(serial);
+  // The file lives on in its descriptor alone, which must serve every host
+  // handle, writers too.
+  if (const Slot* s = Find(serial); s != nullptr && !s->write && fs_.Writable()) {
+    if (const int rc = Close(serial); rc != 0) return rc;
+  }
   if (Find(serial) == nullptr) {
     const int fd = Acquire(path, fs_.Writable());
     if (fd < 0) return fd;

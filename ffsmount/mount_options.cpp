@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "converter/host_fs.h"
 #include "converter/messages.h"
 #include "ffsmount/messages.h"
 
@@ -28,13 +27,7 @@ bool UsageError(const char* format, const char* argument = "") {
 
 bool ParseMountSettings(const std::vector<std::string>& args, MountSettings& out) {
   std::vector<std::string> positional;
-  std::vector<const char*> optionArgv{kProgramName};
-  for (const std::string& a : args) {
-    if (!a.empty() && a[0] == '-') optionArgv.push_back(a.c_str());
-    else positional.push_back(a);
-  }
-  const vorel::CommandLineOptions options(
-      vorel::host::ProcessCommandLine(int(optionArgv.size()), optionArgv.data()));
+  const vorel::CommandLineOptions options = vorel::ScanArguments(kProgramName, args, positional);
   for (const auto& [key, value] : options.Entries())
     if (key != kFlashTypeKey && key != kWritableKey && key != kForegroundKey)
       return UsageError(msg::kUnknownOption, key.c_str());

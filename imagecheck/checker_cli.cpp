@@ -52,13 +52,7 @@ bool ParseCommand(const std::string& word, Command& out) {
 // Fills the invocation or prints the error and answers false.
 bool Parse(const std::vector<std::string>& args, Invocation& inv, int& code) {
   std::vector<std::string> positional;
-  std::vector<const char*> optionArgv{kProgramName};
-  for (const std::string& a : args) {
-    if (!a.empty() && a[0] == '-') optionArgv.push_back(a.c_str());
-    else positional.push_back(a);
-  }
-  const vorel::CommandLineOptions options(
-      vorel::host::ProcessCommandLine(int(optionArgv.size()), optionArgv.data()));
+  const vorel::CommandLineOptions options = vorel::ScanArguments(kProgramName, args, positional);
   for (const auto& entry : options.Entries()) {
     if (entry.first != kFlashTypeKey) {
       code = UsageError(Format(msg::kUnknownOption, entry.first.c_str()));

@@ -5,6 +5,7 @@
 // and a read-only image that no request changes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <fcntl.h>
 
@@ -237,7 +238,17 @@ class RandomRun {
         if (empty) model_.dirs.erase(dir);
         break;
       }
-      case 10: RenameStep(ops); break;
+      case 10:
+        if (Pick(3) == 0) {  // a listing while many files are open
+          const std::string dir = PickOf(model_.dirs);
+          std::vector<std::string> names;
+          ASSERT_EQ(ops.Readdir(dir, names), 0) << dir;
+          std::sort(names.begin(), names.end());
+          ASSERT_EQ(names, model_.Children(dir)) << dir;
+          return;
+        }
+        RenameStep(ops);
+        break;
       case 11: {  // a second name
         if (model_.names.empty()) return;
         const auto [path, id] = PickOf(model_.names);
@@ -334,6 +345,56 @@ TEST(FfsmountOperations, RefusedNamesAnswerTheirErrno) {
   EXPECT_EQ(names.size(), 3u);
   ASSERT_EQ(d.ops().Readdir("/sub", names), 0);
   EXPECT_EQ(names.size(), 2u);
+  EXPECT_EQ(d.Shutdown(), 0);
+}
+
+// Mode bits, time stamps and free space as the host sees them.
+TEST(FfsmountOperations, AttributesAndFreeSpace) {
+  testsupport::TempDir dir;
+  MakeImage(dir / "img", 1u << 20);
+  Driver d(dir / "img", true);
+  Operations& ops = d.ops();
+  struct statvfs empty {};
+  ASSERT_EQ(ops.Statfs(empty), 0);
+  EXPECT_EQ(empty.f_namemax, 64u);
+  EXPECT_GT(empty.f_bfree, 0u);
+  EXPECT_LE(empty.f_bfree, empty.f_blocks);
+  std::uint64_t fh = 0;
+  ASSERT_EQ(ops.Create("/f", 0640, fh), 0);
+  const std::string data(100000, 'x');
+  ASSERT_EQ(ops.Write("/f", fh, data.data(), data.size(), 0), int(data.size()));
+  ASSERT_EQ(ops.Release(fh), 0);
+  ASSERT_EQ(ops.Fsync(), 0);
+  struct statvfs used {};
+  ASSERT_EQ(ops.Statfs(used), 0);
+  EXPECT_LE(used.f_bfree * used.f_bsize + data.size(), empty.f_bfree * empty.f_bsize);
+  struct {
+    mode_t mode;
+    struct timespec times[2];
+    mode_t wantMode;
+    time_t wantAtime, wantMtime;
+  } cases[] = {
+      {0600, {{1000, 0}, {2000, 0}}, 0600, 1000, 2000},
+      {04755, {{0, UTIME_OMIT}, {3000, 0}}, 04755, 1000, 3000},
+      {0, {{-5, 0}, {0, UTIME_OMIT}}, 0, 0, 3000},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(ops.Chmod("/f", c.mode), 0);
+    ASSERT_EQ(ops.Utimens("/f", c.times), 0);
+    struct stat st {};
+    ASSERT_EQ(ops.Getattr("/f", st), 0);
+    EXPECT_EQ(st.st_mode, S_IFREG | c.wantMode);
+    EXPECT_EQ(st.st_atim.tv_sec, c.wantAtime);
+    EXPECT_EQ(st.st_mtim.tv_sec, c.wantMtime);
+    EXPECT_EQ(st.st_size, off_t(data.size()));
+    EXPECT_EQ(st.st_nlink, 1u);
+  }
+  struct stat root {};
+  ASSERT_EQ(ops.Getattr("/", root), 0);
+  EXPECT_TRUE(S_ISDIR(root.st_mode));
+  EXPECT_EQ(ops.Getattr("/missing", root), -ENOENT);
+  EXPECT_EQ(ops.Rmdir("/f"), -ENOTDIR);
+  EXPECT_EQ(ops.Unlink("/"), -EISDIR);
   EXPECT_EQ(d.Shutdown(), 0);
 }
 
