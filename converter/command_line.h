@@ -13,6 +13,7 @@
 namespace vorel {
 
 using hostcli::CommandLineOptions;
+using hostcli::ScanArguments;
 using flashimage::FlashTypeCode;
 using flashimage::kFlashTypeNew;
 using flashimage::kFlashTypeOld;

@@ -10,6 +10,7 @@ namespace vorel::msg {
 // The texts vorel shares with ffsinspect and the image library.
 using flashimage::msg::kBadFlashType;
 using flashimage::msg::kFormatVolume;
+using flashimage::msg::kImageLockedText;
 using flashimage::msg::kMountVolume;
 using flashimage::msg::kNoFlashType;
 using hostcli::msg::kErrorPrefix;

@@ -104,6 +104,11 @@ std::optional<Paths> PrepareFtp(const RunSettings& s, FlashVolumes& volumes) {
 // permission) is named with the user's image path and the host's reason.
 int MountFailure(const RunSettings& s, const FlashVolumes& volumes, const Paths& p) {
   const MappedImageFile* image = volumes.Image();
+  if (image != nullptr && image->HostError() == kImageLocked) {
+    std::printf("%s", msg::kErrorPrefix);
+    std::printf(msg::kImageLockedText, (s.isPtf ? p.destination : p.source).c_str());
+    return kExitFailure;
+  }
   if (image != nullptr && image->HostError() != 0)
     return FailWithPath(msg::kImageFileFailed, s.isPtf ? p.destination : p.source,
                         image->HostError());

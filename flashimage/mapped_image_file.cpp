@@ -5,6 +5,7 @@
 #include "flashimage/mapped_image_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,6 +110,11 @@ bool MappedImageFile::Open(const std::string& path) {
   struct stat st {};
   if (fstat(file_, &st) != 0) return Fail(errno);
   if (!S_ISREG(st.st_mode)) return Fail(EINVAL);
+  // A shared view (a writer: ffsmount -rw, a new vorel image) locks the file
+  // exclusively, a private one shares the lock: nobody reads bytes that a
+  // live writer is changing. The lock ends when the file is closed.
+  if (flock(file_, (shared ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0)
+    return Fail(errno == EWOULDBLOCK ? kImageLocked : errno);
   if (!created) {
     if (st.st_size < 0 ||
         static_cast<unsigned long long>(st.st_size) > std::numeric_limits<std::uint32_t>::max())

@@ -7,10 +7,15 @@
 // write into the view can meet a full host disk.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
 namespace flashimage {
+
+// HostError() of an image whose lock another process holds (an ffsmount -rw
+// mount, or readers while a writer asks).
+inline constexpr int kImageLocked = EWOULDBLOCK;
 
 enum class MapMode {
   Shared,   // writes reach the file; a missing file is created

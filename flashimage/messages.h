@@ -12,4 +12,9 @@ inline constexpr char kBadFlashType[] = "  flashtype parameter does not exist!";
 inline constexpr char kFormatVolume[] = "Format Volume %s \n";
 inline constexpr char kMountVolume[] = "Mount Volume %s \n";
 
+// The image file is locked by another process (ffsmount -rw, or readers
+// while ffsmount -rw asks); %s is the image path.
+inline constexpr char kImageLockedText[] =
+    "  The image %s is in use by another process (mounted read-write by ffsmount?); unmount it first\n";
+
 }  // namespace flashimage::msg

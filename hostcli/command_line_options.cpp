@@ -79,4 +79,14 @@ std::string ProcessCommandLine(int argc, const char* const* argv) {
   return line;
 }
 
+CommandLineOptions ScanArguments(const char* program, const std::vector<std::string>& args,
+                                 std::vector<std::string>& positional) {
+  std::vector<const char*> optionArgv{program};
+  for (const std::string& a : args) {
+    if (!a.empty() && a[0] == '-') optionArgv.push_back(a.c_str());
+    else positional.push_back(a);
+  }
+  return CommandLineOptions(ProcessCommandLine(int(optionArgv.size()), optionArgv.data()));
+}
+
 }  // namespace hostcli

@@ -26,6 +26,12 @@ class CommandLineOptions {
   std::vector<std::pair<std::string, std::string>> entries_;
 };
 
+// Program arguments as ffsinspect and ffsmount take them: the ones that start
+// with '-' are scanned as one command line, the others are left in order in
+// positional.
+CommandLineOptions ScanArguments(const char* program, const std::vector<std::string>& args,
+                                 std::vector<std::string>& positional);
+
 // Rebuilds the process command line as one text: the program path, then each
 // argument separated by one blank. An argument holding a blank is quoted so
 // that the option scanner reads the same value back: "-key:value with blanks"

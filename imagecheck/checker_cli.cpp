@@ -53,13 +53,7 @@ bool ParseCommand(const std::string& word, Command& out) {
 // Fills the invocation or prints the error and answers false.
 bool Parse(const std::vector<std::string>& args, Invocation& inv, int& code) {
   std::vector<std::string> positional;
-  std::vector<const char*> optionArgv{kProgramName};
-  for (const std::string& a : args) {
-    if (!a.empty() && a[0] == '-') optionArgv.push_back(a.c_str());
-    else positional.push_back(a);
-  }
-  const hostcli::CommandLineOptions options(
-      hostcli::ProcessCommandLine(int(optionArgv.size()), optionArgv.data()));
+  const hostcli::CommandLineOptions options = hostcli::ScanArguments(kProgramName, args, positional);
   for (const auto& entry : options.Entries()) {
     if (entry.first != kFlashTypeKey) {
       code = UsageError(Format(msg::kUnknownOption, entry.first.c_str()));
@@ -87,6 +81,9 @@ int SessionError(const ImageSession& s, std::uint32_t sectorSize) {
   switch (s.Status()) {
     case SessionStatus::CannotOpen:
       std::printf("%s%s", hostcli::msg::kErrorPrefix, Format(msg::kCannotOpen, path).c_str());
+      return kExitUsage;
+    case SessionStatus::Locked:
+      std::printf("%s%s", hostcli::msg::kErrorPrefix, Format(flashimage::msg::kImageLockedText, path).c_str());
       return kExitUsage;
     case SessionStatus::TooSmall:
       std::printf("%s%s", hostcli::msg::kErrorPrefix,

@@ -53,8 +53,10 @@ ImageSession::ImageSession(const std::string& path, flashimage::FlashTypeCode ty
   ffs_set_errno(files_, 0);
   if (!volumes_.CreateFlashVolumes(false)) {
     mountError_ = ffs_errno(files_);
-    status_ = volumes_.Image() && volumes_.Image()->View() ? SessionStatus::NoMount
-                                                          : SessionStatus::CannotOpen;
+    const flashimage::MappedImageFile* image = volumes_.Image();
+    status_ = image && image->View()                               ? SessionStatus::NoMount
+            : image && image->HostError() == flashimage::kImageLocked ? SessionStatus::Locked
+                                                                      : SessionStatus::CannotOpen;
     return;
   }
   status_ = SessionStatus::Mounted;

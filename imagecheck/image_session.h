@@ -20,6 +20,7 @@ enum class SessionStatus {
   Mounted,
   CannotOpen,   // the file cannot be read (missing, empty, a directory)
   TooSmall,     // fewer than four whole sectors of the flash type
+  Locked,       // another process holds the image (mounted read-write by ffsmount)
   NoMount,      // the file system refused to mount it (mountError() tells why)
 };
 

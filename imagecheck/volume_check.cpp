@@ -28,6 +28,7 @@ std::string ImageCheck::Describe() const {
       out = "does not mount: " + ErrorName(mountError) + "\n";
       break;
     case SessionStatus::CannotOpen: out = "cannot be read\n"; break;
+    case SessionStatus::Locked: out = "locked by another process\n"; break;
     case SessionStatus::TooSmall: out = "holds fewer than 4 sectors\n"; break;
   }
   return out;

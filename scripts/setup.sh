@@ -8,6 +8,8 @@ need=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev swig "$@")
 need+=(clang libclang-rt-14-dev python3)
 # The Python 3 builds of the modules: Debian's python3 with its headers.
 need+=(python3-dev)
+# ffsmount: libfuse 3 (pkg-config finds it) and fusermount3 for the mount tests.
+need+=(libfuse3-dev fuse3 pkg-config)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
