@@ -8,6 +8,9 @@ need=(cmake ninja-build g++ libgtest-dev libgmock-dev libssl-dev swig "$@")
 need+=(clang libclang-rt-14-dev python3)
 # The Python 3 builds of the modules: Debian's python3 with its headers.
 need+=(python3-dev)
+# ffsimage (pybind11) and the pip install of the three modules, offline:
+# setuptools with the CMake build step, the wheel builder, virtual environments.
+need+=(pybind11-dev python3-setuptools python3-build python3-venv)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -269,15 +269,19 @@ std::string Image::ReadFile(const std::string& path) {
   return data;
 }
 
+// A file whose write failed (the volume full) is removed again, as vorel
+// removes a file it could not copy whole: no shortened file is left behind.
 void Image::WriteFile(const std::string& path, const std::string& data) {
   const int handle = OpenFile(path, FFS_O_WRONLY | FFS_O_CREAT | FFS_O_TRUNC);
   try {
     Write(handle, data.data(), data.size());
-  } catch (...) {
     CloseFile(handle);
+  } catch (...) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (handles_.erase(handle) != 0) ffs_close(handle);
+    ffs_unlink(VolumePath(path).c_str());
     throw;
   }
-  CloseFile(handle);
 }
 
 void Image::Mkdir(const std::string& path) {
@@ -421,6 +425,13 @@ int Image::OpenFile(const std::string& path, int flags) {
   ffs_set_errno(0);
   const int handle = ffs_open(VolumePath(path).c_str(), flags, kPermission);
   if (handle < 0) Fail(path);
+  // A directory opens for reading in the file system; as a file it has nothing to give.
+  FfsStat st{};
+  if (ffs_fstat(handle, &st) == 0 && (st.mode & FFS_S_IFDIR) != 0) {
+    ffs_close(handle);
+    ffs_set_errno(FFS_EISDIR);
+    Fail(path);
+  }
   handles_[handle] = path;
   return handle;
 }

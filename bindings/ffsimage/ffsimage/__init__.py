@@ -167,6 +167,7 @@ class Image(object):
 
     @property
     def flash_type(self):
+        """'MX29LV640B' or 'M29W256G'."""
         return self._native.flash_type
 
     def __enter__(self):
