@@ -40,22 +40,7 @@ echo "vorel bench: $(date -u '+%Y-%m-%d %H:%M UTC'), $(uname -m), $(nproc) cores
 echo "working directory on $where; load average $(cut -d' ' -f1-3 /proc/loadavg); $rounds rounds"
 
 # tree DIR FILES SIZES... : FILES files in directories of 50, sizes cycling.
-tree() {
-  python3 - "$@" <<'PY'
-import os, random, sys
-root, files, sizes = sys.argv[1], int(sys.argv[2]), [int(s) for s in sys.argv[3:]]
-random.seed(7)
-total = 0
-for i in range(files):
-    path = os.path.join(root, "dir%03d" % (i // 50))
-    os.makedirs(path, exist_ok=True)
-    n = sizes[i % len(sizes)]
-    with open(os.path.join(path, "file%03d" % (i % 50)), "wb") as fh:
-        fh.write(random.randbytes(n))
-    total += n
-print("%d files, %d bytes" % (files, total))
-PY
-}
+tree() { python3 bench/bench_tree.py "$@"; }
 mixed="0 1 100 255 256 511 512 513 1000 2048 4096 6000 9000 12000 15000"
 small="0 1 100 255 256 511 512 513 1000 2048 4096"
 echo "tree: $(tree "$work/tree" 2000 $mixed)"

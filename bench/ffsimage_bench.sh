@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Times writing the vorel bench's tree of 2,000 files (6.8 MB, 32 MiB
+# M29W256G image) through ffsimage from Python against "vorel -dir:ptf" of
+# the same tree, whole processes both (interpreter start and import
+# included), in paired rounds with a rotating order; each ratio is the median
+# of the rounds' ratios. Two ways from Python: Image.copy_in, and a Python
+# loop of makedirs/write_bytes over os.walk. Goal: at most 1.5 x vorel ptf.
+# Usage: bench/ffsimage_bench.sh [build dir]   (default build/release)
+#        FFSIMAGE_BENCH_ROUNDS=n (default 7, at least 5)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+rounds=${FFSIMAGE_BENCH_ROUNDS:-7}
+[ "$rounds" -ge 5 ] || rounds=5
+if [ ! -x "$build/converter/vorel" ] || ! ls "$build"/python3/ffsimage/_ffsimage.* >/dev/null 2>&1; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DRELAY_TESTS=OFF >/dev/null
+  cmake --build "$build" --target vorel ffsimage >/dev/null
+fi
+vorel=$(cd "$build/converter" && pwd)/vorel
+python3=$(sed -n 's/^RELAY_PYTHON_py3_EXECUTABLE:INTERNAL=//p' "$build/CMakeCache.txt")
+export PYTHONPATH=$(cd "$build/python3" && pwd)
+if [ "$(stat -f -c %T /dev/shm 2>/dev/null)" = tmpfs ]; then
+  work=$(mktemp -d /dev/shm/ffsimage-bench.XXXXXX); where="tmpfs (/dev/shm)"
+else
+  work=$(mktemp -d); where="$(stat -f -c %T "$work") ($(dirname "$work"), no tmpfs found)"
+fi
+trap 'rm -rf "$work"' EXIT
+export TEMP=$work
+size=33554432
+
+echo "ffsimage bench: $(date -u '+%Y-%m-%d %H:%M UTC'), $(uname -m), $(nproc) cores," \
+  "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+echo "working directory on $where; load average $(cut -d' ' -f1-3 /proc/loadavg); $rounds rounds; $python3"
+echo "tree: $(python3 bench/bench_tree.py "$work/tree" 2000 0 1 100 255 256 511 512 513 1000 2048 4096 6000 9000 12000 15000)"
+
+ms() {
+  local t0 t1
+  t0=$EPOCHREALTIME
+  "$@" >/dev/null 2>&1 || echo "  (failed: $*)" >&2
+  t1=$EPOCHREALTIME
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) * 1000 }'
+}
+median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+run_tool() {
+  case $1 in
+    ptf) rm -f "$work/v.img"; ms "$vorel" -dir:ptf "-src:$work/tree" "-dst:$work/v.img" "-size:$size" -flashType:M29W256G ;;
+    copy_in|files) rm -f "$work/p.img"; ms "$python3" bench/ffsimage_write.py "$work/tree" "$work/p.img" "$size" "$1" ;;
+  esac
+}
+
+tools=(ptf copy_in files)
+declare -A times
+ratios_copy="" ratios_files=""
+for ((r = 0; r < rounds; r++)); do
+  declare -A t=()
+  for ((k = 0; k < ${#tools[@]}; k++)); do
+    tool=${tools[$(((r + k) % ${#tools[@]}))]}
+    t[$tool]=$(run_tool "$tool")
+    times[$tool]="${times[$tool]:-} ${t[$tool]}"
+  done
+  ratios_copy+=" $(awk -v a="${t[copy_in]}" -v b="${t[ptf]}" 'BEGIN { print a / b }')"
+  ratios_files+=" $(awk -v a="${t[files]}" -v b="${t[ptf]}" 'BEGIN { print a / b }')"
+done
+# The image copy_in writes is vorel's, byte for byte.
+run_tool ptf >/dev/null; run_tool copy_in >/dev/null
+cmp -s "$work/v.img" "$work/p.img" && same="identical" || same="DIFFERENT"
+
+echo
+echo "2,000 files, medians of $rounds paired rounds (ms, whole processes):"
+printf "  %-40s %6.1f\n" "vorel ptf" "$(echo "${times[ptf]}" | median)"
+printf "  %-40s %6.1f\n" "ffsimage copy_in (Python 3)" "$(echo "${times[copy_in]}" | median)"
+printf "  %-40s %6.1f\n" "ffsimage write_bytes loop (Python 3)" "$(echo "${times[files]}" | median)"
+echo "ratios, medians of the rounds' ratios (goal in brackets):"
+printf "  %-40s %6.2f  (<= 1.5)\n" "ffsimage copy_in / vorel ptf" "$(echo "$ratios_copy" | median)"
+printf "  %-40s %6.2f  (<= 1.5)\n" "ffsimage write_bytes loop / vorel ptf" "$(echo "$ratios_files" | median)"
+echo "copy_in image against vorel's: $same"
