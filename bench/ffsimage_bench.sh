@@ -19,12 +19,8 @@ fi
 vorel=$(cd "$build/converter" && pwd)/vorel
 python3=$(sed -n 's/^RELAY_PYTHON_py3_EXECUTABLE:INTERNAL=//p' "$build/CMakeCache.txt")
 export PYTHONPATH=$(cd "$build/python3" && pwd)
-if [ "$(stat -f -c %T /dev/shm 2>/dev/null)" = tmpfs ]; then
-  work=$(mktemp -d /dev/shm/ffsimage-bench.XXXXXX); where="tmpfs (/dev/shm)"
-else
-  work=$(mktemp -d); where="$(stat -f -c %T "$work") ($(dirname "$work"), no tmpfs found)"
-fi
-trap 'rm -rf "$work"' EXIT
+. bench/bench_lib.sh
+bench_workdir ffsimage-bench
 export TEMP=$work
 size=33554432
 
@@ -33,14 +29,6 @@ echo "ffsimage bench: $(date -u '+%Y-%m-%d %H:%M UTC'), $(uname -m), $(nproc) co
 echo "working directory on $where; load average $(cut -d' ' -f1-3 /proc/loadavg); $rounds rounds; $python3"
 echo "tree: $(python3 bench/bench_tree.py "$work/tree" 2000 0 1 100 255 256 511 512 513 1000 2048 4096 6000 9000 12000 15000)"
 
-ms() {
-  local t0 t1
-  t0=$EPOCHREALTIME
-  "$@" >/dev/null 2>&1 || echo "  (failed: $*)" >&2
-  t1=$EPOCHREALTIME
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) * 1000 }'
-}
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 run_tool() {
   case $1 in
     ptf) rm -f "$work/v.img"; ms "$vorel" -dir:ptf "-src:$work/tree" "-dst:$work/v.img" "-size:$size" -flashType:M29W256G ;;

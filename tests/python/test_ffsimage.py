@@ -256,6 +256,23 @@ class Errors(TempDirTest):
         self.assertEqual(os.listdir(self.dir), ['x.img'])
 
 
+def run_threads(work, count):
+    """Runs work(n) on `count` threads at once; answers what they raised."""
+    errors = []
+
+    def guarded(n):
+        try:
+            work(n)
+        except Exception as e:  # noqa: reported by the caller
+            errors.append(e)
+    threads = [threading.Thread(target=guarded, args=(n,)) for n in range(count)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    return errors
+
+
 class Threads(TempDirTest):
 
     def test_a_second_image_is_refused_while_one_is_open(self):
@@ -268,23 +285,14 @@ class Threads(TempDirTest):
             pass
 
     def test_threads_sharing_one_image(self):
-        errors = []
         with self.create(size=2 * MIB) as image:
             def work(n):
-                try:
-                    image.mkdir('/t%d' % n)
-                    for i in range(20):
-                        image.write_bytes('/t%d/f%d' % (n, i), bytes([n]) * (i * 37))
-                        with image.open('/t%d/f%d' % (n, i), 'ab') as f:
-                            f.write(b'!')
-                except Exception as e:  # noqa: reported below
-                    errors.append(e)
-            threads = [threading.Thread(target=work, args=(n,)) for n in range(4)]
-            for t in threads:
-                t.start()
-            for t in threads:
-                t.join()
-            self.assertEqual(errors, [])
+                image.mkdir('/t%d' % n)
+                for i in range(20):
+                    image.write_bytes('/t%d/f%d' % (n, i), bytes([n]) * (i * 37))
+                    with image.open('/t%d/f%d' % (n, i), 'ab') as f:
+                        f.write(b'!')
+            self.assertEqual(run_threads(work, 4), [])
             tree = image_tree(image)
             self.assertEqual(image.check(), [])
         self.assertEqual(len(tree), 4 * 21)
@@ -296,25 +304,16 @@ class Threads(TempDirTest):
         ffsimage.MAX_OPEN_IMAGES >= 2,
         'the file system keeps process-wide tables: one image open per process until it is an object')
     def test_two_images_in_two_threads(self):
-        trees = {}
-        errors = []
+        trees, problems = {}, []
 
         def work(n):
-            try:
-                with ffsimage.create(self.path('%d.img' % n), MIB, (OLD, NEW)[n]) as image:
-                    for i in range(50):
-                        image.write_bytes('/f%d' % i, bytes([n, i]) * 100)
-                with ffsimage.open(self.path('%d.img' % n), (OLD, NEW)[n]) as image:
-                    trees[n] = image_tree(image)
-                    errors.extend(image.check())
-            except Exception as e:  # noqa: reported below
-                errors.append(e)
-        threads = [threading.Thread(target=work, args=(n,)) for n in range(2)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-        self.assertEqual(errors, [])
+            with ffsimage.create(self.path('%d.img' % n), MIB, (OLD, NEW)[n]) as image:
+                for i in range(50):
+                    image.write_bytes('/f%d' % i, bytes([n, i]) * 100)
+            with ffsimage.open(self.path('%d.img' % n), (OLD, NEW)[n]) as image:
+                trees[n] = image_tree(image)
+                problems.extend(image.check())
+        self.assertEqual(run_threads(work, 2) + problems, [])
         for n in range(2):
             self.assertEqual(trees[n], {'/f%d' % i: bytes([n, i]) * 100 for i in range(50)})
 

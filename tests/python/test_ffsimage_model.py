@@ -61,23 +61,24 @@ class Model(object):
         errors = self.write(path, old + data)
         return errors
 
-    def patch(self, path, offset, data):
+    def file_error(self, path):
+        """The errors of opening an existing file, or None."""
         e = self.lookup_error(path)
         if e or self.kind(path) == 'missing':
             return {e or ENOENT}
-        if self.kind(path) == 'dir':
-            return {EISDIR}
+        return {EISDIR} if self.kind(path) == 'dir' else None
+
+    def patch(self, path, offset, data):
+        if self.file_error(path):
+            return self.file_error(path)
         content = self.tree[path]
         offset = min(offset, len(content))
         content[offset:offset + len(data)] = data
         return set()
 
     def truncate(self, path, length):
-        e = self.lookup_error(path)
-        if e or self.kind(path) == 'missing':
-            return {e or ENOENT}
-        if self.kind(path) == 'dir':
-            return {EISDIR}
+        if self.file_error(path):
+            return self.file_error(path)
         content = self.tree[path]
         self.tree[path] = content[:length] + bytearray(max(0, length - len(content)))
         return set()
