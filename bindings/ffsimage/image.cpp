@@ -425,9 +425,11 @@ int Image::OpenFile(const std::string& path, int flags) {
   ffs_set_errno(0);
   const int handle = ffs_open(VolumePath(path).c_str(), flags, kPermission);
   if (handle < 0) Fail(path);
-  // A directory opens for reading in the file system; as a file it has nothing to give.
+  // A directory opens for reading in the file system (opening one to write
+  // fails there); as a file it has nothing to give.
   FfsStat st{};
-  if (ffs_fstat(handle, &st) == 0 && (st.mode & FFS_S_IFDIR) != 0) {
+  const bool reading = (flags & (FFS_O_WRONLY | FFS_O_RDWR)) == 0;
+  if (reading && ffs_fstat(handle, &st) == 0 && (st.mode & FFS_S_IFDIR) != 0) {
     ffs_close(handle);
     ffs_set_errno(FFS_EISDIR);
     Fail(path);
