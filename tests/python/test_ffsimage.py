@@ -62,6 +62,20 @@ class SameBytesAsVorel(TempDirTest):
         self.assertTrue(info['checkpoint_clean'])
 
 
+    def test_copy_out_never_writes_outside_the_host_directory(self):
+        with self.create() as image:
+            image.write_bytes('/ok', b'1')
+            image.write_bytes('/..\\evil', b'2')  # a path on Windows hosts
+            image.mkdir('/sub')
+            image.write_bytes('/sub/in', b'3')
+        with self.open() as image:
+            with self.assertRaises(OSError) as caught:
+                image.copy_out('/', self.path('out'))
+            self.assertIn('Unsafe name in image skipped', str(caught.exception))
+        self.assertEqual(host_tree(self.path('out')), {'ok': b'1', 'sub': None, 'sub/in': b'3'})
+        self.assertEqual(sorted(os.listdir(self.dir)), ['out', 'x.img'])
+
+
 class ReadOnly(TempDirTest):
 
     def test_read_only_open_never_changes_the_file(self):
