@@ -49,5 +49,5 @@ echo "ffsimage_tree.py exit code: $?"
 
 echo
 echo "== programs: $build/converter/vorel, $build/imagecheck/ffsinspect"
-echo "== Python modules: $build/python (Python 2.7), $build/python3 (Python 3, with the ffsimage package)"
+echo "== Python modules: $build/python (Python 2.7), $build/python3 (Python 3 and the ffsimage package)"
 echo "== results kept in: $work"
