@@ -40,7 +40,7 @@ ALLOWED = (TypeError, ValueError, OverflowError, OSError)
 CHILD_SETUP = '''
 import os, sys, ffsimage
 MIB = 1 << 20
-D = sys.argv[1]
+D = sys.argv[2]  # the child's work directory (argv[1] is 'child')
 os.makedirs(D + '/tree/sub', exist_ok=True)
 open(D + '/tree/sub/t', 'wb').write(b't')
 image = ffsimage.create(D + '/x.img', MIB, 'MX29LV640B')
