@@ -109,7 +109,8 @@ class Hostile(unittest.TestCase):
             end = min(first + batch, total)
             work = tempfile.mkdtemp(prefix='ffsimage-hostile-')
             proc = subprocess.Popen([sys.executable, __file__, 'child', work, str(first), str(end)],
-                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, universal_newlines=True)
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, universal_newlines=True,
+                                    cwd=work)  # relative hostile paths land in the work directory
             out, err = proc.communicate()
             subprocess.call(['rm', '-rf', work])
             lines = out.split()
