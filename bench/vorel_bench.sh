@@ -26,12 +26,8 @@ if [ ! -x "$build/converter/vorel" ]; then
 fi
 vorel=$(cd "$build/converter" && pwd)/vorel
 PATH=$PATH:/usr/sbin:/sbin
-if [ "$(stat -f -c %T /dev/shm 2>/dev/null)" = tmpfs ]; then
-  work=$(mktemp -d /dev/shm/vorel-bench.XXXXXX); where="tmpfs (/dev/shm)"
-else
-  work=$(mktemp -d); where="$(stat -f -c %T "$work") ($(dirname "$work"), no tmpfs found)"
-fi
-trap 'rm -rf "$work"' EXIT
+. bench/bench_lib.sh
+bench_workdir vorel-bench
 export TEMP=$work
 size=33554432
 
@@ -40,35 +36,10 @@ echo "vorel bench: $(date -u '+%Y-%m-%d %H:%M UTC'), $(uname -m), $(nproc) cores
 echo "working directory on $where; load average $(cut -d' ' -f1-3 /proc/loadavg); $rounds rounds"
 
 # tree DIR FILES SIZES... : FILES files in directories of 50, sizes cycling.
-tree() {
-  python3 - "$@" <<'PY'
-import os, random, sys
-root, files, sizes = sys.argv[1], int(sys.argv[2]), [int(s) for s in sys.argv[3:]]
-random.seed(7)
-total = 0
-for i in range(files):
-    path = os.path.join(root, "dir%03d" % (i // 50))
-    os.makedirs(path, exist_ok=True)
-    n = sizes[i % len(sizes)]
-    with open(os.path.join(path, "file%03d" % (i % 50)), "wb") as fh:
-        fh.write(random.randbytes(n))
-    total += n
-print("%d files, %d bytes" % (files, total))
-PY
-}
+tree() { python3 bench/bench_tree.py "$@"; }
 mixed="0 1 100 255 256 511 512 513 1000 2048 4096 6000 9000 12000 15000"
 small="0 1 100 255 256 511 512 513 1000 2048 4096"
 echo "tree: $(tree "$work/tree" 2000 $mixed)"
-
-# ms CMD... : wall time of one run in milliseconds; a failed run is reported.
-ms() {
-  local t0 t1
-  t0=$EPOCHREALTIME
-  "$@" >/dev/null 2>&1 || echo "  (failed: $*)" >&2
-  t1=$EPOCHREALTIME
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) * 1000 }'
-}
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 run_tool() {
   case $1 in

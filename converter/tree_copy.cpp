@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -27,6 +28,29 @@ namespace vorel {
 
 namespace {
 
+thread_local CopyMessages* t_messages = nullptr;
+
+// Every line of the copies goes through here: to standard output, or into
+// the capture this thread holds.
+[[gnu::format(printf, 1, 2)]] void Say(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  if (t_messages == nullptr) {
+    std::vprintf(format, args);
+  } else {
+    std::va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, again);
+    va_end(again);
+    if (n > 0) {
+      std::string line(static_cast<std::size_t>(n) + 1, '\0');
+      std::vsnprintf(line.data(), line.size(), format, args);
+      t_messages->Append(line.data(), static_cast<std::size_t>(n));
+    }
+  }
+  va_end(args);
+}
+
 constexpr std::size_t kCopyBufferSize = 256;
 constexpr std::size_t kHostBlockSize = 1 << 16;  // host reads and writes, a multiple of the above
 constexpr int kVolumePermission = 0x1C0;
@@ -35,10 +59,10 @@ constexpr int kOpenExistingVolumeFile = FFS_O_RDWR;                         // 2
 
 std::string VolumePath(const std::string& dir, const char* name) { return dir + "/" + name; }
 
-void PrintError(const char* text) { std::printf("%s%s", msg::kErrorPrefix, text); }
+void PrintError(const char* text) { Say("%s%s", msg::kErrorPrefix, text); }
 
 void PrintErrorLine(const char* label, const std::string& text) {
-  std::printf("%s%s%s\n", msg::kErrorPrefix, label, text.c_str());
+  Say("%s%s%s\n", msg::kErrorPrefix, label, text.c_str());
 }
 
 void TraceImage(const std::string& imagePath, const char* message) {
@@ -46,16 +70,16 @@ void TraceImage(const std::string& imagePath, const char* message) {
 }
 
 void PrintCopyToErrorBlock(const std::string& hostDir, const std::string& volumeDir) {
-  std::printf("%s%s", msg::kCopyErrorTop, msg::kCopyToTitle);
-  std::printf("%s%s\n", msg::kWorkingDirLabel, host::WorkingDirectory().c_str());
-  std::printf("%s%s\n", msg::kSourceLabel, hostDir.c_str());
-  std::printf("%s%s\n", msg::kDestinationLabel, volumeDir.c_str());
-  std::printf("%s", msg::kCopyErrorBottom);
+  Say("%s%s", msg::kCopyErrorTop, msg::kCopyToTitle);
+  Say("%s%s\n", msg::kWorkingDirLabel, host::WorkingDirectory().c_str());
+  Say("%s%s\n", msg::kSourceLabel, hostDir.c_str());
+  Say("%s%s\n", msg::kDestinationLabel, volumeDir.c_str());
+  Say("%s", msg::kCopyErrorBottom);
 }
 
 void PrintCouldNotCopy(const std::string& hostPath, const std::string& reason) {
-  std::printf("%s", msg::kErrorPrefix);
-  std::printf(msg::kCouldNotCopy, hostPath.c_str(), reason.c_str());
+  Say("%s", msg::kErrorPrefix);
+  Say(msg::kCouldNotCopy, hostPath.c_str(), reason.c_str());
 }
 
 // Why the file system refused to create an entry of this name: an invalid
@@ -290,7 +314,7 @@ int CopyTreeToHost(const std::string& volumeDir, const std::string& hostDir, Cop
   if (!names) return kCopyOk;
   std::vector<std::string> subdirs;
   if (!CopyLevelToHost(volumeDir, hostDir, *names, subdirs)) {
-    std::printf("%s%s%s", msg::kCopyErrorTop, msg::kCopyFromTitle, msg::kCopyErrorBottom);
+    Say("%s%s%s", msg::kCopyErrorTop, msg::kCopyFromTitle, msg::kCopyErrorBottom);
     return kCopyFailed;
   }
   for (const auto& name : subdirs) {
@@ -332,5 +356,8 @@ int CopyFromMurvexDir(const std::string& volumeDir, const std::string& hostDir) 
 }
 
 bool IsVolumeRootEmpty(const std::string& volumeName) { return !VolumeDirectoryHasEntry(volumeName); }
+
+CopyMessages::CopyMessages() : previous_(t_messages) { t_messages = this; }
+CopyMessages::~CopyMessages() { t_messages = previous_; }
 
 }  // namespace vorel

@@ -3,6 +3,7 @@
 // (taken as a full volume), 2 failed in the first directory or copying out.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace vorel {
@@ -14,6 +15,23 @@ inline constexpr int kCopyFailed = 2;
 int CopyToMurvexDir(const std::string& sourceDir, const std::string& volumeDir,
                     bool& directoryCopied, const std::string& imagePath);
 int CopyFromMurvexDir(const std::string& volumeDir, const std::string& destinationDir);
+
+// While one lives on a thread, the lines the copies on that thread print
+// (skipped entries, failures with their reasons, error blocks) are collected
+// in Text() instead of going to standard output.
+class CopyMessages {
+ public:
+  CopyMessages();
+  ~CopyMessages();
+  CopyMessages(const CopyMessages&) = delete;
+  CopyMessages& operator=(const CopyMessages&) = delete;
+  const std::string& Text() const { return text_; }
+  void Append(const char* bytes, std::size_t count) { text_.append(bytes, count); }
+
+ private:
+  std::string text_;
+  CopyMessages* previous_;
+};
 
 // True when the volume root holds no entry (or cannot be listed).
 bool IsVolumeRootEmpty(const std::string& volumeName);

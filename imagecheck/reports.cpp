@@ -71,27 +71,39 @@ void PrintList(ImageSession& session) {
   }
 }
 
-void PrintStat(ImageSession& session, const char* flashType) {
-  nor::Volume& v = *session.Volume();
-  const nor::Geometry& g = v.geo;
-  std::uint32_t dirs = 0, files = 0;
-  std::uint64_t bytes = 0;
+VolumeFacts CollectVolumeFacts(FileSystem& fs, nor::Volume& v, const char* volumeName) {
+  VolumeFacts f{};
+  f.geometry = v.geo;
+  f.sequence = v.sequence;
+  f.checkpointFirst = v.checkpoint_first;
+  f.checkpointClusters = v.checkpoint_clusters;
+  f.version = v.version;
+  f.clean = v.clean;
+  f.cursor = v.cursor;
   std::set<const NodeSlot*> counted;
   WalkTree(
       v,
       [&](const NodeSlot& e, const std::string& path) {
         if (path == "/") return;
         if (e.kind == nor::SlotKind::Directory) {
-          ++dirs;
+          ++f.directories;
         } else {
-          ++files;
-          if (e.inode && counted.insert(e.inode).second) bytes += e.inode->size;
+          ++f.files;
+          if (e.inode && counted.insert(e.inode).second) f.bytesInFiles += e.inode->size;
         }
       },
       [](const std::string&) {});
-  std::uint32_t dirty = 0;
-  for (const SectorCounts& s : CountSectors(v)) dirty += s.dirty;
+  for (const SectorCounts& s : CountSectors(v)) f.dirtyClusters += s.dirty;
+  f.usedClusters = v.used_clusters;
+  f.freeClusters = v.free_count;
+  f.highestEraseCount = v.max_erase;
+  f.haveStats = ffs_volume_stats(fs, volumeName, &f.stats) == 0;
+  return f;
+}
 
+void PrintStat(ImageSession& session, const char* flashType) {
+  const VolumeFacts f = CollectVolumeFacts(session.Files(), *session.Volume(), session.VolumeName());
+  const nor::Geometry& g = f.geometry;
   std::printf("image            %s\n", session.Path().c_str());
   std::printf("flash type       %s\n", flashType);
   std::printf("geometry         %u sectors of %u bytes, %u-byte clusters, %u clusters per sector,"
@@ -99,18 +111,18 @@ void PrintStat(ImageSession& session, const char* flashType) {
               g.sector_count, g.sector_size, g.cluster_size, g.clusters_per_sector,
               g.header_clusters, g.cluster_count);
   std::printf("checkpoint       sequence %u, first cluster %u, %u cluster(s), version %u, %s\n",
-              v.sequence, v.checkpoint_first, v.checkpoint_clusters, v.version,
-              v.clean ? "clean" : "not clean");
-  if (v.cursor == nor::kNone32) std::printf("checkpoint area  none\n");
-  else std::printf("checkpoint area  next checkpoint at cluster %u\n", v.cursor);
+              f.sequence, f.checkpointFirst, f.checkpointClusters, f.version,
+              f.clean ? "clean" : "not clean");
+  if (f.cursor == nor::kNone32) std::printf("checkpoint area  none\n");
+  else std::printf("checkpoint area  next checkpoint at cluster %u\n", f.cursor);
   std::printf("tree             %u director%s besides the root, %u file(s), %" PRIu64 " bytes in files\n",
-              dirs, dirs == 1 ? "y" : "ies", files, bytes);
-  std::printf("clusters         %u used, %u free, %u dirty\n", v.used_clusters, v.free_count, dirty);
-  std::printf("erase counts     highest %u\n", v.max_erase);
-  FfsVolumeStats st{};
-  if (ffs_volume_stats(session.Files(), session.VolumeName(), &st) == 0) {
-    std::printf("volume stats     %u free clusters, %u free bytes, %u%% free\n", st.free_clusters,
-                st.free_bytes, st.free_percent);
+              f.directories, f.directories == 1 ? "y" : "ies", f.files, f.bytesInFiles);
+  std::printf("clusters         %u used, %u free, %u dirty\n", f.usedClusters, f.freeClusters,
+              f.dirtyClusters);
+  std::printf("erase counts     highest %u\n", f.highestEraseCount);
+  if (f.haveStats) {
+    std::printf("volume stats     %u free clusters, %u free bytes, %u%% free\n", f.stats.free_clusters,
+                f.stats.free_bytes, f.stats.free_percent);
   } else {
     std::printf("volume stats     not available\n");
   }

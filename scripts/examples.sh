@@ -43,7 +43,11 @@ for run in "$python2 python" "$python3 python3"; do
 done
 cat "$work/relay_parameters.xml"
 
+echo "== ffsimage under $python3: the example tree -> ffsimage.img, read back and checked"
+PYTHONPATH="$build/python3" "$python3" examples/ffsimage_tree.py "$work/tree" "$work/ffsimage.img"
+echo "ffsimage_tree.py exit code: $?"
+
 echo
 echo "== programs: $build/converter/vorel, $build/imagecheck/ffsinspect"
-echo "== Python modules: $build/python (Python 2.7), $build/python3 (Python 3)"
+echo "== Python modules: $build/python (Python 2.7), $build/python3 (Python 3 and the ffsimage package)"
 echo "== results kept in: $work"

@@ -10,6 +10,9 @@ need+=(clang libclang-rt-14-dev python3)
 need+=(python3-dev)
 # ffsmount: libfuse 3 (pkg-config finds it) and fusermount3 for the mount tests.
 need+=(libfuse3-dev fuse3 pkg-config)
+# ffsimage (pybind11) and the pip install of the three modules, offline:
+# setuptools with the CMake build step, the wheel builder, virtual environments.
+need+=(pybind11-dev python3-setuptools python3-build python3-venv)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

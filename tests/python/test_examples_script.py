@@ -27,6 +27,8 @@ class ExamplesScript(unittest.TestCase):
         self.assertEqual(os.path.getsize(os.path.join(folder, 'example.img')), 4194304)
         self.assertTrue(os.path.isdir(os.path.join(folder, 'tree_back')))
         self.assertIn('== round trip: the tree read back equals the source tree', self.out)
+        self.assertIn('ffsimage_tree.py exit code: 0', self.out)
+        self.assertEqual(os.path.getsize(os.path.join(folder, 'ffsimage.img')), 4194304)
 
     def test_programs_and_modules_are_named(self):
         programs = [l for l in self.lines[-4:] if l.startswith('== programs: ')]

@@ -27,7 +27,9 @@ class ReadmeSnippets(unittest.TestCase):
             self.assertTrue(re.search(r'Python (2\.7|3)', before), before + code[:60])
 
     def test_each_snippet_runs_as_written(self):
-        for _, code in snippets():
+        for before, code in snippets():
+            if 'Python 3 only' in before and sys.version_info[0] < 3:
+                continue  # ffsimage and the pip install are for Python 3
             directory = tempfile.mkdtemp()
             try:
                 shutil.copy(os.path.join(ROOT, 'examples', 'device_model', 'relay_model.xml'),
