@@ -104,7 +104,7 @@ std::optional<Paths> PrepareFtp(const RunSettings& s, FlashVolumes& volumes) {
 // permission) is named with the user's image path and the host's reason.
 int MountFailure(const RunSettings& s, const FlashVolumes& volumes, const Paths& p) {
   const MappedImageFile* image = volumes.Image();
-  if (image != nullptr && image->HostError() == kImageLocked) {
+  if (image != nullptr && image->HostError() == flashimage::kImageLocked) {
     std::printf("%s", msg::kErrorPrefix);
     std::printf(msg::kImageLockedText, (s.isPtf ? p.destination : p.source).c_str());
     return kExitFailure;

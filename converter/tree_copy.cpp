@@ -91,8 +91,8 @@ std::string CreateFailureText(int error, const std::string& name) {
 
 // A write that stores fewer bytes than given without an error number means
 // the volume is full.
-std::string WriteFailureText() {
-  return FfsErrorText(ffs_errno() != 0 ? ffs_errno() : FFS_ENOSPC);
+std::string WriteFailureText(FileSystem& fs) {
+  return FfsErrorText(ffs_errno(fs) != 0 ? ffs_errno(fs) : FFS_ENOSPC);
 }
 
 // The buffer of one file's host reads or writes, left uninitialised.
@@ -107,14 +107,14 @@ struct HostBlock {
 // the file and the reason is printed here. The host file is read in large
 // blocks; the volume is written in chunks of the copy buffer's size, each
 // full but the last.
-bool CopyHostFileToVolume(const std::string& hostPath, const std::string& volumePath,
+bool CopyHostFileToVolume(FileSystem& fs, const std::string& hostPath, const std::string& volumePath,
                           const std::string& name) {
   const int in = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return PrintCouldNotCopy(hostPath, std::strerror(errno)), false;
-  ffs_set_errno(0);
-  const int fd = ffs_open(volumePath.c_str(), kOpenNewVolumeFile, kVolumePermission);
+  ffs_set_errno(fs, 0);
+  const int fd = ffs_open(fs, volumePath.c_str(), kOpenNewVolumeFile, kVolumePermission);
   if (fd < 0) {
-    PrintCouldNotCopy(hostPath, CreateFailureText(ffs_errno(), name));
+    PrintCouldNotCopy(hostPath, CreateFailureText(ffs_errno(fs), name));
     ::close(in);
     return false;
   }
@@ -122,9 +122,9 @@ bool CopyHostFileToVolume(const std::string& hostPath, const std::string& volume
   std::size_t held = 0;  // bytes of the block not yet written to the volume
   std::string reason;
   auto put = [&](std::size_t at, std::size_t n) {
-    ffs_set_errno(0);
-    if (ffs_write(fd, block.data() + at, static_cast<std::uint32_t>(n)) != static_cast<int>(n))
-      reason = WriteFailureText();
+    ffs_set_errno(fs, 0);
+    if (ffs_write(fs, fd, block.data() + at, static_cast<std::uint32_t>(n)) != static_cast<int>(n))
+      reason = WriteFailureText(fs);
   };
   for (bool end = false; reason.empty() && !end;) {
     const ssize_t n = ::read(in, block.data() + held, block.size() - held);
@@ -139,10 +139,10 @@ bool CopyHostFileToVolume(const std::string& hostPath, const std::string& volume
     held -= std::min(held, at);
     std::memmove(block.data(), block.data() + at, held);
   }
-  if (ffs_close(fd) < 0 && reason.empty()) reason = FfsErrorText(ffs_errno());
+  if (ffs_close(fs, fd) < 0 && reason.empty()) reason = FfsErrorText(ffs_errno(fs));
   ::close(in);
   if (reason.empty()) return true;
-  ffs_unlink(volumePath.c_str());
+  ffs_unlink(fs, volumePath.c_str());
   PrintCouldNotCopy(hostPath, reason);
   return false;
 }
@@ -153,15 +153,15 @@ bool HoldsBackslash(const std::string& name) { return name.find('\\') != std::st
 
 // The files of one host directory (listed once by the caller, nullopt when
 // it could not be) into the volume directory (created first).
-bool CopyFilesToVolume(const std::string& hostDir, const std::string& volumeDir,
+bool CopyFilesToVolume(FileSystem& fs, const std::string& hostDir, const std::string& volumeDir,
                        const std::optional<std::vector<host::DirectoryEntry>>& entries) {
   if (!entries) return PrintCouldNotCopy(hostDir, std::strerror(errno)), false;
   // An existing directory (the volume's root among them) is fine; one the
   // volume had no room for, or a file of that name, fails the copy.
-  if (ffs_mkdir(volumeDir.c_str(), kVolumePermission) != 0) {
-    const int error = ffs_errno();
+  if (ffs_mkdir(fs, volumeDir.c_str(), kVolumePermission) != 0) {
+    const int error = ffs_errno(fs);
     FfsStat st{};
-    if (ffs_stat(volumeDir.c_str(), &st) != 0 || !(st.mode & FFS_S_IFDIR)) {
+    if (ffs_stat(fs, volumeDir.c_str(), &st) != 0 || !(st.mode & FFS_S_IFDIR)) {
       const std::size_t slash = volumeDir.rfind('/');
       PrintCouldNotCopy(hostDir, CreateFailureText(error == FFS_EEXIST ? FFS_ENOTDIR : error,
                                                    volumeDir.substr(slash + 1)));
@@ -179,7 +179,7 @@ bool CopyFilesToVolume(const std::string& hostDir, const std::string& volumeDir,
       PrintErrorLine(msg::kSkippedBackslashName, hostPath);
       continue;
     }
-    if (!CopyHostFileToVolume(hostPath, VolumePath(volumeDir, e.name.c_str()), e.name)) return false;
+    if (!CopyHostFileToVolume(fs, hostPath, VolumePath(volumeDir, e.name.c_str()), e.name)) return false;
   }
   return true;
 }
@@ -211,12 +211,12 @@ struct CopyOut {
 };
 
 // Lists the names of a volume directory; nullopt when it cannot be opened.
-std::optional<std::vector<std::string>> ListVolumeDirectory(const std::string& volumeDir,
+std::optional<std::vector<std::string>> ListVolumeDirectory(FileSystem& fs, const std::string& volumeDir,
                                                            CopyOut* out, bool reportUnsafe) {
-  FileControlBlock* dir = ffs_opendir(volumeDir.c_str());
+  FileControlBlock* dir = ffs_opendir(fs, volumeDir.c_str());
   if (!dir) return std::nullopt;
   std::vector<std::string> names;
-  while (const FfsDirent* e = ffs_readdir(dir)) {
+  while (const FfsDirent* e = ffs_readdir(fs, dir)) {
     if (!IsSafeHostName(e->name, sizeof e->name)) {
       out->unsafeNameSeen = true;
       if (reportUnsafe) {
@@ -227,15 +227,15 @@ std::optional<std::vector<std::string>> ListVolumeDirectory(const std::string& v
     }
     names.emplace_back(e->name);
   }
-  ffs_closedir(dir);
+  ffs_closedir(fs, dir);
   return names;
 }
 
-bool VolumeDirectoryHasEntry(const std::string& volumeDir) {
-  FileControlBlock* dir = ffs_opendir(volumeDir.c_str());
+bool VolumeDirectoryHasEntry(FileSystem& fs, const std::string& volumeDir) {
+  FileControlBlock* dir = ffs_opendir(fs, volumeDir.c_str());
   if (!dir) return false;
-  const bool any = ffs_readdir(dir) != nullptr;
-  ffs_closedir(dir);
+  const bool any = ffs_readdir(fs, dir) != nullptr;
+  ffs_closedir(fs, dir);
   return any;
 }
 
@@ -254,14 +254,14 @@ bool MakeHostDirectory(const std::string& path) {
 // must not pass for a complete one, so a failed copy removes the host file.
 // The volume is read in chunks of the copy buffer's size; the host file is
 // written in large blocks.
-bool CopyVolumeFileToHost(const std::string& volumePath, const std::string& hostPath) {
-  ffs_set_errno(0);
-  const int fd = ffs_open(volumePath.c_str(), kOpenExistingVolumeFile, 0);
-  if (fd < 0) return PrintCouldNotCopy(hostPath, FfsErrorText(ffs_errno())), false;
+bool CopyVolumeFileToHost(FileSystem& fs, const std::string& volumePath, const std::string& hostPath) {
+  ffs_set_errno(fs, 0);
+  const int fd = ffs_open(fs, volumePath.c_str(), kOpenExistingVolumeFile, 0);
+  if (fd < 0) return PrintCouldNotCopy(hostPath, FfsErrorText(ffs_errno(fs))), false;
   const int out = host::CreateFileNoFollow(hostPath);
   if (out < 0) {
     PrintCouldNotCopy(hostPath, std::strerror(errno));
-    ffs_close(fd);
+    ffs_close(fs, fd);
     return false;
   }
   SetFileToRemoveOnSignal(hostPath.c_str());
@@ -273,14 +273,14 @@ bool CopyVolumeFileToHost(const std::string& volumePath, const std::string& host
       reason = std::strerror(errno);
     held = 0;
   };
-  for (int n; reason.empty() && (n = ffs_read(fd, block.data() + held, kCopyBufferSize)) != 0;) {
-    if (n < 0) reason = FfsErrorText(ffs_errno());
+  for (int n; reason.empty() && (n = ffs_read(fs, fd, block.data() + held, kCopyBufferSize)) != 0;) {
+    if (n < 0) reason = FfsErrorText(ffs_errno(fs));
     else held += static_cast<std::size_t>(n);
     if (block.size() - held < kCopyBufferSize) flush();
   }
   flush();
   if (::close(out) != 0 && reason.empty()) reason = std::strerror(errno);
-  ffs_close(fd);
+  ffs_close(fs, fd);
   SetFileToRemoveOnSignal(nullptr);
   if (reason.empty()) return true;
   ::unlink(hostPath.c_str());
@@ -290,17 +290,17 @@ bool CopyVolumeFileToHost(const std::string& volumePath, const std::string& host
 
 // One level of the volume into the host directory: sub-directories are made,
 // files copied. The names of the sub-directories made are added to subdirs.
-bool CopyLevelToHost(const std::string& volumeDir, const std::string& hostDir,
+bool CopyLevelToHost(FileSystem& fs, const std::string& volumeDir, const std::string& hostDir,
                      const std::vector<std::string>& names, std::vector<std::string>& subdirs) {
   for (const auto& name : names) {
     const std::string volumePath = VolumePath(volumeDir, name.c_str());
     const std::string hostPath = host::JoinPath(hostDir, name);
     FfsStat st{};
-    if (ffs_stat(volumePath.c_str(), &st) != 0)
-      return PrintCouldNotCopy(hostPath, FfsErrorText(ffs_errno())), false;
+    if (ffs_stat(fs, volumePath.c_str(), &st) != 0)
+      return PrintCouldNotCopy(hostPath, FfsErrorText(ffs_errno(fs))), false;
     const bool isDirectory = (st.mode & FFS_S_IFDIR) != 0;
     const bool ok =
-        isDirectory ? MakeHostDirectory(hostPath) : CopyVolumeFileToHost(volumePath, hostPath);
+        isDirectory ? MakeHostDirectory(hostPath) : CopyVolumeFileToHost(fs, volumePath, hostPath);
     if (!ok) return false;
     if (isDirectory) subdirs.push_back(name);
   }
@@ -309,11 +309,11 @@ bool CopyLevelToHost(const std::string& volumeDir, const std::string& hostDir,
 
 // Each volume directory is listed once: its level is copied (which makes its
 // sub-directories), then every sub-directory is copied the same way.
-int CopyTreeToHost(const std::string& volumeDir, const std::string& hostDir, CopyOut& state) {
-  const auto names = ListVolumeDirectory(volumeDir, &state, true);
+int CopyTreeToHost(FileSystem& fs, const std::string& volumeDir, const std::string& hostDir, CopyOut& state) {
+  const auto names = ListVolumeDirectory(fs, volumeDir, &state, true);
   if (!names) return kCopyOk;
   std::vector<std::string> subdirs;
-  if (!CopyLevelToHost(volumeDir, hostDir, *names, subdirs)) {
+  if (!CopyLevelToHost(fs, volumeDir, hostDir, *names, subdirs)) {
     Say("%s%s%s", msg::kCopyErrorTop, msg::kCopyFromTitle, msg::kCopyErrorBottom);
     return kCopyFailed;
   }
@@ -321,7 +321,7 @@ int CopyTreeToHost(const std::string& volumeDir, const std::string& hostDir, Cop
     const std::string volumePath = VolumePath(volumeDir, name.c_str());
     const std::string hostPath = host::JoinPath(hostDir, name);
     if (!MakeHostDirectory(hostPath)) return kCopyFailed;  // still a real directory
-    const int result = CopyTreeToHost(volumePath, hostPath, state);
+    const int result = CopyTreeToHost(fs, volumePath, hostPath, state);
     if (result != kCopyOk) return result;
   }
   return kCopyOk;
@@ -329,11 +329,11 @@ int CopyTreeToHost(const std::string& volumeDir, const std::string& hostDir, Cop
 
 }  // namespace
 
-int CopyToMurvexDir(const std::string& hostDir, const std::string& volumeDir, bool& directoryCopied,
+int CopyToMurvexDir(FileSystem& fs, const std::string& hostDir, const std::string& volumeDir, bool& directoryCopied,
                     const std::string& imagePath) {
   TraceImage(imagePath, msg::kTraceBeforeCopy);
   const auto entries = host::ListDirectory(hostDir);
-  const bool filesCopied = CopyFilesToVolume(hostDir, volumeDir, entries);
+  const bool filesCopied = CopyFilesToVolume(fs, hostDir, volumeDir, entries);
   TraceImage(imagePath, msg::kTraceAfterCopy);
   if (!filesCopied) {
     PrintCopyToErrorBlock(hostDir, volumeDir);
@@ -342,20 +342,33 @@ int CopyToMurvexDir(const std::string& hostDir, const std::string& volumeDir, bo
   directoryCopied = true;
   for (const auto& e : *entries) {
     if (!IsCopiedSubdirectory(e, hostDir)) continue;
-    const int result = CopyToMurvexDir(host::JoinPath(hostDir, e.name), VolumePath(volumeDir, e.name.c_str()),
+    const int result = CopyToMurvexDir(fs, host::JoinPath(hostDir, e.name), VolumePath(volumeDir, e.name.c_str()),
                                        directoryCopied, imagePath);
     if (result != kCopyOk) return result;
   }
   return kCopyOk;
 }
 
-int CopyFromMurvexDir(const std::string& volumeDir, const std::string& hostDir) {
+int CopyFromMurvexDir(FileSystem& fs, const std::string& volumeDir, const std::string& hostDir) {
   CopyOut state;
-  const int result = CopyTreeToHost(volumeDir, hostDir, state);
+  const int result = CopyTreeToHost(fs, volumeDir, hostDir, state);
   return result == kCopyOk && state.unsafeNameSeen ? kCopyFailed : result;
 }
 
-bool IsVolumeRootEmpty(const std::string& volumeName) { return !VolumeDirectoryHasEntry(volumeName); }
+bool IsVolumeRootEmpty(FileSystem& fs, const std::string& volumeName) {
+  return !VolumeDirectoryHasEntry(fs, volumeName);
+}
+
+int CopyToMurvexDir(const std::string& hostDir, const std::string& volumeDir, bool& directoryCopied,
+                    const std::string& imagePath) {
+  return CopyToMurvexDir(ffs_default(), hostDir, volumeDir, directoryCopied, imagePath);
+}
+
+int CopyFromMurvexDir(const std::string& volumeDir, const std::string& hostDir) {
+  return CopyFromMurvexDir(ffs_default(), volumeDir, hostDir);
+}
+
+bool IsVolumeRootEmpty(const std::string& volumeName) { return IsVolumeRootEmpty(ffs_default(), volumeName); }
 
 CopyMessages::CopyMessages() : previous_(t_messages) { t_messages = this; }
 CopyMessages::~CopyMessages() { t_messages = previous_; }

@@ -6,12 +6,19 @@
 #include <cstddef>
 #include <string>
 
+class FileSystem;
+
 namespace vorel {
 
 inline constexpr int kCopyOk = 0;
 inline constexpr int kCopyVolumeFull = 1;
 inline constexpr int kCopyFailed = 2;
 
+// The copies through a given file system; the forms without one use the
+// default file system (vorel's).
+int CopyToMurvexDir(FileSystem& fs, const std::string& sourceDir, const std::string& volumeDir,
+                    bool& directoryCopied, const std::string& imagePath);
+int CopyFromMurvexDir(FileSystem& fs, const std::string& volumeDir, const std::string& destinationDir);
 int CopyToMurvexDir(const std::string& sourceDir, const std::string& volumeDir,
                     bool& directoryCopied, const std::string& imagePath);
 int CopyFromMurvexDir(const std::string& volumeDir, const std::string& destinationDir);
@@ -34,6 +41,7 @@ class CopyMessages {
 };
 
 // True when the volume root holds no entry (or cannot be listed).
+bool IsVolumeRootEmpty(FileSystem& fs, const std::string& volumeName);
 bool IsVolumeRootEmpty(const std::string& volumeName);
 
 }  // namespace vorel

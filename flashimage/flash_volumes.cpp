@@ -65,6 +65,11 @@ int FlashVolumes::Close() {
     // A volume still refers to the device: it must live until the process ends.
     device_.release();
     image_.release();
+  } else {
+    // Unmapped and closed now, not when the object goes: the image's lock is
+    // free for the next user as soon as the volume is.
+    device_.reset();
+    image_.reset();
   }
   return error;
 }

@@ -52,8 +52,9 @@ class FlashVolumes {
   // Answers 0, or the file system's error number when that commit (or the
   // removal) failed: the image then lacks what the run stored since the last
   // checkpoint. Over a private mapping no commit is made (it could reach
-  // nothing). Image and device are released only once no volume refers to
-  // them any more. Later calls answer 0.
+  // nothing). Image and device are then unmapped and closed (the image's
+  // lock is freed), unless a volume still refers to them: then they live on
+  // until the process ends. Later calls answer 0.
   int Close();
 
   const std::string& VolumeName() const { return volumeName_; }

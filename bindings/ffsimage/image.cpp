@@ -1,11 +1,11 @@
-// Image over FlashVolumes and the ffs_* calls. A new image is formatted and
+// Image over FlashVolumes and the ffs_* calls of its own file system (images
+// share nothing, so several can be open at once). A new image is formatted and
 // mounted exactly as "vorel -dir:ptf" does it, so that the same tree copied
 // in gives the same bytes; every failure becomes an FsError naming the path.
 #include "bindings/ffsimage/image.h"
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +17,7 @@
 #include "converter/messages.h"
 #include "converter/tree_copy.h"
 #include "ffs/ffs.h"
+#include "ffs/volume_table.h"
 #include "imagecheck/reports.h"
 #include "imagecheck/volume_check.h"
 
@@ -27,12 +28,9 @@ namespace {
 constexpr int kPermission = 0x1C0;  // what vorel gives everything it creates
 constexpr std::size_t kChunk = 1 << 16;
 constexpr std::uint32_t kMinSectors = 4;
-constexpr char kBusyText[] = "another image is open in this process (at most %d at once)";
 constexpr char kReadOnlyText[] = "the image is opened read-only";
 constexpr char kNotImageText[] = "not a regular file";
 constexpr char kNoMountText[] = "the image does not mount: %s";
-
-std::atomic<int> g_openImages{0};
 
 struct ErrnoPair {
   int ffs;
@@ -99,17 +97,7 @@ int HostErrno(int ffsError) {
 }
 
 Image::Image(std::string path, std::string flashType, bool writable)
-    : path_(std::move(path)), flashType_(std::move(flashType)), writable_(writable) {
-  int open = g_openImages.load();
-  do {
-    if (open >= kMaxOpenImages || ffs_find_volume(flashimage::kVolumeName) != nullptr) {
-      closed_ = true;  // holds no slot
-      char text[128];
-      std::snprintf(text, sizeof text, kBusyText, kMaxOpenImages);
-      throw FsError{EBUSY, text, path_, {}};
-    }
-  } while (!g_openImages.compare_exchange_weak(open, open + 1));
-}
+    : path_(std::move(path)), flashType_(std::move(flashType)), writable_(writable) {}
 
 Image::~Image() {
   try {
@@ -123,7 +111,7 @@ Image::~Image() {
 std::unique_ptr<Image> Image::Create(const std::string& path, std::uint64_t size,
                                      const std::string& flashType) {
   const flashimage::FlashTypeCode code = FlashCode(flashType);
-  const std::uint32_t sector = vorel::SectorSizeOfFlashType(static_cast<std::uint32_t>(code));
+  const std::uint32_t sector = flashimage::SectorSizeOfFlashType(static_cast<std::uint32_t>(code));
   if (size < std::uint64_t(kMinSectors) * sector || size > 0xFFFFFFFFu)
     throw ArgumentError("size must hold at least " + std::to_string(kMinSectors) + " sectors of " +
                         std::to_string(sector) + " bytes and be below 4 GiB");
@@ -162,15 +150,15 @@ void Image::Mount(std::uint32_t code, std::uint64_t size, bool create) {
   volumes_.SetVolumeSize(static_cast<std::uint32_t>(size));
   volumes_.SetFlashType(code);
   volumes_.SetVolumeVolatileFlag(create);
-  ffs_set_errno(0);
+  ffs_set_errno(fs_, 0);
   bool mounted = volumes_.CreateFlashVolumes(false);
   const flashimage::MappedImageFile* file = volumes_.Image();
   if (file == nullptr || file->HostError() != 0 || file->View() == nullptr)
     HostFail(file && file->HostError() ? file->HostError() : EIO, path_);
   const char* name = volumes_.VolumeName().c_str();
-  if (!mounted && create) mounted = ffs_format(name) == 0 && ffs_mount(name) == 0;
+  if (!mounted && create) mounted = ffs_format(fs_, name) == 0 && ffs_mount(fs_, name) == 0;
   if (!mounted) {
-    const int error = ffs_errno() ? ffs_errno() : FFS_ENXIO;
+    const int error = ffs_errno(fs_) ? ffs_errno(fs_) : FFS_ENXIO;
     throw FsError{HostErrno(error), Format(kNoMountText, vorel::FfsErrorText(error)), path_, {}};
   }
   if (replacement && !replacement->PutInPlace()) HostFail(errno, path_);
@@ -185,7 +173,7 @@ void Image::Mutable(const std::string& path) const {
 }
 
 void Image::Fail(const std::string& path, const std::string& path2) const {
-  const int error = ffs_errno() ? ffs_errno() : FFS_EIO;
+  const int error = ffs_errno(fs_) ? ffs_errno(fs_) : FFS_EIO;
   throw FsError{HostErrno(error), vorel::FfsErrorText(error), path, path2};
 }
 
@@ -215,12 +203,12 @@ std::string Image::VolumePath(const std::string& path) const {
 std::vector<std::string> Image::ListDir(const std::string& path) {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
-  ffs_set_errno(0);
-  FileControlBlock* dir = ffs_opendir(VolumePath(path).c_str());
+  ffs_set_errno(fs_, 0);
+  FileControlBlock* dir = ffs_opendir(fs_, VolumePath(path).c_str());
   if (dir == nullptr) Fail(path);
   std::vector<std::string> names;
-  while (const FfsDirent* e = ffs_readdir(dir)) names.emplace_back(e->name, strnlen(e->name, sizeof e->name));
-  ffs_closedir(dir);
+  while (const FfsDirent* e = ffs_readdir(fs_, dir)) names.emplace_back(e->name, strnlen(e->name, sizeof e->name));
+  ffs_closedir(fs_, dir);
   return names;
 }
 
@@ -236,9 +224,9 @@ std::vector<std::pair<std::string, EntryStat>> Image::ScanDir(const std::string&
 EntryStat Image::Stat(const std::string& path) {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
-  ffs_set_errno(0);
+  ffs_set_errno(fs_, 0);
   FfsStat st{};
-  if (ffs_stat(VolumePath(path).c_str(), &st) != 0) Fail(path);
+  if (ffs_stat(fs_, VolumePath(path).c_str(), &st) != 0) Fail(path);
   EntryStat e;
   e.size = st.size;
   e.mode = st.mode;
@@ -253,7 +241,7 @@ bool Image::Exists(const std::string& path) {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
   FfsStat st{};
-  return ffs_stat(VolumePath(path).c_str(), &st) == 0;
+  return ffs_stat(fs_, VolumePath(path).c_str(), &st) == 0;
 }
 
 std::string Image::ReadFile(const std::string& path) {
@@ -278,8 +266,8 @@ void Image::WriteFile(const std::string& path, const std::string& data) {
     CloseFile(handle);
   } catch (...) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (handles_.erase(handle) != 0) ffs_close(handle);
-    ffs_unlink(VolumePath(path).c_str());
+    if (handles_.erase(handle) != 0) ffs_close(fs_, handle);
+    ffs_unlink(fs_, VolumePath(path).c_str());
     throw;
   }
 }
@@ -288,47 +276,47 @@ void Image::Mkdir(const std::string& path) {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
   Mutable(path);
-  ffs_set_errno(0);
-  if (ffs_mkdir(VolumePath(path).c_str(), kPermission) != 0) Fail(path);
+  ffs_set_errno(fs_, 0);
+  if (ffs_mkdir(fs_, VolumePath(path).c_str(), kPermission) != 0) Fail(path);
 }
 
 void Image::Remove(const std::string& path) {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
   Mutable(path);
-  ffs_set_errno(0);
-  if (ffs_unlink(VolumePath(path).c_str()) != 0) Fail(path);
+  ffs_set_errno(fs_, 0);
+  if (ffs_unlink(fs_, VolumePath(path).c_str()) != 0) Fail(path);
 }
 
 void Image::Rmdir(const std::string& path) {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
   Mutable(path);
-  ffs_set_errno(0);
-  if (ffs_rmdir(VolumePath(path).c_str()) != 0) Fail(path);
+  ffs_set_errno(fs_, 0);
+  if (ffs_rmdir(fs_, VolumePath(path).c_str()) != 0) Fail(path);
 }
 
 void Image::Rename(const std::string& from, const std::string& to) {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
   Mutable(from);
-  ffs_set_errno(0);
-  if (ffs_rename(VolumePath(from).c_str(), VolumePath(to).c_str()) != 0) Fail(from, to);
+  ffs_set_errno(fs_, 0);
+  if (ffs_rename(fs_, VolumePath(from).c_str(), VolumePath(to).c_str()) != 0) Fail(from, to);
 }
 
 void Image::Sync() {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
   if (!writable_) return;
-  ffs_set_errno(0);
-  if (ffs_sync(volumes_.VolumeName().c_str()) != 0) Fail("/");
+  ffs_set_errno(fs_, 0);
+  if (ffs_sync(fs_, volumes_.VolumeName().c_str()) != 0) Fail("/");
 }
 
 std::vector<std::string> Image::Check() {
   Sync();  // the check wants a volume at rest
   std::lock_guard<std::mutex> guard(lock_);
   Live();
-  VolumeRecord* record = ffs_find_volume(volumes_.VolumeName().c_str());
+  VolumeRecord* record = ffs_find_volume(fs_, volumes_.VolumeName().c_str());
   if (record == nullptr || record->nor == nullptr) throw FsError{ENXIO, "no volume", path_, {}};
   return inspect::CheckVolume(*record->nor);
 }
@@ -336,7 +324,7 @@ std::vector<std::string> Image::Check() {
 InfoList Image::Info() {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
-  VolumeRecord* record = ffs_find_volume(volumes_.VolumeName().c_str());
+  VolumeRecord* record = ffs_find_volume(fs_, volumes_.VolumeName().c_str());
   if (record == nullptr || record->nor == nullptr) throw FsError{ENXIO, "no volume", path_, {}};
   const inspect::VolumeFacts f =
       inspect::CollectVolumeFacts(volumes_.Files(), *record->nor, volumes_.VolumeName().c_str());
@@ -380,13 +368,13 @@ std::vector<std::string> Image::CopyIn(const std::string& hostDir, const std::st
   Mutable(imageDir);
   vorel::CopyMessages messages;
   bool directoryCopied = false;
-  ffs_set_errno(0);
+  ffs_set_errno(fs_, 0);
   errno = 0;
-  const int result = vorel::CopyToMurvexDir(host, VolumePath(imageDir), directoryCopied, path_);
+  const int result = vorel::CopyToMurvexDir(fs_, host, VolumePath(imageDir), directoryCopied, path_);
   std::vector<std::string> lines = Lines(messages.Text());
   if (result == vorel::kCopyOk) return lines;
   const int error = result == vorel::kCopyVolumeFull ? ENOSPC
-                    : ffs_errno() != 0           ? HostErrno(ffs_errno())
+                    : ffs_errno(fs_) != 0           ? HostErrno(ffs_errno(fs_))
                     : errno != 0                 ? errno
                                                  : EIO;
   std::string message = lines.empty() ? "copy failed" : lines.front();
@@ -408,12 +396,12 @@ std::vector<std::string> Image::CopyOut(const std::string& imageDir, const std::
   std::lock_guard<std::mutex> guard(lock_);
   Live();
   vorel::CopyMessages messages;
-  ffs_set_errno(0);
+  ffs_set_errno(fs_, 0);
   errno = 0;
-  const int result = vorel::CopyFromMurvexDir(VolumePath(imageDir), host);
+  const int result = vorel::CopyFromMurvexDir(fs_, VolumePath(imageDir), host);
   std::vector<std::string> lines = Lines(messages.Text());
   if (result == vorel::kCopyOk) return lines;
-  const int error = ffs_errno() != 0 ? HostErrno(ffs_errno()) : errno != 0 ? errno : EIO;
+  const int error = ffs_errno(fs_) != 0 ? HostErrno(ffs_errno(fs_)) : errno != 0 ? errno : EIO;
   std::string message = lines.empty() ? "copy failed" : lines.front();
   throw FsError{error, message, imageDir, hostDir};
 }
@@ -422,16 +410,16 @@ int Image::OpenFile(const std::string& path, int flags) {
   std::lock_guard<std::mutex> guard(lock_);
   Live();
   if (flags & (FFS_O_WRONLY | FFS_O_RDWR | FFS_O_APPEND | FFS_O_CREAT | FFS_O_TRUNC)) Mutable(path);
-  ffs_set_errno(0);
-  const int handle = ffs_open(VolumePath(path).c_str(), flags, kPermission);
+  ffs_set_errno(fs_, 0);
+  const int handle = ffs_open(fs_, VolumePath(path).c_str(), flags, kPermission);
   if (handle < 0) Fail(path);
   // A directory opens for reading in the file system (opening one to write
   // fails there); as a file it has nothing to give.
   FfsStat st{};
   const bool reading = (flags & (FFS_O_WRONLY | FFS_O_RDWR)) == 0;
-  if (reading && ffs_fstat(handle, &st) == 0 && (st.mode & FFS_S_IFDIR) != 0) {
-    ffs_close(handle);
-    ffs_set_errno(FFS_EISDIR);
+  if (reading && ffs_fstat(fs_, handle, &st) == 0 && (st.mode & FFS_S_IFDIR) != 0) {
+    ffs_close(fs_, handle);
+    ffs_set_errno(fs_, FFS_EISDIR);
     Fail(path);
   }
   handles_[handle] = path;
@@ -460,8 +448,8 @@ std::string Image::Read(int handle, std::int64_t count) {
     const std::size_t n = std::size_t(std::min<std::uint64_t>(left, kChunk));
     const std::size_t at = data.size();
     data.resize(at + n);
-    ffs_set_errno(0);
-    const int got = ffs_read(handle, &data[at], static_cast<std::uint32_t>(n));
+    ffs_set_errno(fs_, 0);
+    const int got = ffs_read(fs_, handle, &data[at], static_cast<std::uint32_t>(n));
     if (got < 0) Fail(path);
     data.resize(at + std::size_t(got));
     if (got == 0) break;
@@ -478,10 +466,10 @@ std::uint32_t Image::Write(int handle, const char* data, std::size_t count) {
   std::size_t done = 0;
   while (done < count) {
     const std::size_t n = std::min(count - done, kChunk);
-    ffs_set_errno(0);
-    const int wrote = ffs_write(handle, data + done, static_cast<std::uint32_t>(n));
+    ffs_set_errno(fs_, 0);
+    const int wrote = ffs_write(fs_, handle, data + done, static_cast<std::uint32_t>(n));
     if (wrote <= 0) {
-      if (ffs_errno() == 0) ffs_set_errno(FFS_ENOSPC);  // a short write is a full volume
+      if (ffs_errno(fs_) == 0) ffs_set_errno(fs_, FFS_ENOSPC);  // a short write is a full volume
       Fail(path);
     }
     done += std::size_t(wrote);
@@ -494,8 +482,8 @@ std::uint32_t Image::Seek(int handle, std::int64_t offset, int whence) {
   const std::string& path = CheckHandle(handle);
   if (whence < 0 || whence > 2) throw ArgumentError("whence must be 0, 1 or 2");
   if (offset < INT32_MIN || offset > INT32_MAX) throw FsError{EINVAL, vorel::FfsErrorText(FFS_EINVAL), path, {}};
-  ffs_set_errno(0);
-  const int at = ffs_lseek(handle, static_cast<std::int32_t>(offset), whence);
+  ffs_set_errno(fs_, 0);
+  const int at = ffs_lseek(fs_, handle, static_cast<std::int32_t>(offset), whence);
   if (at < 0) Fail(path);
   return static_cast<std::uint32_t>(at);
 }
@@ -503,8 +491,8 @@ std::uint32_t Image::Seek(int handle, std::int64_t offset, int whence) {
 std::uint32_t Image::Tell(int handle) {
   std::lock_guard<std::mutex> guard(lock_);
   const std::string& path = CheckHandle(handle);
-  ffs_set_errno(0);
-  const int at = ffs_tell(handle);
+  ffs_set_errno(fs_, 0);
+  const int at = ffs_tell(fs_, handle);
   if (at < 0) Fail(path);
   return static_cast<std::uint32_t>(at);
 }
@@ -513,8 +501,8 @@ void Image::Truncate(int handle, std::uint64_t length) {
   std::lock_guard<std::mutex> guard(lock_);
   const std::string& path = CheckHandle(handle);
   if (length > 0x7FFFFFFFu) throw FsError{EFBIG, std::strerror(EFBIG), path, {}};
-  ffs_set_errno(0);
-  if (ffs_ftruncate(handle, static_cast<std::uint32_t>(length)) != 0) Fail(path);
+  ffs_set_errno(fs_, 0);
+  if (ffs_ftruncate(fs_, handle, static_cast<std::uint32_t>(length)) != 0) Fail(path);
 }
 
 void Image::CloseFile(int handle) {
@@ -524,8 +512,8 @@ void Image::CloseFile(int handle) {
   if (it == handles_.end()) return;
   const std::string path = it->second;
   handles_.erase(it);
-  ffs_set_errno(0);
-  if (ffs_close(handle) < 0) Fail(path);
+  ffs_set_errno(fs_, 0);
+  if (ffs_close(fs_, handle) < 0) Fail(path);
 }
 
 void Image::Close() {
@@ -536,10 +524,9 @@ void Image::Close() {
 void Image::CloseLocked() {
   if (closed_) return;
   closed_ = true;
-  for (const auto& open : handles_) ffs_close(open.first);
+  for (const auto& open : handles_) ffs_close(fs_, open.first);
   handles_.clear();
   const int error = volumes_.Close();
-  g_openImages.fetch_sub(1);
   if (error != 0)
     throw FsError{HostErrno(error),
                   Format(vorel::msg::kCheckpointNotWritten, vorel::FfsErrorText(error)), path_, {}};

@@ -13,14 +13,10 @@
 #include <utility>
 #include <vector>
 
+#include "ffs/file_system.h"
 #include "flashimage/flash_volumes.h"
 
 namespace ffsimage {
-
-// How many images one process may hold open at once. The file system keeps
-// its tables process-wide, so a second image would share them: opening one
-// while another is open is refused with EBUSY.
-inline constexpr int kMaxOpenImages = 1;
 
 // A failure of the file system (or of the host, for image files and host
 // trees): the error number of the host's numbering, the path concerned and a
@@ -129,7 +125,8 @@ class Image {
   std::string flashType_;
   bool writable_;
   bool closed_ = false;
-  flashimage::FlashVolumes volumes_;
+  mutable FileSystem fs_;  // this image's own file system (const queries read its error)
+  flashimage::FlashVolumes volumes_{fs_};
   std::map<int, std::string> handles_;  // open file handles and their paths
   std::mutex lock_;
 };

@@ -55,7 +55,6 @@ using Release = py::gil_scoped_release;
 
 PYBIND11_MODULE(_ffsimage, m) {
   m.doc() = "The C++ half of ffsimage; use the ffsimage package.";
-  m.attr("MAX_OPEN_IMAGES") = ffsimage::kMaxOpenImages;
 
   py::register_exception_translator([](std::exception_ptr p) {
     try {

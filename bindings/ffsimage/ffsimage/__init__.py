@@ -32,19 +32,18 @@ the path in ``filename``; bad arguments raise TypeError or ValueError; any
 use of a closed image or file raises ValueError.
 
 Threads: every call releases the GIL while the file system works. Calls on
-one Image from several threads are serialised by the image's own lock. At
-most MAX_OPEN_IMAGES images are open in one process at once; opening one
-more raises OSError(errno.EBUSY).
+one Image from several threads are serialised by the image's own lock. Each
+Image has a file system of its own: any number of images can be open at
+once, in one thread or in several.
 """
 import collections
 import errno as _errno
 import io
 import os
 
-from ._ffsimage import MAX_OPEN_IMAGES
 from . import _ffsimage
 
-__all__ = ['create', 'open', 'Image', 'File', 'Stat', 'DirEntry', 'FLASH_TYPES', 'MAX_OPEN_IMAGES']
+__all__ = ['create', 'open', 'Image', 'File', 'Stat', 'DirEntry', 'FLASH_TYPES']
 
 FLASH_TYPES = ('MX29LV640B', 'M29W256G')
 

@@ -5,7 +5,6 @@ from typing import Any, Dict, Iterator, List, NamedTuple, Optional, Tuple, Union
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
-MAX_OPEN_IMAGES: int
 FLASH_TYPES: Tuple[str, str]
 
 class Stat(NamedTuple):
