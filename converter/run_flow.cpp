@@ -102,13 +102,16 @@ std::optional<Paths> PrepareFtp(const RunSettings& s, FlashVolumes& volumes) {
 
 // A host failure of the image file (no space to reserve its blocks, no
 // permission) is named with the user's image path and the host's reason.
+int ImageLocked(const std::string& path) {
+  std::printf("%s", msg::kErrorPrefix);
+  std::printf(msg::kImageLockedText, path.c_str());
+  return kExitFailure;
+}
+
 int MountFailure(const RunSettings& s, const FlashVolumes& volumes, const Paths& p) {
   const MappedImageFile* image = volumes.Image();
-  if (image != nullptr && image->HostError() == flashimage::kImageLocked) {
-    std::printf("%s", msg::kErrorPrefix);
-    std::printf(msg::kImageLockedText, (s.isPtf ? p.destination : p.source).c_str());
-    return kExitFailure;
-  }
+  if (image != nullptr && image->HostError() == flashimage::kImageLocked)
+    return ImageLocked(s.isPtf ? p.destination : p.source);
   if (image != nullptr && image->HostError() != 0)
     return FailWithPath(msg::kImageFileFailed, s.isPtf ? p.destination : p.source,
                         image->HostError());
@@ -133,6 +136,9 @@ int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes,
   // directory, which never opens as a file.
   const std::string& fresh = s.isPtf ? p.image : p.destination;
   if (host::FileExists(fresh)) return Fail(msg::kDestinationExistsBefore);
+  // The new image replaces the destination by a rename; a read-write mount of
+  // it would go on writing the old file, and everything it wrote be lost.
+  if (s.isPtf && flashimage::ImageLockedByOther(p.destination)) return ImageLocked(p.destination);
   volumes.SetVolumeVolatileFlag(s.isPtf);
   if (host::FileExists(fresh)) return Fail(msg::kDestinationExistsAfter);
   // Without a view the device would run in memory only: nothing would reach the file.

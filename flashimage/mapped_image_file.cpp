@@ -135,4 +135,12 @@ bool MappedImageFile::Open(const std::string& path) {
   return true;
 }
 
+bool ImageLockedByOther(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);  // drops the shared lock taken to ask
+  return locked;
+}
+
 }  // namespace flashimage

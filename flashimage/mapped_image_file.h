@@ -17,6 +17,11 @@ namespace flashimage {
 // mount, or readers while a writer asks).
 inline constexpr int kImageLocked = EWOULDBLOCK;
 
+// True when another process holds the file's image lock exclusively (a
+// read-write mount): a new image must not be put in its place. A file that
+// cannot be opened holds no lock.
+bool ImageLockedByOther(const std::string& path);
+
 enum class MapMode {
   Shared,   // writes reach the file; a missing file is created
   Private,  // copy-on-write: the file is only read, never created or changed

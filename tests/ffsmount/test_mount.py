@@ -164,6 +164,18 @@ class MountTest(unittest.TestCase):
         r = run(FFSINSPECT, image, TYPE, "check")
         self.assertEqual(r.returncode, 3, r.stdout)
         self.assertIn(text, r.stdout)
+        # A new image built over a mounted one would be renamed over it while
+        # the mount goes on writing the old file: refused, the image kept.
+        source = os.path.join(self.dir, "src2")
+        os.mkdir(source)
+        with open(os.path.join(source, "f"), "wb") as f:
+            f.write(b"new")
+        inode = os.stat(image).st_ino
+        r = run(VOREL, "-dir:ptf", "-src:" + source, "-dst:" + image,
+                "-size:%d" % os.path.getsize(image), TYPE)
+        self.assertNotEqual(r.returncode, 0, r.stdout)
+        self.assertIn(text, r.stdout)
+        self.assertEqual(os.stat(image).st_ino, inode)
         other = os.path.join(self.dir, "mnt2")
         os.mkdir(other)
         r = run(FFSMOUNT, image, other, TYPE, "-rw", "-f")
