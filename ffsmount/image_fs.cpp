@@ -8,6 +8,7 @@
 
 #include "hostcli/host_paths.h"
 #include "ffs/ffs.h"
+#include "ffs/host_errno.h"
 #include "ffs/file_control_block.h"
 
 namespace ffsmount {
@@ -23,24 +24,9 @@ int Result(int rc) { return rc >= 0 ? rc : -ImageFs::HostErrno(ffs_errno()); }
 }  // namespace
 
 int ImageFs::HostErrno(int ffsError) {
-  switch (ffsError) {
-    case FFS_EPERM: return EPERM;
-    case FFS_ENOENT: return ENOENT;
-    case FFS_ENXIO: return ENOENT;  // the volume itself is always there
-    case FFS_ENOMEM: return ENOMEM;
-    case FFS_EACCES: return EACCES;
-    case FFS_EBUSY: return EBUSY;
-    case FFS_EEXIST: return EEXIST;
-    case FFS_ENOTDIR: return ENOTDIR;
-    case FFS_EISDIR: return EISDIR;
-    case FFS_EINVAL: return EINVAL;
-    case FFS_EMFILE: return EMFILE;
-    case FFS_ENOSPC: return ENOSPC;
-    case FFS_EROFS: return EROFS;
-    case FFS_ERANGE: return ERANGE;
-    case FFS_ENAMETOOLONG: return ENAMETOOLONG;
-    default: return EIO;  // EIO, EBADF and anything unknown
-  }
+  if (ffsError == FFS_ENXIO) return ENOENT;  // the volume itself is always there
+  if (ffsError == FFS_EBADF) return EIO;     // a descriptor of the driver's own, lost
+  return FfsHostErrno(ffsError);
 }
 
 ImageFs::~ImageFs() { Close(); }

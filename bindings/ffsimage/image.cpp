@@ -17,6 +17,7 @@
 #include "converter/messages.h"
 #include "converter/tree_copy.h"
 #include "ffs/ffs.h"
+#include "ffs/host_errno.h"
 #include "ffs/volume_table.h"
 #include "imagecheck/reports.h"
 #include "imagecheck/volume_check.h"
@@ -31,18 +32,6 @@ constexpr std::uint32_t kMinSectors = 4;
 constexpr char kReadOnlyText[] = "the image is opened read-only";
 constexpr char kNotImageText[] = "not a regular file";
 constexpr char kNoMountText[] = "the image does not mount: %s";
-
-struct ErrnoPair {
-  int ffs;
-  int host;
-};
-constexpr ErrnoPair kErrnos[] = {
-    {FFS_EPERM, EPERM},   {FFS_ENOENT, ENOENT}, {FFS_EIO, EIO},         {FFS_ENXIO, ENXIO},
-    {FFS_EBADF, EBADF},   {FFS_ENOMEM, ENOMEM}, {FFS_EACCES, EACCES},   {FFS_EBUSY, EBUSY},
-    {FFS_EEXIST, EEXIST}, {FFS_ENOTDIR, ENOTDIR}, {FFS_EISDIR, EISDIR}, {FFS_EINVAL, EINVAL},
-    {FFS_EMFILE, EMFILE}, {FFS_ENOSPC, ENOSPC}, {FFS_EROFS, EROFS},     {FFS_ERANGE, ERANGE},
-    {FFS_ENAMETOOLONG, ENAMETOOLONG},
-};
 
 std::string Format(const char* format, const std::string& text) {
   char line[512];
@@ -90,11 +79,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
-int HostErrno(int ffsError) {
-  for (const ErrnoPair& e : kErrnos)
-    if (e.ffs == ffsError) return e.host;
-  return EIO;
-}
+int HostErrno(int ffsError) { return FfsHostErrno(ffsError); }
 
 Image::Image(std::string path, std::string flashType, bool writable)
     : path_(std::move(path)), flashType_(std::move(flashType)), writable_(writable) {}
