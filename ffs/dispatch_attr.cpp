@@ -7,7 +7,7 @@
 namespace ffsd {
 namespace {
 
-unsigned MaskOfAccessBits(std::intptr_t bits) {
+unsigned MaskOfAccessBits(int bits) {
   unsigned mask = 0;
   if (bits & 4) mask |= kRead;
   if (bits & 2) mask |= kWrite;
@@ -16,10 +16,10 @@ unsigned MaskOfAccessBits(std::intptr_t bits) {
 }
 
 // The inode of a by-name command that changes it: found, owned, writable volume.
-NodeSlot* OwnedInode(Request& r) {
-  NodeSlot* e = NamedEntry(r, Arg<const char>(r.a1));
+NodeSlot* OwnedInode(FileControlBlock& b, const char* name) {
+  NodeSlot* e = NamedEntry(&b, name);
   if (e == nullptr) return nullptr;
-  if (CheckOwner(r.volume, e) != 0) return nullptr;
+  if (CheckOwner(b.volume, e) != 0) return nullptr;
   return e->inode;
 }
 
@@ -49,87 +49,94 @@ void FillStat(VolumeRecord* v, const NodeSlot* entry, FfsStat* out, bool directo
   out->ctime = inode->time1;
 }
 
-std::intptr_t CmdAccess(Request& r) {
-  NodeSlot* e = NamedEntry(r, Arg<const char>(r.a1));
+std::intptr_t Access(FileControlBlock& b, const char* name, int bits) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  NodeSlot* e = NamedEntry(&b, name);
   if (e == nullptr) return -1;
-  const unsigned mask = MaskOfAccessBits(r.a2);
-  if (CheckAccess(r.volume, e->inode, mask) != 0) return -1;
+  const unsigned mask = MaskOfAccessBits(bits);
+  if (CheckAccess(b.volume, e->inode, mask) != 0) return -1;
   if ((mask & kWrite) && IsFile(e) && e->inode->open_count > 0 &&
       (e->inode->access & (FFS_ACC_WRITE | FFS_ACC_APPEND)))
-    return Fail(r.volume, FFS_EACCES);
+    return Fail(b.volume, FFS_EACCES);
   return 0;
 }
 
-std::intptr_t CmdAttributes(Request& r) {
-  auto* value = Arg<std::uint32_t>(r.a3);
-  const std::uint32_t mask = static_cast<std::uint32_t>(r.a2);
-  NodeSlot* e = NamedEntry(r, Arg<const char>(r.a1));
-  if (e == nullptr || value == nullptr) return e ? Fail(r.volume, FFS_EINVAL) : -1;
-  if (CheckOwner(r.volume, e) != 0) return -1;
+std::intptr_t Attributes(FileControlBlock& b, const char* name, std::uint32_t mask, std::uint32_t* value) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* e = NamedEntry(&b, name);
+  if (e == nullptr || value == nullptr) return e ? Fail(v, FFS_EINVAL) : -1;
+  if (CheckOwner(v, e) != 0) return -1;
   if (mask != 0) {
-    if (ReadOnly(r.volume)) return Fail(r.volume, FFS_EROFS);
+    if (ReadOnly(v)) return Fail(v, FFS_EROFS);
     e->inode->attributes = (e->inode->attributes & ~mask) | (*value & mask);
   }
   *value = e->inode->attributes;
-  return mask != 0 ? EndChange(r.volume) : 0;
+  return mask != 0 ? EndChange(v) : 0;
 }
 
-std::intptr_t CmdChmod(Request& r) {
-  NodeSlot* inode = OwnedInode(r);
+std::intptr_t Chmod(FileControlBlock& b, const char* name, int mode) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  NodeSlot* inode = OwnedInode(b, name);
   if (inode == nullptr) return -1;
-  inode->mode = static_cast<std::uint16_t>(r.a2 & 0xFFFF & ~FFS_S_IFDIR);
-  return EndChange(r.volume);
+  inode->mode = static_cast<std::uint16_t>(mode & 0xFFFF & ~FFS_S_IFDIR);
+  return EndChange(b.volume);
 }
 
-std::intptr_t CmdChown(Request& r) {
-  NodeSlot* inode = OwnedInode(r);
+std::intptr_t Chown(FileControlBlock& b, const char* name, int uid, int gid) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  NodeSlot* inode = OwnedInode(b, name);
   if (inode == nullptr) return -1;
-  inode->uid = static_cast<std::uint16_t>(r.a2);
-  inode->gid = static_cast<std::uint16_t>(r.a3);
-  return EndChange(r.volume);
+  inode->uid = static_cast<std::uint16_t>(uid);
+  inode->gid = static_cast<std::uint16_t>(gid);
+  return EndChange(b.volume);
 }
 
 namespace {
-std::intptr_t StatOf(Request& r, NodeSlot* e, FfsStat* out, bool directorySize) {
-  if (out == nullptr || e == nullptr || !e->IsEntry()) return Fail(r.volume, FFS_EINVAL);
-  FillStat(r.volume, e, out, directorySize);
+std::intptr_t StatOf(FileControlBlock& b, NodeSlot* e, FfsStat* out, bool directorySize) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  if (out == nullptr || e == nullptr || !e->IsEntry()) return Fail(b.volume, FFS_EINVAL);
+  FillStat(b.volume, e, out, directorySize);
   return 0;
 }
 }  // namespace
 
-std::intptr_t CmdFstat(Request& r) { return StatOf(r, EntryOf(r.block), Arg<FfsStat>(r.a1), false); }
-std::intptr_t CmdFstatSize(Request& r) { return StatOf(r, EntryOf(r.block), Arg<FfsStat>(r.a1), true); }
-std::intptr_t CmdStat(Request& r) { return StatOf(r, Arg<NodeSlot>(r.a3), Arg<FfsStat>(r.a2), false); }
-std::intptr_t CmdStatSize(Request& r) { return StatOf(r, Arg<NodeSlot>(r.a3), Arg<FfsStat>(r.a2), true); }
+std::intptr_t Fstat(FileControlBlock& b, FfsStat* out) { return StatOf(b, EntryOf(&b), out, false); }
+std::intptr_t FstatSize(FileControlBlock& b, FfsStat* out) { return StatOf(b, EntryOf(&b), out, true); }
+std::intptr_t Stat(FileControlBlock& b, NodeSlot* entry, FfsStat* out) { return StatOf(b, entry, out, false); }
+std::intptr_t StatSize(FileControlBlock& b, NodeSlot* entry, FfsStat* out) { return StatOf(b, entry, out, true); }
 
-std::intptr_t CmdSetModeTimes(Request& r) {
-  const auto* rec = Arg<const FfsModeTimes>(r.a1);
-  NodeSlot* e = EntryOf(r.block);
-  if (rec == nullptr || e == nullptr || e->inode == nullptr) return Fail(r.volume, FFS_EINVAL);
-  if (CheckOwner(r.volume, e) != 0) return -1;
+std::intptr_t SetModeTimes(FileControlBlock& b, const FfsModeTimes* rec) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* e = EntryOf(&b);
+  if (rec == nullptr || e == nullptr || e->inode == nullptr) return Fail(v, FFS_EINVAL);
+  if (CheckOwner(v, e) != 0) return -1;
   e->inode->mode = static_cast<std::uint16_t>(rec->mode & ~FFS_S_IFDIR);
   e->inode->time1 = rec->time1;
   e->inode->time2 = rec->time2;
-  return EndChange(r.volume);
+  return EndChange(v);
 }
 
-std::intptr_t CmdSetTimes(Request& r) {
-  NodeSlot* inode = OwnedInode(r);
+std::intptr_t SetTimes(FileControlBlock& b, const char* name, const std::uint32_t* times) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  NodeSlot* inode = OwnedInode(b, name);
   if (inode == nullptr) return -1;
-  const auto* times = Arg<const std::uint32_t>(r.a2);
   inode->time1 = times ? times[0] : ffs_clock();
   inode->time2 = times ? times[1] : ffs_clock();
-  return EndChange(r.volume);
+  return EndChange(b.volume);
 }
 
-std::intptr_t CmdFileId(Request& r) {
-  NodeSlot* e = NamedEntry(r, Arg<const char>(r.a1));
-  if (e == nullptr || e->inode == nullptr) return e ? Fail(r.volume, FFS_ENOENT) : -1;
-  return (static_cast<std::intptr_t>(r.volume->volume_index) << 20) | (e->inode->serial & 0xFFFFF);
+std::intptr_t FileId(FileControlBlock& b, const char* name) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  NodeSlot* e = NamedEntry(&b, name);
+  if (e == nullptr || e->inode == nullptr) return e ? Fail(b.volume, FFS_ENOENT) : -1;
+  return (static_cast<std::intptr_t>(b.volume->volume_index) << 20) | (e->inode->serial & 0xFFFFF);
 }
 
-std::intptr_t CmdNotOffered(Request& r) {
-  ffs_error_of(r.volume) = FFS_EINVAL;
+std::intptr_t NotOffered(FileControlBlock& b) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  ffs_error_of(b.volume) = FFS_EINVAL;
   return 0;
 }
 

@@ -27,24 +27,23 @@ NodeSlot* NextListed(FileControlBlock* b) {
 
 }  // namespace
 
-std::intptr_t CmdMkdir(Request& r) {
-  VolumeRecord* v = r.volume;
-  const char* name = Arg<const char>(r.a1);
-  NodeSlot* parent = Arg<NodeSlot>(r.a3);
+std::intptr_t Mkdir(FileControlBlock& b, const char* name, int mode, NodeSlot* parent) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
   if (name == nullptr || !IsDir(parent)) return Fail(v, FFS_EINVAL);
   if (ffs_check_name(ffs_of(v), name, true) != 0) return -1;
   const std::uint32_t len = static_cast<std::uint32_t>(ComponentLength(name));
   if (len == 0) return Fail(v, FFS_EINVAL);
   if (CheckAccess(v, parent->inode, kWrite | kSearch) != 0) return -1;
   if (FindChild(v, parent, name, len) != nullptr) return Fail(v, FFS_EEXIST);
-  if (CreateEntry(v, parent, name, len, true, static_cast<int>(r.a2)) == nullptr) return -1;
+  if (CreateEntry(v, parent, name, len, true, mode) == nullptr) return -1;
   return EndChange(v);
 }
 
-std::intptr_t CmdOpendir(Request& r) {
-  FileControlBlock* b = r.block;
-  VolumeRecord* v = r.volume;
-  NodeSlot* dir = Arg<NodeSlot>(r.a1);
+std::intptr_t Opendir(FileControlBlock& block, NodeSlot* dir) {
+  if (!Admitted(block, Rule::kReads)) return -1;
+  FileControlBlock* b = &block;
+  VolumeRecord* v = b->volume;
   if (!IsDir(dir)) return Fail(v, FFS_ENOTDIR);
   ffs_fcb_reset(b, FFS_KIND_DIRECTORY);
   AttachToVolume(b, v, dir);
@@ -52,49 +51,50 @@ std::intptr_t CmdOpendir(Request& r) {
   return Ptr(b);
 }
 
-std::intptr_t CmdReaddir(Request& r) {
-  return NextListed(r.block) ? Ptr(&r.block->dirent) : 0;
+std::intptr_t Readdir(FileControlBlock& b) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  return NextListed(&b) ? Ptr(&b.dirent) : 0;
 }
 
-std::intptr_t CmdReaddirStat(Request& r) {
-  NodeSlot* e = NextListed(r.block);
+std::intptr_t ReaddirStat(FileControlBlock& b) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  NodeSlot* e = NextListed(&b);
   if (e == nullptr) return 0;
-  FillStat(r.volume, e, &r.block->dirstat, true);
-  return Ptr(&r.block->dirent);
+  FillStat(b.volume, e, &b.dirstat, true);
+  return Ptr(&b.dirent);
 }
 
-std::intptr_t CmdReaddirOpen(Request& r) {
-  int* out = Arg<int>(r.a2);
-  NodeSlot* e = NextListed(r.block);
+std::intptr_t ReaddirOpen(FileControlBlock& b, int flags, int* out) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* e = NextListed(&b);
   if (e == nullptr) return 0;
-  const int flags = static_cast<int>(r.a1);
   int fd = -1;
   if (IsDir(e)) {
     fd = -2;
-  } else if (ReadOnly(r.volume) && flags != 0) {
-    Fail(r.volume, FFS_EROFS);
-  } else if (r.volume->open_files >= r.volume->cache_size) {
-    Fail(r.volume, FFS_EMFILE);
+  } else if (ReadOnly(v) && flags != 0) {
+    Fail(v, FFS_EROFS);
+  } else if (v->open_files >= v->cache_size) {
+    Fail(v, FFS_EMFILE);
   } else {
     for (int i = 0; i < FFS_FCB_COUNT && fd < 0; ++i) {
-      FileControlBlock* nb = ffs_fcb(ffs_of(r.volume), i);
-      if (nb == r.block || !ffs_fcb_is_free(nb)) continue;
+      FileControlBlock* nb = ffs_fcb(ffs_of(v), i);
+      if (nb == &b || !ffs_fcb_is_free(nb)) continue;
       ffs_fcb_reset(nb, FFS_KIND_FILE);
-      Request o{nb, r.volume, 0, 0, 0, 0, 0};
-      if (CheckAccess(r.volume, e->inode, flags & FFS_O_WRONLY ? kWrite : kRead) == 0) {
-        AttachFile(o, e, flags);
+      if (CheckAccess(v, e->inode, flags & FFS_O_WRONLY ? kWrite : kRead) == 0) {
+        AttachFile(nb, v, e, flags);
         fd = i;
-        ffs_fcb_raise_high_mark(ffs_of(r.volume), i);
+        ffs_fcb_raise_high_mark(ffs_of(v), i);
       }
       break;
     }
-    if (fd < 0 && ffs_error_of(r.volume) != FFS_EACCES) Fail(r.volume, FFS_EMFILE);
+    if (fd < 0 && ffs_error_of(v) != FFS_EACCES) Fail(v, FFS_EMFILE);
   }
   if (out) *out = fd;
-  return Ptr(&r.block->dirent);
+  return Ptr(&b.dirent);
 }
 
-std::intptr_t CmdClosedir(Request&) { return 0; }
+std::intptr_t Closedir(FileControlBlock& b) { return Admitted(b, Rule::kReads) ? 0 : -1; }
 
 std::intptr_t RemoveDirectoryEntry(VolumeRecord* v, NodeSlot* entry) {
   if (entry == Root(v)) return Fail(v, FFS_ENOENT);
@@ -112,17 +112,18 @@ std::intptr_t RemoveDirectoryEntry(VolumeRecord* v, NodeSlot* entry) {
   return 0;
 }
 
-std::intptr_t CmdRmdir(Request& r) {
-  NodeSlot* entry = Arg<NodeSlot>(r.a1);
-  if (!IsDir(entry)) return Fail(r.volume, FFS_ENOTDIR);
-  if (RemoveDirectoryEntry(r.volume, entry) != 0) return -1;
-  const std::intptr_t s = EndChange(r.volume);
-  return (s == -1 && ffs_error_of(r.volume) == FFS_ENOSPC) ? 0 : s;
+std::intptr_t Rmdir(FileControlBlock& b, NodeSlot* entry) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
+  if (!IsDir(entry)) return Fail(v, FFS_ENOTDIR);
+  if (RemoveDirectoryEntry(v, entry) != 0) return -1;
+  const std::intptr_t s = EndChange(v);
+  return (s == -1 && ffs_error_of(v) == FFS_ENOSPC) ? 0 : s;
 }
 
-std::intptr_t CmdEmptyTree(Request& r) {
-  VolumeRecord* v = r.volume;
-  NodeSlot* top = Arg<NodeSlot>(r.a1);
+std::intptr_t EmptyTree(FileControlBlock& b, NodeSlot* top) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
   if (!IsDir(top)) return Fail(v, FFS_ENOTDIR);
   NodeSlot* cur = top;
   std::intptr_t result = 0;
@@ -148,29 +149,30 @@ std::intptr_t CmdEmptyTree(Request& r) {
   return (s == -1 && ffs_error_of(v) == FFS_ENOSPC) ? 0 : s;
 }
 
-std::intptr_t CmdSortDir(Request& r) {
-  VolumeRecord* v = r.volume;
-  NodeSlot* dir = Arg<NodeSlot>(r.a1);
-  auto compare = reinterpret_cast<int (*)(const char*, const char*)>(r.a2);
+std::intptr_t SortDir(FileControlBlock& b, NodeSlot* dir, int (*compare)(const char*, const char*)) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
   if (!IsDir(dir) || compare == nullptr) return Fail(v, FFS_EINVAL);
   for (int i = 0; i < FFS_FCB_COUNT; ++i)
     if (ffs_fcb(ffs_of(v), i)->handler != nullptr && EntryOf(ffs_fcb(ffs_of(v), i)) == dir) return Fail(v, FFS_EBUSY);
   std::vector<NodeSlot*> children;
   std::uint32_t steps = LinkLimit(v);
   for (NodeSlot* c = dir->child; c != nullptr && steps-- > 0; c = c->next) children.push_back(c);
-  std::stable_sort(children.begin(), children.end(), [&](NodeSlot* a, NodeSlot* b) {
-    return compare(a->name ? a->name : "", b->name ? b->name : "") < 0;
+  std::stable_sort(children.begin(), children.end(), [&](NodeSlot* x, NodeSlot* y) {
+    return compare(x->name ? x->name : "", y->name ? y->name : "") < 0;
   });
   dir->child = nullptr;
   for (auto it = children.rbegin(); it != children.rend(); ++it) LinkFirstChild(dir, *it);
   return EndChange(v);
 }
 
-std::intptr_t CmdChdir(Request& r) {
-  NodeSlot* dir = EntryOf(r.block);
-  if (!IsDir(dir)) return Fail(r.volume, FFS_ENOTDIR);
-  if (CheckAccess(r.volume, dir->inode, kSearch) != 0) return -1;
-  ffs_set_current_directory(ffs_of(r.volume), r.volume, dir);
+std::intptr_t Chdir(FileControlBlock& b) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* dir = EntryOf(&b);
+  if (!IsDir(dir)) return Fail(v, FFS_ENOTDIR);
+  if (CheckAccess(v, dir->inode, kSearch) != 0) return -1;
+  ffs_set_current_directory(ffs_of(v), v, dir);
   return 0;
 }
 

@@ -1,11 +1,12 @@
-// Shared by the dispatcher's command files: the argument record every
-// command function receives, node helpers over the sector manager's RAM node
-// table, and the end-of-change sync. Internal to ffs/.
+// Shared by the dispatcher's operation files: node helpers over the sector
+// manager's RAM node table, the end-of-change sync and the dispatch rules
+// every operation applies. Internal to ffs/.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
+#include "ffs/dispatcher.h"
 #include "ffs/ffs.h"
 #include "ffs/file_control_block.h"
 #include "ffs/file_system.h"
@@ -15,14 +16,6 @@ namespace ffsd {
 
 using nor::NodeSlot;
 using nor::SlotKind;
-
-struct Request {
-  FileControlBlock* block;  // null for volume requests
-  VolumeRecord* volume;
-  std::intptr_t a1, a2, a3, a4, a5;
-};
-
-using CommandFn = std::intptr_t (*)(Request& r);
 
 using ::Fail;
 
@@ -96,8 +89,8 @@ std::intptr_t EndChange(VolumeRecord* v);
 // (its slots' kind bytes), 0 when free slots remain.
 std::uint32_t NewPageBytes(VolumeRecord* v, std::uint32_t slots);
 
-// Open-file bookkeeping shared by open, read-directory-and-open and dup.
-std::intptr_t AttachFile(Request& r, NodeSlot* entry, int flags);
+// Open-file bookkeeping shared by open and read-directory-and-open.
+std::intptr_t AttachFile(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry, int flags);
 // Removes a file entry (remove, empty tree); the caller has checked rights.
 std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry);
 // Removes an empty directory entry (rmdir, empty tree).
@@ -119,7 +112,7 @@ void ForgetCursor(VolumeRecord* v, NodeSlot* entry);
 bool IsOpen(VolumeRecord* v, const NodeSlot* entry);
 // The entry a by-name command names in the block's directory: a1 (up to a
 // '/'); the block's own entry for an empty name. Null with ENOENT.
-NodeSlot* NamedEntry(Request& r, const char* name);
+NodeSlot* NamedEntry(FileControlBlock* b, const char* name);
 // The caller owns the entry's inode record (EPERM otherwise).
 int CheckOwner(VolumeRecord* v, const NodeSlot* entry);
 
@@ -130,55 +123,34 @@ void AttachToVolume(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry);
 void LockVolume(FileControlBlock* b, int mode);
 void UnlockVolume(FileControlBlock* b, int mode);
 
-// Command functions, by concern.
-std::intptr_t CmdResolve(Request& r);
-std::intptr_t CmdOpen(Request& r);
-std::intptr_t CmdClose(Request& r);
-std::intptr_t CmdDup(Request& r);
-std::intptr_t CmdEof(Request& r);
-std::intptr_t CmdFlush(Request& r);
-std::intptr_t CmdSeek(Request& r);
-std::intptr_t CmdRestorePosition(Request& r);
-std::intptr_t CmdTell(Request& r);
-std::intptr_t CmdFtruncate(Request& r);
-std::intptr_t CmdGetFlags(Request& r);
-std::intptr_t CmdSetFlags(Request& r);
-std::intptr_t CmdMkdir(Request& r);
-std::intptr_t CmdOpendir(Request& r);
-std::intptr_t CmdReaddir(Request& r);
-std::intptr_t CmdReaddirOpen(Request& r);
-std::intptr_t CmdReaddirStat(Request& r);
-std::intptr_t CmdClosedir(Request& r);
-std::intptr_t CmdRmdir(Request& r);
-std::intptr_t CmdEmptyTree(Request& r);
-std::intptr_t CmdSortDir(Request& r);
-std::intptr_t CmdChdir(Request& r);
-std::intptr_t CmdRename(Request& r);
-std::intptr_t CmdLink(Request& r);
-std::intptr_t CmdRemove(Request& r);
-std::intptr_t CmdTruncate(Request& r);
-std::intptr_t CmdAccess(Request& r);
-std::intptr_t CmdAttributes(Request& r);
-std::intptr_t CmdChmod(Request& r);
-std::intptr_t CmdChown(Request& r);
-std::intptr_t CmdFstat(Request& r);
-std::intptr_t CmdFstatSize(Request& r);
-std::intptr_t CmdStat(Request& r);
-std::intptr_t CmdStatSize(Request& r);
-std::intptr_t CmdSetModeTimes(Request& r);
-std::intptr_t CmdSetTimes(Request& r);
-std::intptr_t CmdFileId(Request& r);
-std::intptr_t CmdNotOffered(Request& r);
-// Volume requests.
-std::intptr_t ReqHoldCommits(Request& r);
-std::intptr_t ReqReleaseCommits(Request& r);
-std::intptr_t ReqGetcwd(Request& r);
-std::intptr_t ReqFileIdName(Request& r);
-std::intptr_t ReqNameInUse(Request& r);
-std::intptr_t ReqUnmount(Request& r);
-std::intptr_t ReqSpaceCheck(Request& r);
-std::intptr_t ReqCompactNames(Request& r);
-std::intptr_t ReqVolumeStats(Request& r);
-std::intptr_t ReqSyncNow(Request& r);
+// The dispatch rules of a command on a block: the block names a volume that
+// is mounted and has seen no I/O error (resolution is let through after
+// one), and a command that changes the volume is refused on a read-only one.
+// False with the error number set.
+enum class Rule { kReads, kChanges, kResolves };
+bool Admitted(FileControlBlock& b, Rule rule);
+
+// A volume request's locks and rules for its lifetime: the volume's write
+// semaphore (unless the request only reads), its read semaphore and
+// "FFS_SEM", released in the reverse order; Refused() (error number set)
+// while the volume is busy or has seen an I/O error, unless the request may
+// run then, and while it is not mounted, unless it is the unmount. Without a
+// volume only "FFS_SEM" of the file system is taken.
+enum : unsigned { kReadsOnly = 1, kMayFail = 2, kWhileUnmounted = 4 };
+class VolumeRequestScope {
+ public:
+  VolumeRequestScope(FileSystem& fs, VolumeRecord* v, unsigned rules);
+  VolumeRequestScope(VolumeRecord& v, unsigned rules) : VolumeRequestScope(ffs_of(&v), &v, rules) {}
+  ~VolumeRequestScope();
+  VolumeRequestScope(const VolumeRequestScope&) = delete;
+  VolumeRequestScope& operator=(const VolumeRequestScope&) = delete;
+  bool Refused() const { return refused_; }
+
+ private:
+  VolumeLayer& layer_;
+  VolumeRecord* v_;
+  bool write_;
+  bool refused_ = false;
+};
 
 }  // namespace ffsd

@@ -51,11 +51,11 @@ int CheckOwner(VolumeRecord* v, const NodeSlot* entry) {
   return entry->inode->uid == ffs_owner_uid(ffs_of(v)) ? 0 : static_cast<int>(Fail(v, FFS_EPERM));
 }
 
-NodeSlot* NamedEntry(Request& r, const char* name) {
-  NodeSlot* dir = EntryOf(r.block);
+NodeSlot* NamedEntry(FileControlBlock* b, const char* name) {
+  NodeSlot* dir = EntryOf(b);
   if (name == nullptr || *name == '\0') return dir;
-  NodeSlot* e = FindChild(r.volume, dir, name, ComponentLength(name));
-  if (e == nullptr) Fail(r.volume, FFS_ENOENT);
+  NodeSlot* e = FindChild(b->volume, dir, name, ComponentLength(name));
+  if (e == nullptr) Fail(b->volume, FFS_ENOENT);
   return e;
 }
 
@@ -156,35 +156,35 @@ std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry) {
   return 0;
 }
 
-std::intptr_t CmdRemove(Request& r) {
-  NodeSlot* dir = EntryOf(r.block);
-  const char* name = Arg<const char>(r.a1);
-  if (name == nullptr || *name == '\0') return Fail(r.volume, FFS_ENOENT);
-  NodeSlot* e = NamedEntry(r, name);
+std::intptr_t Remove(FileControlBlock& b, const char* name) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* dir = EntryOf(&b);
+  if (name == nullptr || *name == '\0') return Fail(v, FFS_ENOENT);
+  NodeSlot* e = NamedEntry(&b, name);
   if (e == nullptr) return -1;
-  if (IsDir(e)) return Fail(r.volume, FFS_EISDIR);
-  if (CheckAccess(r.volume, dir->inode, kWrite | kSearch) != 0) return -1;
-  RemoveFileEntry(r.volume, e);
-  return SyncIgnoringFull(r.volume);
+  if (IsDir(e)) return Fail(v, FFS_EISDIR);
+  if (CheckAccess(v, dir->inode, kWrite | kSearch) != 0) return -1;
+  RemoveFileEntry(v, e);
+  return SyncIgnoringFull(v);
 }
 
-std::intptr_t CmdTruncate(Request& r) {
-  const char* name = Arg<const char>(r.a1);
-  NodeSlot* e = NamedEntry(r, name);
+std::intptr_t Truncate(FileControlBlock& b, const char* name, std::int64_t length) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* e = NamedEntry(&b, name);
   if (e == nullptr) return -1;
-  if (!IsFile(e)) return Fail(r.volume, FFS_EISDIR);
-  if (r.a2 < 0) return Fail(r.volume, FFS_EINVAL);
-  if (CheckAccess(r.volume, e->inode, kWrite) != 0) return -1;
-  if (TruncateInode(r.volume, e->inode, static_cast<std::uint32_t>(r.a2)) != 0) return -1;
-  return EndChange(r.volume);
+  if (!IsFile(e)) return Fail(v, FFS_EISDIR);
+  if (length < 0) return Fail(v, FFS_EINVAL);
+  if (CheckAccess(v, e->inode, kWrite) != 0) return -1;
+  if (TruncateInode(v, e->inode, static_cast<std::uint32_t>(length)) != 0) return -1;
+  return EndChange(v);
 }
 
-std::intptr_t CmdRename(Request& r) {
-  VolumeRecord* v = r.volume;
-  NodeSlot* oldDir = EntryOf(r.block);
-  const char* oldName = Arg<const char>(r.a1);
-  const char* newName = Arg<const char>(r.a2);
-  NodeSlot* newDir = Arg<NodeSlot>(r.a3);
+std::intptr_t Rename(FileControlBlock& b, const char* oldName, const char* newName, NodeSlot* newDir) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* oldDir = EntryOf(&b);
   if (oldName == nullptr || newName == nullptr || !IsDir(oldDir) || !IsDir(newDir))
     return Fail(v, FFS_EINVAL);
   const std::size_t oldLen = ComponentLength(oldName), newLen = ComponentLength(newName);
@@ -217,11 +217,9 @@ std::intptr_t CmdRename(Request& r) {
   return EndChange(v);
 }
 
-std::intptr_t CmdLink(Request& r) {
-  VolumeRecord* v = r.volume;
-  const char* name = Arg<const char>(r.a1);
-  NodeSlot* dir = Arg<NodeSlot>(r.a2);
-  NodeSlot* existing = Arg<NodeSlot>(r.a3);
+std::intptr_t Link(FileControlBlock& b, const char* name, NodeSlot* dir, NodeSlot* existing) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
   if (name == nullptr || !IsDir(dir) || existing == nullptr || !existing->IsEntry())
     return Fail(v, FFS_EINVAL);
   if (ffs_check_name(ffs_of(v), name, false) != 0) return -1;

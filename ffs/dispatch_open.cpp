@@ -29,9 +29,7 @@ unsigned RightsOfFlags(int flags) {
 
 }  // namespace
 
-std::intptr_t AttachFile(Request& r, NodeSlot* entry, int flags) {
-  FileControlBlock* b = r.block;
-  VolumeRecord* v = r.volume;
+std::intptr_t AttachFile(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry, int flags) {
   NodeSlot* inode = entry->inode;
   b->volume = v;
   AttachToVolume(b, v, entry);
@@ -51,11 +49,9 @@ std::intptr_t AttachFile(Request& r, NodeSlot* entry, int flags) {
   return 0;
 }
 
-std::intptr_t CmdOpen(Request& r) {
-  VolumeRecord* v = r.volume;
-  const char* name = Arg<const char>(r.a1);
-  const int flags = static_cast<int>(r.a2);
-  NodeSlot* parent = Arg<NodeSlot>(r.a4);
+std::intptr_t Open(FileControlBlock& b, const char* name, int flags, int mode, NodeSlot* parent) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  VolumeRecord* v = b.volume;
   if (name == nullptr || !IsDir(parent)) return Fail(v, FFS_EINVAL);
   if (v->open_files >= v->cache_size) return Fail(v, FFS_EMFILE);
   if (ReadOnly(v) && flags != 0) return Fail(v, FFS_EROFS);
@@ -65,8 +61,7 @@ std::intptr_t CmdOpen(Request& r) {
     if ((flags & FFS_O_CREAT) && (flags & FFS_O_EXCL)) return Fail(v, FFS_EEXIST);
     if (IsDir(entry)) {
       if (WantsWrite(flags)) return Fail(v, FFS_EISDIR);
-      Request d{r.block, v, Ptr(entry), 0, 0, 0, 0};
-      return CmdOpendir(d) != 0 ? 0 : -1;
+      return Opendir(b, entry) != 0 ? 0 : -1;
     }
     NodeSlot* inode = entry->inode;
     if (inode == nullptr) return Fail(v, FFS_EIO);
@@ -74,21 +69,20 @@ std::intptr_t CmdOpen(Request& r) {
       return Fail(v, FFS_EACCES);
     if (inode->open_count == 0) inode->access = 0;
     if (CheckAccess(v, inode, RightsOfFlags(flags)) != 0) return -1;
-    AttachFile(r, entry, flags);
+    AttachFile(&b, v, entry, flags);
     if ((flags & FFS_O_TRUNC) && WantsWrite(flags) && inode->size > 0) {
       const std::intptr_t t = TruncateInode(v, inode, 0);
-      PositionAtStart(r.block, inode);
-      r.block->saved = r.block->position;
+      PositionAtStart(&b, inode);
+      b.saved = b.position;
       return t == -1 ? -1 : 0;
     }
     return 0;
   }
   if (!(flags & FFS_O_CREAT)) return Fail(v, FFS_ENOENT);
   if (CheckAccess(v, parent->inode, kWrite | kSearch) != 0) return -1;
-  entry = CreateEntry(v, parent, name, static_cast<std::uint32_t>(std::strlen(name)), false,
-                      static_cast<int>(r.a3));
+  entry = CreateEntry(v, parent, name, static_cast<std::uint32_t>(std::strlen(name)), false, mode);
   if (entry == nullptr) return -1;
-  return AttachFile(r, entry, flags);
+  return AttachFile(&b, v, entry, flags);
 }
 
 int CloseBlock(FileControlBlock* b) {
@@ -114,9 +108,10 @@ int CloseBlock(FileControlBlock* b) {
   return result;
 }
 
-std::intptr_t CmdClose(Request& r) {
-  FileControlBlock* b = r.block;
-  VolumeRecord* v = r.volume;
+std::intptr_t Close(FileControlBlock& block) {
+  if (!Admitted(block, Rule::kReads)) return -1;
+  FileControlBlock* b = &block;
+  VolumeRecord* v = b->volume;
   if (!IsFile(EntryOf(b))) return 0;  // a directory block is only released
   const bool written = b->written;
   std::intptr_t result = CloseBlock(b);
@@ -130,14 +125,15 @@ std::intptr_t CmdClose(Request& r) {
   return result;
 }
 
-std::intptr_t CmdDup(Request& r) {
-  VolumeRecord* v = r.volume;
-  FileControlBlock* b = r.block;
+std::intptr_t Dup(FileControlBlock& block) {
+  if (!Admitted(block, Rule::kReads)) return -1;
+  FileControlBlock* b = &block;
+  VolumeRecord* v = b->volume;
   NodeSlot* entry = EntryOf(b);
   if (v->open_files >= v->cache_size) return Fail(v, FFS_EMFILE);
   FileControlBlock* copy = nullptr;
   for (int i = 0; i < FFS_FCB_COUNT && copy == nullptr; ++i)
-    if (ffs_fcb_is_free(ffs_fcb(ffs_of(r.volume), i))) copy = ffs_fcb(ffs_of(r.volume), i);
+    if (ffs_fcb_is_free(ffs_fcb(ffs_of(v), i))) copy = ffs_fcb(ffs_of(v), i);
   if (copy == nullptr || !IsFile(entry)) return Fail(v, FFS_EMFILE);
   const FfsSem sem = copy->sem;
   *copy = *b;
@@ -146,75 +142,84 @@ std::intptr_t CmdDup(Request& r) {
   ++entry->inode->open_count;
   ++v->open_files;
   ++v->ref_count;
-  return ffs_fcb_index(ffs_of(r.volume), copy);
+  return ffs_fcb_index(ffs_of(v), copy);
 }
 
-std::intptr_t CmdEof(Request& r) {
-  NodeSlot* entry = EntryOf(r.block);
+std::intptr_t Eof(FileControlBlock& b) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  NodeSlot* entry = EntryOf(&b);
   if (!IsFile(entry)) return 1;
-  return Tell(r.volume, r.block, entry->inode) >= entry->inode->size ? 1 : 0;
+  return Tell(b.volume, &b, entry->inode) >= entry->inode->size ? 1 : 0;
 }
 
-std::intptr_t CmdFlush(Request& r) {
-  NodeSlot* entry = EntryOf(r.block);
+std::intptr_t Flush(FileControlBlock& b) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  NodeSlot* entry = EntryOf(&b);
   if (!IsFile(entry)) return 0;
-  ReleaseHeld(r.volume, r.block);
-  return Sm(r.volume).flush_file(r.volume, entry->inode) == 0 ? 0 : -1;
+  ReleaseHeld(b.volume, &b);
+  return Sm(b.volume).flush_file(b.volume, entry->inode) == 0 ? 0 : -1;
 }
 
-std::intptr_t CmdSeek(Request& r) {
-  NodeSlot* entry = EntryOf(r.block);
-  if (!IsFile(entry)) return Fail(r.volume, FFS_EINVAL);
+std::intptr_t Seek(FileControlBlock& b, std::int32_t offset32, int whence) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* entry = EntryOf(&b);
+  if (!IsFile(entry)) return Fail(v, FFS_EINVAL);
   NodeSlot* inode = entry->inode;
-  const std::int64_t offset = static_cast<std::int32_t>(r.a1);
+  const std::int64_t offset = offset32;
   std::int64_t base;
-  switch (r.a2) {
+  switch (whence) {
     case 0:
-      if (offset < 0) return Fail(r.volume, FFS_EINVAL);
+      if (offset < 0) return Fail(v, FFS_EINVAL);
       base = 0;
       break;
-    case 1: base = Tell(r.volume, r.block, inode); break;
+    case 1: base = Tell(v, &b, inode); break;
     case 2: base = inode->size; break;
-    default: return Fail(r.volume, FFS_EINVAL);
+    default: return Fail(v, FFS_EINVAL);
   }
   const std::int64_t target = base + offset;
-  if (target < 0 || target > 0x7FFFFFFF) return Fail(r.volume, FFS_EINVAL);
-  if (offset < 0 && inode->first_cluster == nor::kNoCluster) return Fail(r.volume, FFS_EINVAL);
-  ReleaseHeld(r.volume, r.block);
-  PositionAt(r.volume, r.block, inode, static_cast<std::uint32_t>(target));
+  if (target < 0 || target > 0x7FFFFFFF) return Fail(v, FFS_EINVAL);
+  if (offset < 0 && inode->first_cluster == nor::kNoCluster) return Fail(v, FFS_EINVAL);
+  ReleaseHeld(v, &b);
+  PositionAt(v, &b, inode, static_cast<std::uint32_t>(target));
   return 0;
 }
 
-std::intptr_t CmdRestorePosition(Request& r) {
-  const FcbPosition* p = Arg<const FcbPosition>(r.a1);
-  NodeSlot* entry = EntryOf(r.block);
-  if (p == nullptr || !IsFile(entry)) return Fail(r.volume, FFS_EINVAL);
+std::intptr_t RestorePosition(FileControlBlock& b, const FcbPosition* p) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* entry = EntryOf(&b);
+  if (p == nullptr || !IsFile(entry)) return Fail(v, FFS_EINVAL);
   // The record is taken as a byte position: a stale cluster number can
   // never lead the block outside the file's chain.
-  ReleaseHeld(r.volume, r.block);
-  FileControlBlock probe = *r.block;
+  ReleaseHeld(v, &b);
+  FileControlBlock probe = b;
   probe.position = *p;
-  PositionAt(r.volume, r.block, entry->inode, Tell(r.volume, &probe, entry->inode));
+  PositionAt(v, &b, entry->inode, Tell(v, &probe, entry->inode));
   return 0;
 }
 
-std::intptr_t CmdTell(Request& r) {
-  NodeSlot* entry = EntryOf(r.block);
-  if (!IsFile(entry)) return Fail(r.volume, FFS_EINVAL);
-  return Tell(r.volume, r.block, entry->inode);
+std::intptr_t Tell(FileControlBlock& b) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  NodeSlot* entry = EntryOf(&b);
+  if (!IsFile(entry)) return Fail(b.volume, FFS_EINVAL);
+  return Tell(b.volume, &b, entry->inode);
 }
 
-std::intptr_t CmdFtruncate(Request& r) {
-  NodeSlot* entry = EntryOf(r.block);
-  if (!IsFile(entry)) return Fail(r.volume, FFS_EINVAL);
-  if (!(r.block->access & (FFS_ACC_WRITE | FFS_ACC_APPEND))) return Fail(r.volume, FFS_EACCES);
-  if (r.a1 < 0) return Fail(r.volume, FFS_EINVAL);
-  if (TruncateInode(r.volume, entry->inode, static_cast<std::uint32_t>(r.a1)) != 0) return -1;
-  return EndChange(r.volume);
+std::intptr_t Ftruncate(FileControlBlock& b, std::int64_t length) {
+  if (!Admitted(b, Rule::kChanges)) return -1;
+  VolumeRecord* v = b.volume;
+  NodeSlot* entry = EntryOf(&b);
+  if (!IsFile(entry)) return Fail(v, FFS_EINVAL);
+  if (!(b.access & (FFS_ACC_WRITE | FFS_ACC_APPEND))) return Fail(v, FFS_EACCES);
+  if (length < 0) return Fail(v, FFS_EINVAL);
+  if (TruncateInode(v, entry->inode, static_cast<std::uint32_t>(length)) != 0) return -1;
+  return EndChange(v);
 }
 
-std::intptr_t CmdGetFlags(Request& r) {
-  const std::uint32_t a = r.block->access;
+std::intptr_t GetFlags(FileControlBlock& b) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  const std::uint32_t a = b.access;
   std::intptr_t flags = 0;
   const bool append = a & FFS_ACC_APPEND;
   if (a & FFS_ACC_READ) {
@@ -227,13 +232,13 @@ std::intptr_t CmdGetFlags(Request& r) {
   return flags;
 }
 
-std::intptr_t CmdSetFlags(Request& r) {
-  FileControlBlock* b = r.block;
-  if ((r.a1 & FFS_O_APPEND) && (b->access & FFS_ACC_WRITE)) {
-    b->access = (b->access & ~FFS_ACC_WRITE) | FFS_ACC_APPEND;
+std::intptr_t SetFlags(FileControlBlock& b, int flags) {
+  if (!Admitted(b, Rule::kReads)) return -1;
+  if ((flags & FFS_O_APPEND) && (b.access & FFS_ACC_WRITE)) {
+    b.access = (b.access & ~FFS_ACC_WRITE) | FFS_ACC_APPEND;
   }
-  if (r.a1 & 64) b->access |= FFS_ACC_FLAG16;
-  if (r.a1 & 128) b->access |= FFS_ACC_FLAG32;
+  if (flags & 64) b.access |= FFS_ACC_FLAG16;
+  if (flags & 128) b.access |= FFS_ACC_FLAG32;
   return 0;
 }
 

@@ -31,12 +31,10 @@ const char* SkipSlashes(const char* p) {
 
 }  // namespace
 
-std::intptr_t CmdResolve(Request& r) {
-  FileControlBlock* b = r.block;
-  VolumeRecord* v = r.volume;
-  auto** path = Arg<const char*>(r.a1);
-  const int what = static_cast<int>(r.a2);
-  const int lockMode = static_cast<int>(r.a4);
+std::intptr_t Resolve(FileControlBlock& block, const char** path, int what, bool relative, int lockMode) {
+  if (!Admitted(block, Rule::kResolves)) return -1;
+  FileControlBlock* b = &block;
+  VolumeRecord* v = b->volume;
   if (path == nullptr || *path == nullptr) return Fail(v, FFS_EINVAL);
   if (v->flags & FFS_VF_BUSY) return Fail(v, FFS_EBUSY);
   if (lockMode) LockVolume(b, lockMode);
@@ -46,7 +44,7 @@ std::intptr_t CmdResolve(Request& r) {
   };
   NodeSlot* root = Root(v);
   NodeSlot* cur = root;
-  if (r.a3 && ffs_current_directory_volume(ffs_of(v)) == v && ffs_current_directory(ffs_of(v)))
+  if (relative && ffs_current_directory_volume(ffs_of(v)) == v && ffs_current_directory(ffs_of(v)))
     cur = static_cast<NodeSlot*>(ffs_current_directory(ffs_of(v)));
   const char* p = *path;
   for (;;) {

@@ -1,6 +1,7 @@
 // Volume requests (no control block): commit holds, current directory path,
 // file ids to names, name-in-use, unmount, space, name-pool compaction,
-// statistics and an immediate sync. Each runs under the volume's semaphores.
+// statistics and an immediate sync. Each runs under the volume's semaphores
+// (VolumeRequestScope) for its whole length.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -54,15 +55,19 @@ void ForEachSlot(VolumeRecord* v, Fn fn) {
 
 }  // namespace
 
-std::intptr_t ReqHoldCommits(Request& r) {
-  VolumeRecord* v = r.volume;
+std::intptr_t HoldCommits(VolumeRecord& volume) {
+  const VolumeRequestScope scope(volume, 0);
+  if (scope.Refused()) return -1;
+  VolumeRecord* v = &volume;
   if (!(v->flags & FFS_VF_HOLD_ALLOWED)) return 0;
   if (v->hold_count++ == 0) v->flags &= ~FFS_VF_COMMIT_ON_CLOSE;
   return 0;
 }
 
-std::intptr_t ReqReleaseCommits(Request& r) {
-  VolumeRecord* v = r.volume;
+std::intptr_t ReleaseCommits(VolumeRecord& volume) {
+  const VolumeRequestScope scope(volume, 0);
+  if (scope.Refused()) return -1;
+  VolumeRecord* v = &volume;
   if (!(v->flags & FFS_VF_HOLD_ALLOWED) || v->hold_count == 0) return 0;
   if (--v->hold_count > 0) return 0;
   v->flags |= FFS_VF_COMMIT_ON_CLOSE;
@@ -71,22 +76,27 @@ std::intptr_t ReqReleaseCommits(Request& r) {
   return Sm(v).sync(v, 1);
 }
 
-std::intptr_t ReqGetcwd(Request& r) {
-  auto* cwd = static_cast<NodeSlot*>(ffs_current_directory(ffs_of(r.volume)));
-  VolumeRecord* v = ffs_current_directory_volume(ffs_of(r.volume));
+std::intptr_t Getcwd(VolumeRecord& asked, char* buffer, std::uint32_t size) {
+  const VolumeRequestScope scope(asked, kReadsOnly);
+  if (scope.Refused()) return -1;
+  auto* cwd = static_cast<NodeSlot*>(ffs_current_directory(ffs_of(&asked)));
+  VolumeRecord* v = ffs_current_directory_volume(ffs_of(&asked));
   if (cwd == nullptr || v == nullptr) {
-    ffs_error_of(r.volume) = FFS_EINVAL;
+    ffs_error_of(&asked) = FFS_EINVAL;
     return 0;
   }
   std::string path;
   if (!PathOf(v, cwd, false, path)) return Fail(v, FFS_EIO);
-  return Deliver(v, path, Arg<char>(r.a2), static_cast<std::uint32_t>(r.a3));
+  return Deliver(v, path, buffer, size);
 }
 
-std::intptr_t ReqFileIdName(Request& r) {
-  VolumeRecord* v = r.volume;
-  if (static_cast<std::uint32_t>(r.a2) != v->volume_index) return 0;
-  const std::uint32_t serial = static_cast<std::uint32_t>(r.a3) & 0xFFFFF;
+std::intptr_t FileIdName(VolumeRecord& volume, std::uint32_t volumeIndex, std::uint32_t fileSerial,
+                         bool nameOnly, const FfsPathBuffer* buffer) {
+  const VolumeRequestScope scope(volume, kReadsOnly);
+  if (scope.Refused()) return -1;
+  VolumeRecord* v = &volume;
+  if (volumeIndex != v->volume_index) return 0;
+  const std::uint32_t serial = fileSerial & 0xFFFFF;
   const NodeSlot* found = nullptr;
   ForEachSlot(v, [&](const NodeSlot& s) {
     if (found == nullptr && s.IsEntry() && !s.unlinked && s.inode && (s.inode->serial & 0xFFFFF) == serial)
@@ -94,15 +104,14 @@ std::intptr_t ReqFileIdName(Request& r) {
   });
   if (found == nullptr) return Fail(v, FFS_ENOENT);
   std::string text;
-  if (!PathOf(v, found, r.a4 == 1, text)) return Fail(v, FFS_EIO);
-  const auto* buffer = Arg<const FfsPathBuffer>(r.a5);
+  if (!PathOf(v, found, nameOnly, text)) return Fail(v, FFS_EIO);
   return Deliver(v, text, buffer ? buffer->data : nullptr, buffer ? buffer->size : 0);
 }
 
-std::intptr_t ReqNameInUse(Request& r) {
-  const char* name = Arg<const char>(r.a1);
+std::intptr_t NameInUse(FileSystem& fs, const char* name) {
+  const VolumeRequestScope scope(fs, nullptr, 0);
   if (name == nullptr) return 0;
-  for (VolumeRecord* v = ffs_mounted_head(ffs_of(r.volume)); v != nullptr; v = v->mount_next) {
+  for (VolumeRecord* v = ffs_mounted_head(fs); v != nullptr; v = v->mount_next) {
     bool found = false;
     ForEachSlot(v, [&](const NodeSlot& s) {
       found = found || (s.kind == SlotKind::File && s.name && std::strcmp(s.name, name) == 0);
@@ -112,8 +121,10 @@ std::intptr_t ReqNameInUse(Request& r) {
   return 0;
 }
 
-std::intptr_t ReqUnmount(Request& r) {
-  VolumeRecord* v = r.volume;
+std::intptr_t Unmount(VolumeRecord& volume, bool commitFirst) {
+  const VolumeRequestScope scope(volume, kMayFail | kWhileUnmounted);
+  if (scope.Refused()) return -1;
+  VolumeRecord* v = &volume;
   if (v->flags & FFS_VF_BUSY) return Fail(v, FFS_EBUSY);
   if (v->nor == nullptr) return 0;
   v->flags |= FFS_VF_UNMOUNTING;
@@ -124,7 +135,7 @@ std::intptr_t ReqUnmount(Request& r) {
     ffs_fcb_reset(b, FFS_KIND_FILE);
     ffs_release_volume(v);  // the block's reference; the record keeps its own
   }
-  const bool commit = r.a2 != 0 && !ReadOnly(v) && !(v->flags & FFS_VF_IO_ERROR);
+  const bool commit = commitFirst && !ReadOnly(v) && !(v->flags & FFS_VF_IO_ERROR);
   const std::intptr_t result = Sm(v).unmount(v, commit ? 1 : 0);
   v->flags &= ~(FFS_VF_UNMOUNTING | FFS_VF_CHANGED | FFS_VF_COMMIT_PENDING);
   v->hold_count = 0;
@@ -132,16 +143,22 @@ std::intptr_t ReqUnmount(Request& r) {
   return result;
 }
 
-std::intptr_t ReqSpaceCheck(Request& r) { return Sm(r.volume).free_clusters(r.volume); }
+std::intptr_t SpaceCheck(VolumeRecord& v) {
+  const VolumeRequestScope scope(v, kReadsOnly);
+  return scope.Refused() ? -1 : Sm(&v).free_clusters(&v);
+}
 
-std::intptr_t ReqCompactNames(Request& r) {
-  r.volume->nor->names.Compact();
+std::intptr_t CompactNames(VolumeRecord& v) {
+  const VolumeRequestScope scope(v, 0);
+  if (scope.Refused()) return -1;
+  v.nor->names.Compact();
   return 0;
 }
 
-std::intptr_t ReqVolumeStats(Request& r) {
-  VolumeRecord* v = r.volume;
-  auto* out = Arg<FfsVolumeStats>(r.a2);
+std::intptr_t VolumeStats(VolumeRecord& volume, FfsVolumeStats* out) {
+  const VolumeRequestScope scope(volume, kReadsOnly | kMayFail);
+  if (scope.Refused()) return -1;
+  VolumeRecord* v = &volume;
   if (out == nullptr) return Fail(v, FFS_EINVAL);
   std::memset(out, 0, sizeof *out);
   out->one = 1;
@@ -175,6 +192,9 @@ std::intptr_t ReqVolumeStats(Request& r) {
 
 // A pending commit is written now too: the answer 0 promises a checkpoint
 // on flash that holds every change.
-std::intptr_t ReqSyncNow(Request& r) { return Sm(r.volume).sync(r.volume, 1); }
+std::intptr_t SyncNow(VolumeRecord& v) {
+  const VolumeRequestScope scope(v, 0);
+  return scope.Refused() ? -1 : Sm(&v).sync(&v, 1);
+}
 
 }  // namespace ffsd

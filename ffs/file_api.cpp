@@ -1,14 +1,14 @@
 // The POSIX-style calls over the control block table. Every call on an open
 // block holds the block's semaphore for its whole duration and brackets the
 // work with the block's lock and unlock operations; descriptors and handles
-// outside the table are refused with EBADF before any block is touched.
+// outside the table are refused with EBADF before any block is touched. A
+// volume's block is served by direct calls of the dispatcher's named
+// operations and of the file data operations.
 #include "ffs/file_api.h"
 
 #include <cstring>
 
-#include "ffs/file_system.h"
-#include "ffs/path_resolve.h"
-#include "ffs/semaphore.h"
+#include "ffs/file_data.h"
 
 namespace {
 
@@ -29,9 +29,26 @@ void FreeBlock(FileControlBlock* b) {
   ffs_sem_release(b->sem);
 }
 
-// The block of an open descriptor or handle with its semaphore taken; null
-// (EBADF) when it is outside the table or not in use.
-FileControlBlock* TakeOpenBlock(FileSystem& fs, FileControlBlock* b) {
+int LockModeOfAccess(const FileControlBlock* b) {
+  return (b->access & (FFS_ACC_WRITE | FFS_ACC_APPEND)) ? FFS_LOCK_OPEN : FFS_LOCK_READ;
+}
+
+// A volume's file reads and writes by direct calls of the file data
+// operations; a directory block (which refuses with EISDIR) and the
+// operations of a host's own through the block.
+int ReadData(FileSystem& fs, FileControlBlock* b, void* out, std::uint32_t count) {
+  if (b->read == ffsd::FileRead) return ffsd::FileRead(b, out, count);
+  return b->read ? b->read(b, out, count) : static_cast<int>(Fail(fs, FFS_EBADF));
+}
+
+int WriteData(FileSystem& fs, FileControlBlock* b, const void* data, std::uint32_t count) {
+  if (b->write == ffsd::FileWrite) return ffsd::FileWrite(b, data, count);
+  return b->write ? b->write(b, data, count) : static_cast<int>(Fail(fs, FFS_EBADF));
+}
+
+}  // namespace
+
+FileControlBlock* ffs_take_open_block(FileSystem& fs, FileControlBlock* b) {
   if (b == nullptr || ffs_fcb_index(fs, b) < 0) return Fail(fs, FFS_EBADF), nullptr;
   ffs_sem_wait(b->sem);
   if (b->handler == nullptr) {
@@ -41,14 +58,6 @@ FileControlBlock* TakeOpenBlock(FileSystem& fs, FileControlBlock* b) {
   return b;
 }
 
-std::intptr_t Ptr(const void* p) { return reinterpret_cast<std::intptr_t>(p); }
-
-int LockModeOfAccess(const FileControlBlock* b) {
-  return (b->access & (FFS_ACC_WRITE | FFS_ACC_APPEND)) ? FFS_LOCK_OPEN : FFS_LOCK_READ;
-}
-
-}  // namespace
-
 FileControlBlock ffs_temporary_block(FileSystem& fs, std::uint32_t kind) {
   FileControlBlock block{};
   block.fs = &fs;
@@ -56,36 +65,9 @@ FileControlBlock ffs_temporary_block(FileSystem& fs, std::uint32_t kind) {
   return block;
 }
 
-std::intptr_t ffs_path_call(FileSystem& fs, const char* path, int what, int lockMode, std::uint32_t kind,
-                            int command, std::intptr_t a1, std::intptr_t a2, std::intptr_t a3,
-                            std::intptr_t a4, std::intptr_t a5) {
-  FileControlBlock block = ffs_temporary_block(fs, kind);
-  const char* rest = path;
-  const std::intptr_t entry = ffs_resolve_path(&block, &rest, what, lockMode);
-  if (entry == -1) return -1;
-  std::intptr_t args[5] = {a1, a2, a3, a4, a5};
-  for (std::intptr_t& a : args) {
-    if (a == FFS_ARG_NAME) a = Ptr(rest);
-    else if (a == FFS_ARG_ENTRY) a = entry;
-  }
-  if (what == FFS_RESOLVE_PARENT && std::strlen(rest) > FFS_NAME_MAX) {
-    block.unlock(&block, lockMode);
-    return Fail(fs, FFS_ENAMETOOLONG);
-  }
-  const std::intptr_t r = block.handler(&block, command, args[0], args[1], args[2], args[3], args[4]);
-  block.unlock(&block, lockMode);
-  return r;
-}
-
 std::intptr_t ffs_fd_call(FileSystem& fs, int fd, int lockMode, int command, std::intptr_t a1, std::intptr_t a2,
                           std::intptr_t a3) {
-  FileControlBlock* b = TakeOpenBlock(fs, ffs_fcb(fs, fd));
-  if (b == nullptr) return -1;
-  b->lock(b, lockMode);
-  const std::intptr_t r = b->handler(b, command, a1, a2, a3, 0, 0);
-  b->unlock(b, lockMode);
-  ffs_sem_release(b->sem);
-  return r;
+  return ffs_on_fd(fs, fd, lockMode, [&](FileControlBlock& b) { return ffs_ask(b, command, a1, a2, a3); });
 }
 
 int ffs_open(FileSystem& fs, const char* path, int flags, int mode) {
@@ -103,7 +85,9 @@ int ffs_open(FileSystem& fs, const char* path, int flags, int mode) {
   if (std::strlen(name) > FFS_NAME_MAX) {
     r = Fail(fs, FFS_ENAMETOOLONG);
   } else {
-    r = b->handler(b, FFS_REQ_OPEN, Ptr(name), flags, (flags & FFS_O_CREAT) ? mode : 0, parent, 0);
+    const int m = (flags & FFS_O_CREAT) ? mode : 0;
+    r = ffs_by_dispatcher(*b) ? ffsd::Open(*b, name, flags, m, ffs_entry(parent))
+                              : ffs_ask(*b, FFS_REQ_OPEN, ffs_arg(name), flags, m, parent);
   }
   b->unlock(b, lockMode);
   if (r != 0) {
@@ -117,11 +101,11 @@ int ffs_open(FileSystem& fs, const char* path, int flags, int mode) {
 }
 
 int ffs_close(FileSystem& fs, int fd) {
-  FileControlBlock* b = TakeOpenBlock(fs, ffs_fcb(fs, fd));
+  FileControlBlock* b = ffs_take_open_block(fs, ffs_fcb(fs, fd));
   if (b == nullptr) return -1;
   const int lockMode = LockModeOfAccess(b);
   b->lock(b, lockMode);
-  const std::intptr_t r = b->handler ? b->handler(b, FFS_REQ_CLOSE, 0, 0, 0, 0, 0) : 0;
+  const std::intptr_t r = ffs_by_dispatcher(*b) ? ffsd::Close(*b) : ffs_ask(*b, FFS_REQ_CLOSE);
   b->unlock(b, lockMode + FFS_LOCK_CLOSE);
   FreeBlock(b);
   return static_cast<int>(r);
@@ -129,7 +113,7 @@ int ffs_close(FileSystem& fs, int fd) {
 
 int ffs_read(FileSystem& fs, int fd, void* buffer, std::uint32_t count) {
   if (count == 0) return 0;
-  FileControlBlock* b = TakeOpenBlock(fs, ffs_fcb(fs, fd));
+  FileControlBlock* b = ffs_take_open_block(fs, ffs_fcb(fs, fd));
   if (b == nullptr) return -1;
   b->lock(b, FFS_LOCK_READ);
   auto* out = static_cast<std::uint8_t*>(buffer);
@@ -142,7 +126,7 @@ int ffs_read(FileSystem& fs, int fd, void* buffer, std::uint32_t count) {
   }
   int result = delivered;
   if (count > 0) {
-    const int n = b->read ? b->read(b, out, count) : static_cast<int>(Fail(fs, FFS_EBADF));
+    const int n = ReadData(fs, b, out, count);
     if (n == -1) {
       // The pushed-back byte is in the caller's buffer: it is counted.
       result = delivered ? delivered : -1;
@@ -158,10 +142,10 @@ int ffs_read(FileSystem& fs, int fd, void* buffer, std::uint32_t count) {
 
 int ffs_write(FileSystem& fs, int fd, const void* buffer, std::uint32_t count) {
   if (count == 0) return 0;
-  FileControlBlock* b = TakeOpenBlock(fs, ffs_fcb(fs, fd));
+  FileControlBlock* b = ffs_take_open_block(fs, ffs_fcb(fs, fd));
   if (b == nullptr) return -1;
   b->lock(b, FFS_LOCK_WRITE);
-  int n = b->write ? b->write(b, buffer, count) : static_cast<int>(Fail(fs, FFS_EBADF));
+  int n = WriteData(fs, b, buffer, count);
   if (n < static_cast<int>(count)) {
     b->last_error = fs.error();
     if (n == 0) n = -1;
@@ -172,9 +156,13 @@ int ffs_write(FileSystem& fs, int fd, const void* buffer, std::uint32_t count) {
 }
 
 int ffs_mkdir(FileSystem& fs, const char* path, int mode) {
-  return static_cast<int>(ffs_path_call(fs, path, FFS_RESOLVE_PARENT, FFS_LOCK_OPEN,
-                                        FFS_KIND_DIRECTORY, FFS_REQ_MKDIR, FFS_ARG_NAME,
-                                        mode & 0xFFFF, FFS_ARG_ENTRY));
+  const int m = mode & 0xFFFF;
+  return static_cast<int>(ffs_on_path(fs, path, FFS_RESOLVE_PARENT, FFS_LOCK_OPEN, FFS_KIND_DIRECTORY,
+                                      [&](FileControlBlock& b, const char* name, std::intptr_t parent) {
+                                        return ffs_by_dispatcher(b)
+                                                   ? ffsd::Mkdir(b, name, m, ffs_entry(parent))
+                                                   : ffs_ask(b, FFS_REQ_MKDIR, ffs_arg(name), m, parent);
+                                      }));
 }
 
 FileControlBlock* ffs_opendir(FileSystem& fs, const char* path) {
@@ -187,7 +175,8 @@ FileControlBlock* ffs_opendir(FileSystem& fs, const char* path) {
     FreeBlock(b);
     return nullptr;
   }
-  const std::intptr_t r = b->handler(b, FFS_REQ_OPENDIR, dir, 0, 0, 0, 0);
+  const std::intptr_t r =
+      ffs_by_dispatcher(*b) ? ffsd::Opendir(*b, ffs_entry(dir)) : ffs_ask(*b, FFS_REQ_OPENDIR, dir);
   b->unlock(b, FFS_LOCK_READ);
   if (r == 0 || r == -1) {
     FreeBlock(b);
@@ -198,20 +187,20 @@ FileControlBlock* ffs_opendir(FileSystem& fs, const char* path) {
 }
 
 FfsDirent* ffs_readdir(FileSystem& fs, FileControlBlock* dir) {
-  FileControlBlock* b = TakeOpenBlock(fs, dir);
+  FileControlBlock* b = ffs_take_open_block(fs, dir);
   if (b == nullptr) return nullptr;
   b->lock(b, FFS_LOCK_READ);
-  const std::intptr_t r = b->handler(b, FFS_REQ_READDIR, 0, 0, 0, 0, 0);
+  const std::intptr_t r = ffs_by_dispatcher(*b) ? ffsd::Readdir(*b) : ffs_ask(*b, FFS_REQ_READDIR);
   b->unlock(b, FFS_LOCK_READ);
   ffs_sem_release(b->sem);
   return (r == 0 || r == -1) ? nullptr : reinterpret_cast<FfsDirent*>(r);
 }
 
 int ffs_closedir(FileSystem& fs, FileControlBlock* dir) {
-  FileControlBlock* b = TakeOpenBlock(fs, dir);
+  FileControlBlock* b = ffs_take_open_block(fs, dir);
   if (b == nullptr) return -1;
   b->lock(b, FFS_LOCK_OPEN);
-  const std::intptr_t r = b->handler(b, FFS_REQ_CLOSEDIR, 0, 0, 0, 0, 0);
+  const std::intptr_t r = ffs_by_dispatcher(*b) ? ffsd::Closedir(*b) : ffs_ask(*b, FFS_REQ_CLOSEDIR);
   b->unlock(b, FFS_LOCK_OPEN + FFS_LOCK_CLOSE);
   FreeBlock(b);
   return static_cast<int>(r);
@@ -219,6 +208,10 @@ int ffs_closedir(FileSystem& fs, FileControlBlock* dir) {
 
 int ffs_stat(FileSystem& fs, const char* path, FfsStat* out) {
   if (out == nullptr) return static_cast<int>(Fail(fs, FFS_EINVAL));
-  return static_cast<int>(ffs_path_call(fs, path, FFS_RESOLVE_OBJECT, FFS_LOCK_READ, FFS_KIND_FILE,
-                                        FFS_REQ_STAT, Ptr(path), Ptr(out), FFS_ARG_ENTRY));
+  return static_cast<int>(ffs_on_path(fs, path, FFS_RESOLVE_OBJECT, FFS_LOCK_READ, FFS_KIND_FILE,
+                                      [&](FileControlBlock& b, const char*, std::intptr_t entry) {
+                                        return ffs_by_dispatcher(b)
+                                                   ? ffsd::Stat(b, ffs_entry(entry), out)
+                                                   : ffs_ask(b, FFS_REQ_STAT, ffs_arg(path), ffs_arg(out), entry);
+                                      }));
 }
