@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "ffs/dispatcher.h"
 #include "ffs/file_system.h"
 #include "ffs/module_table.h"
 #include "ffs/root_handler.h"
@@ -18,9 +19,12 @@ const char* SkipDots(const char* p) {
   return p;
 }
 
+// A volume's dispatcher resolves by a direct call; another handler gets
+// command 18.
 std::intptr_t AskVolume(FileControlBlock* block, VolumeRecord* v, const char** path, int what,
                         int relative, int lockMode) {
   block->volume = v;
+  if (v->handler == ffs_dispatch) return ffsd::Resolve(*block, path, what, relative != 0, lockMode);
   return v->handler(block, FFS_REQ_RESOLVE, reinterpret_cast<std::intptr_t>(path), what, relative,
                     lockMode, 0);
 }
