@@ -145,7 +145,8 @@ std::intptr_t Unmount(VolumeRecord& volume, bool commitFirst) {
 
 std::intptr_t SpaceCheck(VolumeRecord& v) {
   const VolumeRequestScope scope(v, kReadsOnly);
-  return scope.Refused() ? -1 : Sm(&v).free_clusters(&v);
+  if (scope.Refused()) return -1;
+  return Sm(&v).free_clusters(&v);
 }
 
 std::intptr_t CompactNames(VolumeRecord& v) {
@@ -194,7 +195,8 @@ std::intptr_t VolumeStats(VolumeRecord& volume, FfsVolumeStats* out) {
 // on flash that holds every change.
 std::intptr_t SyncNow(VolumeRecord& v) {
   const VolumeRequestScope scope(v, 0);
-  return scope.Refused() ? -1 : Sm(&v).sync(&v, 1);
+  if (scope.Refused()) return -1;
+  return Sm(&v).sync(&v, 1);
 }
 
 }  // namespace ffsd
