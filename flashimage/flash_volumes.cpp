@@ -77,6 +77,13 @@ int FlashVolumes::Close() {
 
 int FlashVolumes::WriteBackChanges() {
   if (!image_ || !device_ || image_->Mode() != MapMode::Buffered) return 0;
+  if (image_->Created() && !wholeImageWritten_) {
+    // A new file is only sized: the first write-back writes all of it.
+    device_->TakeChanged();
+    if (const int rc = image_->WriteBack(0, image_->Size()); rc != 0) return rc;
+    wholeImageWritten_ = true;
+    return 0;
+  }
   for (const auto& [offset, bytes] : device_->TakeChanged())
     if (const int rc = image_->WriteBack(offset, bytes); rc != 0) return rc;
   return 0;

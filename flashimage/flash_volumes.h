@@ -84,6 +84,7 @@ class FlashVolumes {
   bool volatile_ = true;
   bool private_ = false;
   bool inMemory_ = false;
+  bool wholeImageWritten_ = false;
   std::unique_ptr<RamNorDevice> device_;
   std::unique_ptr<MappedImageFile> image_;
   bool mounted_ = false;

@@ -139,7 +139,10 @@ bool MappedImageFile::Open(const std::string& path) {
   if (size_ == 0) return Fail(0);
   if (created) {
     if (ftruncate(file_, size_) != 0) return Fail(errno);
-    const int rc = ReserveBlocks(file_, size_, std::min(erasedBytes_, size_));
+    // A buffered view's erased bytes reach the file with its first
+    // WriteBack, of the whole view: here the blocks are only reserved.
+    const std::uint32_t erased = mode_ == MapMode::Buffered ? 0 : std::min(erasedBytes_, size_);
+    const int rc = ReserveBlocks(file_, size_, erased);
     if (rc != 0) return Fail(rc);
   }
   if (mode_ == MapMode::Buffered) return MapBuffer();

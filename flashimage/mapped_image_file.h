@@ -6,7 +6,8 @@
 // A buffered view holds the file's bytes in anonymous memory of huge pages
 // and reaches the file only through WriteBack.
 // A new file has all its blocks reserved before it is mapped, so that no
-// write into the view can meet a full host disk.
+// write into the view can meet a full host disk; a new buffered one gets
+// its erased bytes with its first WriteBack, of the whole view.
 #pragma once
 
 #include <cerrno>
@@ -56,7 +57,7 @@ class MappedImageFile {
   int WriteBack(std::uint32_t offset, std::uint32_t count);
   MapMode Mode() const { return mode_; }
   // True when this open created the file: it holds the erased bytes and
-  // zeros it was given, nothing else.
+  // zeros it was given, nothing else (a buffered one: its view does).
   bool Created() const { return created_; }
   // The host's error number when opening, sizing or reserving the file
   // failed; 0 otherwise (also when the open failed for a size of 0).
