@@ -140,6 +140,7 @@ int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes,
   // it would go on writing the old file, and everything it wrote be lost.
   if (s.isPtf && flashimage::ImageLockedByOther(p.destination)) return ImageLocked(p.destination);
   volumes.SetVolumeVolatileFlag(s.isPtf);
+  volumes.SetBuiltInMemory(s.isPtf);
   if (host::FileExists(fresh)) return Fail(msg::kDestinationExistsAfter);
   // Without a view the device would run in memory only: nothing would reach the file.
   if (!volumes.CreateFlashVolumes(s.isPtf) || !volumes.Image() || !volumes.Image()->View())

@@ -107,9 +107,12 @@ struct HostBlock {
 // the file and the reason is printed here. The host file is read in large
 // blocks; the volume is written in chunks of the copy buffer's size, each
 // full but the last.
-bool CopyHostFileToVolume(FileSystem& fs, const std::string& hostPath, const std::string& volumePath,
-                          const std::string& name) {
-  const int in = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+// The host file is opened by its name in its directory's descriptor, when
+// the directory opened, to spare the kernel a walk along the whole path.
+bool CopyHostFileToVolume(FileSystem& fs, int hostDirFd, const std::string& hostPath,
+                          const std::string& volumePath, const std::string& name) {
+  const int in = hostDirFd >= 0 ? ::openat(hostDirFd, name.c_str(), O_RDONLY | O_CLOEXEC)
+                                : ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return PrintCouldNotCopy(hostPath, std::strerror(errno)), false;
   ffs_set_errno(fs, 0);
   const int fd = ffs_open(fs, volumePath.c_str(), kOpenNewVolumeFile, kVolumePermission);
@@ -130,7 +133,8 @@ bool CopyHostFileToVolume(FileSystem& fs, const std::string& hostPath, const std
     const ssize_t n = ::read(in, block.data() + held, block.size() - held);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) reason = std::strerror(errno);
-    end = n <= 0;
+    // A regular file reads short only at its end: no further read to learn it.
+    end = n <= 0 || static_cast<std::size_t>(n) < block.size() - held;
     held += n > 0 ? static_cast<std::size_t>(n) : 0;
     std::size_t at = 0;
     for (; reason.empty() && held - at >= kCopyBufferSize; at += kCopyBufferSize)
@@ -168,6 +172,12 @@ bool CopyFilesToVolume(FileSystem& fs, const std::string& hostDir, const std::st
       return false;
     }
   }
+  struct DirFd {
+    int fd;
+    ~DirFd() {
+      if (fd >= 0) ::close(fd);
+    }
+  } dir{::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   for (const auto& e : *entries) {
     const std::string hostPath = host::JoinPath(hostDir, e.name);
     if (e.kind == host::EntryKind::Directory) continue;
@@ -179,7 +189,8 @@ bool CopyFilesToVolume(FileSystem& fs, const std::string& hostDir, const std::st
       PrintErrorLine(msg::kSkippedBackslashName, hostPath);
       continue;
     }
-    if (!CopyHostFileToVolume(fs, hostPath, VolumePath(volumeDir, e.name.c_str()), e.name)) return false;
+    if (!CopyHostFileToVolume(fs, dir.fd, hostPath, VolumePath(volumeDir, e.name.c_str()), e.name))
+      return false;
   }
   return true;
 }

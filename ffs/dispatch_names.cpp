@@ -206,7 +206,7 @@ std::intptr_t Rename(FileControlBlock& b, const char* oldName, const char* newNa
       return Fail(v, FFS_ENOSPC);
     v->nor->names.Release(&e->name);
     v->nor->names.HandOver(&stored, &e->name);
-    v->nor->AdjustEstimate(static_cast<std::int64_t>(newLen) - static_cast<std::int64_t>(oldLen));
+    v->nor->AdjustNodeBytes(static_cast<std::int64_t>(newLen) - static_cast<std::int64_t>(oldLen));
   }
   if (newDir != oldDir) {
     ForgetCursor(v, e);
@@ -244,7 +244,7 @@ std::intptr_t Link(FileControlBlock& b, const char* name, NodeSlot* dir, NodeSlo
   e->inode = existing->inode;
   ++existing->inode->links;
   LinkFirstChild(dir, e);
-  v->nor->AdjustEstimate(space);
+  v->nor->AdjustNodeBytes(space);
   return EndChange(v);
 }
 

@@ -67,7 +67,7 @@ NodeSlot* CreateEntry(VolumeRecord* v, NodeSlot* parent, const char* name, std::
   entry->inode = inode;
   entry->child = nullptr;
   LinkFirstChild(parent, entry);
-  v->nor->AdjustEstimate(space);
+  v->nor->AdjustNodeBytes(space);
   MarkChanged(v);
   return entry;
 }

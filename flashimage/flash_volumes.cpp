@@ -60,6 +60,7 @@ int FlashVolumes::Close() {
   int error = 0;
   if (ffs_remove_volume(fs_, volumeName_.c_str()) != 0 && ffs_errno(fs_) != FFS_ENOENT)
     error = ffs_errno(fs_) != 0 ? ffs_errno(fs_) : FFS_EIO;
+  if (WriteBackChanges() != 0 && error == 0) error = FFS_EIO;
   if (CurrentDevice(fs_) == device_.get()) SetCurrentDevice(fs_, nullptr);
   if (ffs_find_volume(fs_, volumeName_.c_str()) != nullptr) {
     // A volume still refers to the device: it must live until the process ends.
@@ -74,6 +75,20 @@ int FlashVolumes::Close() {
   return error;
 }
 
+int FlashVolumes::WriteBackChanges() {
+  if (!image_ || !device_ || image_->Mode() != MapMode::Buffered) return 0;
+  if (image_->Created() && !wholeImageWritten_) {
+    // A new file is only sized: the first write-back writes all of it.
+    device_->TakeChanged();
+    if (const int rc = image_->WriteBack(0, image_->Size()); rc != 0) return rc;
+    wholeImageWritten_ = true;
+    return 0;
+  }
+  for (const auto& [offset, bytes] : device_->TakeChanged())
+    if (const int rc = image_->WriteBack(offset, bytes); rc != 0) return rc;
+  return 0;
+}
+
 bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
   mounted_ = false;
   const std::uint32_t sectorSize = SectorSizeOfFlashType(flashType_);
@@ -82,7 +97,9 @@ bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
   const std::uint32_t erasedBytes =
       volatile_ && sectorSize != 0 ? imageSize_ / sectorSize * sectorSize : 0;
   image_ = std::make_unique<MappedImageFile>(imageFileName_, volumeName_.c_str(), imageSize_,
-                                             private_ ? MapMode::Private : MapMode::Shared,
+                                             private_    ? MapMode::Private
+                                             : inMemory_ ? MapMode::Buffered
+                                                         : MapMode::Shared,
                                              erasedBytes);
   // A file the host refused (no space, no permission) is not replaced by memory.
   if (image_->HostError() != 0) return false;
@@ -105,6 +122,8 @@ bool FlashVolumes::CreateFlashVolumes(bool formatIfNeeded) {
     std::printf(msg::kMountVolume, name);
     if (ffs_mount(fs_, name) != 0) return false;
   }
+  // The file holds a mounted image from here on, also when the run ends early.
+  if (WriteBackChanges() != 0) return false;
   mounted_ = true;
   return true;
 }

@@ -44,6 +44,10 @@ class FlashVolumes {
   // A private mapping keeps every change (recovery at mount, the final
   // commit) in memory: the image file is never written.
   void SetPrivateMapping(bool isPrivate) { private_ = isPrivate; }
+  // A new image built in memory (MapMode::Buffered) reaches its file after
+  // the mount (a formatted, mounted image) and at Close: in between the file
+  // holds the image as mounted. Ignored with a private mapping.
+  void SetBuiltInMemory(bool inMemory) { inMemory_ = inMemory; }
 
   // Maps the image, builds the device, starts the file system and mounts the
   // volume (formatting first when formatIfNeeded and the image does not mount).
@@ -52,7 +56,8 @@ class FlashVolumes {
   // Answers 0, or the file system's error number when that commit (or the
   // removal) failed: the image then lacks what the run stored since the last
   // checkpoint. Over a private mapping no commit is made (it could reach
-  // nothing). Image and device are then unmapped and closed (the image's
+  // nothing). A buffered image's changes are written to its file here
+  // (FFS_EIO when the host refused them). Image and device are then unmapped and closed (the image's
   // lock is freed), unless a volume still refers to them: then they live on
   // until the process ends. Later calls answer 0.
   int Close();
@@ -68,6 +73,9 @@ class FlashVolumes {
   FileSystem& Files() const { return fs_; }
 
  private:
+  // Writes what the device changed since the last call to a buffered
+  // image's file: 0 or the host's error number.
+  int WriteBackChanges();
   FileSystem& fs_;
   std::string volumeName_ = kVolumeName;
   std::string imageFileName_;
@@ -75,6 +83,8 @@ class FlashVolumes {
   std::uint32_t imageSize_ = 0;
   bool volatile_ = true;
   bool private_ = false;
+  bool inMemory_ = false;
+  bool wholeImageWritten_ = false;
   std::unique_ptr<RamNorDevice> device_;
   std::unique_ptr<MappedImageFile> image_;
   bool mounted_ = false;

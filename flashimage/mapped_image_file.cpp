@@ -1,7 +1,8 @@
 // Opening and mapping the image file: a relative path is taken from the
 // program's directory, missing directory levels are created, the file is
 // opened (or created), sized and mapped shared and writable. A private view
-// opens an existing file read-only and maps it copy-on-write.
+// opens an existing file read-only and maps it copy-on-write; a buffered one
+// copies the file into anonymous memory and writes back what it is told.
 #include "flashimage/mapped_image_file.h"
 
 #include <fcntl.h>
@@ -13,7 +14,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <cstring>
 #include <limits>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -58,6 +61,17 @@ int ReserveBlocks(int fd, std::uint32_t size, std::uint32_t erasedBytes) {
   return FillRange(fd, 0, size, 0);
 }
 
+// True when anonymous memory may get huge pages (always, or when asked).
+bool HugePagesOffered() {
+  char text[64] = {};
+  const int fd = open("/sys/kernel/mm/transparent_hugepage/enabled", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const ssize_t n = read(fd, text, sizeof text - 1);
+  close(fd);
+  const std::string_view line(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+  return line.find("[always]") != line.npos || line.find("[madvise]") != line.npos;
+}
+
 }  // namespace
 
 MappedImageFile::MappedImageFile(const std::string& path, const char* mappingNameBase,
@@ -95,7 +109,8 @@ bool MappedImageFile::Open(const std::string& path) {
   path_ = full.string();
   const fs::path dir = full.parent_path();
   if (dir.empty() || !full.has_filename()) return Fail(0);
-  const bool shared = mode_ == MapMode::Shared;
+  if (mode_ == MapMode::Buffered && !HugePagesOffered()) mode_ = MapMode::Shared;
+  const bool shared = mode_ != MapMode::Private;
   std::error_code ec;
   if (shared) fs::create_directories(dir, ec);  // the outcome shows when the file is opened
 
@@ -124,15 +139,54 @@ bool MappedImageFile::Open(const std::string& path) {
   if (size_ == 0) return Fail(0);
   if (created) {
     if (ftruncate(file_, size_) != 0) return Fail(errno);
-    const int rc = ReserveBlocks(file_, size_, std::min(erasedBytes_, size_));
+    // A buffered view's erased bytes reach the file with its first
+    // WriteBack, of the whole view: here the blocks are only reserved.
+    const std::uint32_t erased = mode_ == MapMode::Buffered ? 0 : std::min(erasedBytes_, size_);
+    const int rc = ReserveBlocks(file_, size_, erased);
     if (rc != 0) return Fail(rc);
   }
+  if (mode_ == MapMode::Buffered) return MapBuffer();
   void* view = mmap(nullptr, size_, PROT_READ | PROT_WRITE, shared ? MAP_SHARED : MAP_PRIVATE,
                     file_, 0);
   if (view == MAP_FAILED) return Fail(errno);
   view_ = static_cast<std::uint8_t*>(view);
   mapping_ = kMappedState;
   return true;
+}
+
+// A new file's view is its erased bytes (the rest stays zero, as anonymous
+// memory starts); an existing file is read into it.
+bool MappedImageFile::MapBuffer() {
+  void* view = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (view == MAP_FAILED) return Fail(errno);
+  view_ = static_cast<std::uint8_t*>(view);
+  madvise(view_, size_, MADV_HUGEPAGE);  // a hint: small pages only cost time
+  if (created_) {
+    std::memset(view_, kErasedFill, std::min(erasedBytes_, size_));
+  } else {
+    for (std::uint32_t at = 0; at < size_;) {
+      const ssize_t n = pread(file_, view_ + at, size_ - at, static_cast<off_t>(at));
+      if (n <= 0) {
+        munmap(view_, size_);
+        view_ = nullptr;
+        return Fail(n < 0 ? errno : EIO);
+      }
+      at += static_cast<std::uint32_t>(n);
+    }
+  }
+  mapping_ = kMappedState;
+  return true;
+}
+
+int MappedImageFile::WriteBack(std::uint32_t offset, std::uint32_t count) {
+  if (mode_ != MapMode::Buffered || view_ == nullptr || offset > size_ || count > size_ - offset)
+    return EINVAL;
+  for (std::uint32_t at = offset; at < offset + count;) {
+    const ssize_t n = pwrite(file_, view_ + at, offset + count - at, static_cast<off_t>(at));
+    if (n <= 0) return hostError_ = n < 0 ? errno : ENOSPC;
+    at += static_cast<std::uint32_t>(n);
+  }
+  return 0;
 }
 
 bool ImageLockedByOther(const std::string& path) {

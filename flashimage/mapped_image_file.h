@@ -3,8 +3,11 @@
 // zero-extended to the requested size, or starts with a given number of
 // erased (0xFF) bytes and is zero after them. A failed open leaves no view, size 0.
 // A private mapping (copy-on-write) of an existing file never changes it.
+// A buffered view holds the file's bytes in anonymous memory of huge pages
+// and reaches the file only through WriteBack.
 // A new file has all its blocks reserved before it is mapped, so that no
-// write into the view can meet a full host disk.
+// write into the view can meet a full host disk; a new buffered one gets
+// its erased bytes with its first WriteBack, of the whole view.
 #pragma once
 
 #include <cerrno>
@@ -25,6 +28,11 @@ bool ImageLockedByOther(const std::string& path);
 enum class MapMode {
   Shared,   // writes reach the file; a missing file is created
   Private,  // copy-on-write: the file is only read, never created or changed
+  // The file is opened or created as for Shared, its bytes are copied into
+  // anonymous memory, and only WriteBack writes the view to the file. On
+  // this host a page fault costs about as much as writing 4 KiB, and huge
+  // pages take 512 of them at once; without huge pages the view is Shared.
+  Buffered,
 };
 
 class MappedImageFile {
@@ -42,11 +50,14 @@ class MappedImageFile {
   const std::string& MappingName() const { return mappingName_; }
   const std::string& Path() const { return path_; }
 
-  // Writes the view back to the file now (false for a private view).
+  // Writes the view back to the file now (false for a private or buffered view).
   bool Flush() const;
+  // Writes [offset, offset + count) of a buffered view to the file: 0 or
+  // the host's error number, which HostError() then keeps too.
+  int WriteBack(std::uint32_t offset, std::uint32_t count);
   MapMode Mode() const { return mode_; }
   // True when this open created the file: it holds the erased bytes and
-  // zeros it was given, nothing else.
+  // zeros it was given, nothing else (a buffered one: its view does).
   bool Created() const { return created_; }
   // The host's error number when opening, sizing or reserving the file
   // failed; 0 otherwise (also when the open failed for a size of 0).
@@ -54,6 +65,7 @@ class MappedImageFile {
 
  private:
   bool Open(const std::string& path);
+  bool MapBuffer();
 
   std::uint8_t* view_ = nullptr;
   std::uint32_t size_;

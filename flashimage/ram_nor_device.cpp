@@ -32,18 +32,47 @@ bool RamNorDevice::KnownErased(std::uint32_t address, std::uint32_t count) const
   return w.begin == w.end || from + count <= w.begin || from >= w.end;
 }
 
-void RamNorDevice::MarkWritten(std::uint32_t address, std::uint32_t count) {
+template <class Visit>
+void RamNorDevice::ForSectorParts(std::uint32_t address, std::uint32_t count, Visit visit) const {
   for (std::uint32_t at = address; at - address < count;) {
-    const std::uint32_t s = SectorIndex(at);
     const std::uint32_t from = (at - startOffset_) % sectorSize_;
     const std::uint32_t to = std::min(sectorSize_, from + (count - (at - address)));
-    if (s < written_.size()) {
-      Extent& w = written_[s];
-      if (w.begin == w.end) w = Extent{from, to};  // the first write since the erase
-      else if (w.begin < w.end) w = Extent{std::min(w.begin, from), std::max(w.end, to)};
-    }
+    visit(SectorIndex(at), from, to);
     at += to - from;
   }
+}
+
+void RamNorDevice::MarkWritten(std::uint32_t address, std::uint32_t count) {
+  ForSectorParts(address, count, [this](std::uint32_t s, std::uint32_t from, std::uint32_t to) {
+    if (s >= written_.size()) return;
+    Extent& w = written_[s];
+    if (w.begin == w.end) w = Extent{from, to};  // the first write since the erase
+    else if (w.begin < w.end) w = Extent{std::min(w.begin, from), std::max(w.end, to)};
+  });
+  MarkChanged(address, count);
+}
+
+void RamNorDevice::MarkChanged(std::uint32_t address, std::uint32_t count) {
+  ForSectorParts(address, count, [this](std::uint32_t s, std::uint32_t from, std::uint32_t to) {
+    if (s >= changed_.size()) return;
+    Extent& c = changed_[s];
+    c = c.begin == c.end ? Extent{from, to} : Extent{std::min(c.begin, from), std::max(c.end, to)};
+  });
+}
+
+std::vector<std::pair<std::uint32_t, std::uint32_t>> RamNorDevice::TakeChanged() {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
+  for (std::uint32_t s = 0; s < changed_.size(); ++s) {
+    Extent& c = changed_[s];
+    if (c.begin == c.end) continue;
+    const std::uint32_t offset = s * sectorSize_ + c.begin;
+    if (!ranges.empty() && ranges.back().first + ranges.back().second == offset)
+      ranges.back().second += c.end - c.begin;
+    else
+      ranges.emplace_back(offset, c.end - c.begin);
+    c = Extent{0, 0};
+  }
+  return ranges;
 }
 
 RamNorDevice::~RamNorDevice() {
@@ -90,6 +119,7 @@ DeviceInfo* RamNorDevice::init(DeviceInfo* out) {
     }
   }
   written_.resize(sectorCount_, kUnknown);
+  changed_.assign(sectorCount_, Extent{0, 0});
   // A volatile device is erased whatever it holds: its content is not looked at.
   bool allZero = !volatile_;
   for (std::uint32_t i = 0; allZero && i + 4 <= Size(); i += 4) {
@@ -167,6 +197,7 @@ int RamNorDevice::erase_sector(std::uint32_t address) {
   Extent fill{0, sectorSize_};
   if (whole && written_[s].begin <= written_[s].end) fill = written_[s];
   std::memset(p + fill.begin, kErasedByte, fill.end - fill.begin);
+  MarkChanged(address + fill.begin, fill.end - fill.begin);
   if (whole) MarkErased(s);
   return 0;
 }

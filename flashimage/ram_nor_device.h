@@ -4,11 +4,13 @@
 // For a sector known erased (erased by the device, found erased, or a new
 // image written erased) the device keeps the extent written since: blank
 // checks and erases read and write only that extent, all else holds 0xFF.
-// The memory changes only through the device's operations.
+// The memory changes only through the device's operations, and the device
+// keeps per sector the extent changed since the last TakeChanged.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "flashimage/nor_device.h"
@@ -45,6 +47,10 @@ class RamNorDevice : public NorDevice {
   std::uint32_t SectorSize() const { return sectorSize_; }
   std::uint32_t SectorCount() const { return sectorCount_; }
   std::uint8_t* Memory() const { return memory_; }
+  // The memory ranges (offset, bytes) programmed, written or erased since
+  // the last call (since init at the first), ascending, neighbours joined;
+  // forgets them. What a buffered image writes back to its file.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> TakeChanged();
 
  private:
   // The memory byte of a flash address range, or null when [address,
@@ -66,6 +72,10 @@ class RamNorDevice : public NorDevice {
   // and outside what was written into it since.
   bool KnownErased(std::uint32_t address, std::uint32_t count) const;
   void MarkWritten(std::uint32_t address, std::uint32_t count);
+  void MarkChanged(std::uint32_t address, std::uint32_t count);
+  // Calls visit(sector, from, to) for each sector part of [address, address + count).
+  template <class Visit>
+  void ForSectorParts(std::uint32_t address, std::uint32_t count, Visit visit) const;
   void MarkErased(std::uint32_t sector) { written_[sector] = Extent{0, 0}; }
 
   std::uint32_t sectorSize_;
@@ -77,6 +87,7 @@ class RamNorDevice : public NorDevice {
   std::uint8_t volatile_;
   bool ownsMemory_ = false;
   std::vector<Extent> written_;  // per sector
+  std::vector<Extent> changed_;  // per sector, {0, 0} when unchanged
 };
 
 }  // namespace flashimage

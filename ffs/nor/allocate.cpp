@@ -101,7 +101,7 @@ NodeSlot* TakeSlot(Volume& v) {
       return nullptr;
     }
     v.nodes.first_free_page = page->number;
-    v.AdjustEstimate(kSlotsPerPage);  // one kind byte per slot of the new page
+    v.AdjustNodeBytes(kSlotsPerPage);  // one kind byte per slot of the new page
   }
   for (NodeSlot& s : page->slots) {
     if (s.kind != SlotKind::Free) continue;
@@ -179,7 +179,7 @@ bool CompactNodePages(Volume& v) {
   }
   v.nodes.free_slots -= kSlotsPerPage;
   v.nodes.pages.erase(v.nodes.pages.begin() + long(victim));
-  v.AdjustEstimate(-int64_t(kSlotsPerPage));
+  v.AdjustNodeBytes(-int64_t(kSlotsPerPage));
   for (size_t i = 0; i < v.nodes.pages.size(); ++i) v.nodes.pages[i]->number = uint32_t(i);
   return true;
 }

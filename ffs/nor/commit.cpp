@@ -141,23 +141,16 @@ void FollowChain(const Volume& v, uint32_t first, ClusterList& chain) {
 }
 
 // The size BuildContent's result would have now (with every chain, the
-// current checkpoint's among them) for the given list word counts.
-uint32_t ContentLength(const Volume& v, const ListWords& words) {
-  const Geometry& g = v.geo;
-  uint64_t bytes = PreludeBytes(g);
-  for (const auto& page : v.nodes.pages) {
-    for (const NodeSlot& slot : page->slots) {
-      const SlotKind kind = slot.kind == SlotKind::Reserved ? SlotKind::Free : slot.kind;
-      const size_t name = slot.IsEntry() && slot.name ? std::strlen(slot.name) : 0;
-      bytes += 1 + SlotBytes(g, kind, name);
-    }
-  }
+// current checkpoint's among them) for the given list word counts and node
+// table bytes.
+uint32_t ContentLength(const Volume& v, const ListWords& words, uint32_t node_bytes) {
+  const uint64_t bytes = uint64_t(PreludeBytes(v.geo)) + node_bytes;
   // The chain section's closing word besides the counted ones.
   return uint32_t(bytes + 2 * (uint64_t(words.free_words) + words.chain_words + 1));
 }
 
-uint32_t EstimateFrom(const Volume& v, const ListWords& words) {
-  const uint32_t length = ContentLength(v, words);
+uint32_t EstimateFrom(const Volume& v, const ListWords& words, uint32_t node_bytes) {
+  const uint32_t length = ContentLength(v, words, node_bytes);
   return length + SpanAllowance(v.geo, length);
 }
 
@@ -223,22 +216,25 @@ uint32_t EstimateCheckpointLength(const Volume& v) {
   // The content as it would be written now (the current checkpoint's chain
   // standing in for the next one's), plus what a chain over more sectors and
   // the free list cut around them may add.
-  return EstimateFrom(v, CountListWords(v));
+  return EstimateFrom(v, CountListWords(v), CountNodeBytes(v));
 }
 
 uint32_t RecountCheckpointEstimate(Volume& v) {
   v.list_words = CountListWords(v);
-  return EstimateFrom(v, v.list_words);
+  RecountNodeBytes(v);
+  return EstimateFrom(v, v.list_words, v.node_bytes.bytes);
 }
 
 uint32_t CheckpointEstimate(Volume& v) {
-  if (!v.list_words.known) return RecountCheckpointEstimate(v);
+  if (!v.list_words.known) v.list_words = CountListWords(v);
+  if (!v.node_bytes.known) RecountNodeBytes(v);
 #ifndef NDEBUG
   const ListWords walked = CountListWords(v);
   assert(walked.free_words == v.list_words.free_words &&
          walked.chain_words == v.list_words.chain_words);
+  assert(CountNodeBytes(v) == v.node_bytes.bytes);
 #endif
-  return EstimateFrom(v, v.list_words);
+  return EstimateFrom(v, v.list_words, v.node_bytes.bytes);
 }
 
 // The clusters file data may still take so that whatever is accepted fits
@@ -300,6 +296,7 @@ bool Commit(Volume& v, int mode) {
   auto unusable = [&v](uint32_t s) { return !v.SectorUsable(s); };
   size_t chain_words = 0;
   for (const ClusterList& chain : chains) chain_words += ChainWordCount(g, chain);
+  if (!v.node_bytes.known) RecountNodeBytes(v);
   Plan plan;
   uint32_t n = 1;
   size_t free_words = 0;
@@ -314,7 +311,7 @@ bool Commit(Volume& v, int mode) {
     }
     const ListWords words{true, uint32_t(free_words),
                           uint32_t(chain_words + ChainWordCount(g, plan.clusters))};
-    const uint32_t length = ContentLength(v, words);
+    const uint32_t length = ContentLength(v, words, v.node_bytes.bytes);
     const uint32_t need = StreamClusters(g, plan.clusters.front(), length);
     if (need <= n) break;
     n = need;

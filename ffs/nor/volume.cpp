@@ -228,8 +228,13 @@ std::vector<uint16_t> Volume::FreeList() const {
 }
 
 void Volume::FreeNodeSlot(NodeSlot& slot) {
-  AdjustEstimate(-int64_t(SlotBytes(geo, ToRecord(slot))));
+  AdjustNodeBytes(-int64_t(SlotBytes(geo, ToRecord(slot))));
   nodes.FreeSlot(slot, names);
+}
+
+void Volume::AdjustNodeBytes(int64_t delta) {
+  AdjustEstimate(delta);
+  if (node_bytes.known) node_bytes.bytes = uint32_t(int64_t(node_bytes.bytes) + delta);
 }
 
 void Volume::AdjustEstimate(int64_t delta) {

@@ -12,6 +12,7 @@
 #include "ffs/nor/cluster_cache.h"
 #include "ffs/nor/geometry.h"
 #include "ffs/nor/list_words.h"
+#include "ffs/nor/node_bytes.h"
 #include "ffs/nor/name_pool.h"
 #include "ffs/nor/node_table.h"
 #include "ffs/ffs.h"
@@ -83,6 +84,9 @@ class Volume : public ClusterIo {
   void FreeNodeSlot(NodeSlot& slot);
   // Moves the checkpoint length estimate by delta bytes (never below 0).
   void AdjustEstimate(int64_t delta);
+  // A change of the node table by `delta` checkpoint bytes (a record added
+  // or freed, a name grown, a page added or dropped): estimate and kept bytes.
+  void AdjustNodeBytes(int64_t delta);
   // Sector-level helpers used by mount and commit.
   bool SectorUsable(uint32_t sector) const { return !(sectors[sector].flags & kSectorUnusable); }
 
@@ -125,6 +129,7 @@ class Volume : public ClusterIo {
   // the checkpoint longer and lowered by every node freed.
   uint32_t estimated_length = 0;
   ListWords list_words;           // list word counts between recounts
+  NodeBytes node_bytes;           // the node table's bytes between recounts
   uint32_t break_counter = 0;     // allocations that broke the free list's run
   const NodeSlot* last_owner = nullptr;  // inode of the previous allocation
   uint32_t recycle_passes = 0;    // passes of the current recycling run

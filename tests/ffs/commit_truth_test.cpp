@@ -11,7 +11,10 @@
 #include "ffs/file_system.h"
 #include "ffs/dispatcher.h"
 #include "ffs/module_table.h"
+#include "ffs/nor/commit.h"
 #include "ffs/nor/nor.h"
+#include "ffs/nor/node_bytes.h"
+#include "ffs/nor/volume.h"
 #include "tests/ffs/fs_fixture.h"
 
 namespace {
@@ -317,6 +320,57 @@ TEST_F(CommitTruth, AcceptedOperationsAlwaysCommitAndTheEstimateHoldsTheCheckpoi
               accepted, full, compared);
   EXPECT_GT(full, accepted / 10);  // the volumes really ran full
   EXPECT_GT(compared, accepted / 2);
+}
+
+// The node table's bytes kept between recounts: over random creates, writes,
+// removes, renames, truncates, links and syncs, and the removal of every
+// entry, whenever the volume holds them they equal a full walk of the
+// table, while pages are added and compacted away.
+TEST_F(CommitTruth, TheKeptNodeTableBytesEqualAFullWalk) {
+  int compared = 0, pagesDropped = 0;
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Fresh(65536, 8);
+    RandomMix mix(*this, seed);
+    std::mt19937 rng(seed);
+    std::size_t pages = vol->nor->nodes.pages.size();
+    // Random steps, then every entry removed (children first): pages go.
+    std::vector<std::pair<std::string, bool>> left;
+    for (int step = 0; step < 1000; ++step) {
+      if (step == 600)
+        for (const auto& [path, node] : mix.tree()) left.emplace_back(path, node.dir);
+      const unsigned op = rng() % 16;
+      if (step >= 600) {
+        if (left.size() > 1) {  // the root stays
+          const auto [path, dir] = left.back();
+          left.pop_back();
+          ASSERT_EQ(dir ? ffs_rmdir(path.c_str()) : ffs_unlink(path.c_str()), 0) << path;
+        }
+      } else if (op == 0) {
+        ffs_sync(kVolume);
+      } else if (op == 1) {  // a second name, gone again in the next step
+        for (const auto& [path, node] : mix.tree()) {
+          if (node.dir || ffs_link(path.c_str(), "/TmpDisc/second") != 0) continue;
+          ASSERT_EQ(vol->nor->node_bytes.bytes, nor::CountNodeBytes(*vol->nor)) << step;
+          ASSERT_EQ(ffs_unlink("/TmpDisc/second"), 0);
+          break;
+        }
+      } else {
+        mix.Step();
+      }
+      nor::Volume& n = *vol->nor;
+      if (n.node_bytes.known) {
+        ++compared;
+        ASSERT_EQ(n.node_bytes.bytes, nor::CountNodeBytes(n)) << "step " << step << " op " << op;
+      }
+      pagesDropped += n.nodes.pages.size() < pages;
+      pages = n.nodes.pages.size();
+      n.estimated_length = nor::CheckpointEstimate(n);  // known again from here
+      ASSERT_TRUE(n.node_bytes.known);
+    }
+  }
+  EXPECT_GT(compared, 1500);
+  EXPECT_GT(pagesDropped, 0);
 }
 
 }  // namespace

@@ -208,4 +208,35 @@ TEST(FlashVolumes, FilesSurviveInTheImage) {
   ffs_close(fd);
 }
 
+// An image built in memory holds the mounted image in its file once the
+// volume is mounted, and after Close the same bytes a shared mapping leaves.
+TEST(FlashVolumes, ImageBuiltInMemoryEqualsTheSharedOne) {
+  TempDir dir;
+  std::string images[2];
+  for (const bool inMemory : {false, true}) {
+    const std::string path = dir / (inMemory ? "memory.bin" : "shared.bin");
+    FlashVolumes v;
+    v.SetBuiltInMemory(inMemory);
+    bool created = false;
+    Create(v, path, 32 * 65536, kOldCode, true, &created);
+    ASSERT_TRUE(created);
+    const std::string mounted = testsupport::ReadFile(path);
+    EXPECT_EQ(mounted, std::string(reinterpret_cast<const char*>(v.Image()->View()), mounted.size()));
+    for (int i = 0; i < 40; ++i) {
+      const std::string name = "/TmpDisc/f" + std::to_string(i % 25);
+      const int fd = ffs_open(name.c_str(), FFS_O_WRONLY | FFS_O_CREAT | FFS_O_TRUNC, 0x1FF);
+      ASSERT_GE(fd, 0);
+      const std::string data(1000 + 997 * i, static_cast<char>('a' + i % 26));
+      ASSERT_EQ(ffs_write(fd, data.data(), data.size()), static_cast<int>(data.size()));
+      ASSERT_EQ(ffs_close(fd), 0);
+      if (i % 7 == 6) {
+        ASSERT_EQ(ffs_unlink(("/TmpDisc/f" + std::to_string(i / 7)).c_str()), 0);
+      }
+    }
+    ASSERT_EQ(v.Close(), 0);
+    images[inMemory] = testsupport::ReadFile(path);
+  }
+  EXPECT_TRUE(images[0] == images[1]);
+}
+
 }  // namespace

@@ -33,21 +33,32 @@ TEST(MappedImageFile, NewFileIsZeroExtendedToTheRequestedSize) {
 }
 
 // A new image of erased sectors: 0xFF up to the last whole sector, zeros
-// after it, in the view and in the file.
+// after it, in the view and in the file; a buffered view as a shared one
+// once written back.
 TEST(MappedImageFile, NewFileStartsWithTheErasedBytes) {
   TempDir dir;
   struct Case {
     std::uint32_t size, erased;
   };
+  for (const auto mode : {flashimage::MapMode::Shared, flashimage::MapMode::Buffered})
   for (const Case c : {Case{300000, 262144}, Case{262144, 262144}, Case{5000, 0},
                        Case{4096, 8192}, Case{1 << 20, 1 << 20}}) {
-    const std::string path = dir / ("img" + std::to_string(c.size) + "_" + std::to_string(c.erased));
+    const std::string path = dir / ("img" + std::to_string(c.size) + "_" + std::to_string(c.erased) +
+                                    (mode == flashimage::MapMode::Shared ? "s" : "b"));
+    std::string view;
     {
-      MappedImageFile image(path, "TmpDisc", c.size, flashimage::MapMode::Shared, c.erased);
+      MappedImageFile image(path, "TmpDisc", c.size, mode, c.erased);
       ASSERT_NE(image.View(), nullptr);
       ASSERT_EQ(image.Size(), c.size);
+      view.assign(reinterpret_cast<const char*>(image.View()), c.size);
+      // A new buffered file is only sized until its whole view is written back.
+      if (image.Mode() == flashimage::MapMode::Buffered) {
+        EXPECT_EQ(testsupport::ReadFile(path), std::string(c.size, '\0'));
+        EXPECT_EQ(image.WriteBack(0, c.size), 0);
+      }
     }
     const std::string bytes = testsupport::ReadFile(path);
+    EXPECT_EQ(bytes, view) << c.size;
     ASSERT_EQ(bytes.size(), c.size);
     const std::size_t erased = std::min(c.erased, c.size);
     EXPECT_EQ(bytes.find_first_not_of('\xFF'), erased == c.size ? std::string::npos : erased);
@@ -57,6 +68,28 @@ TEST(MappedImageFile, NewFileStartsWithTheErasedBytes) {
   testsupport::WriteFile(dir / "old", std::string(5000, 'x'));
   { MappedImageFile image(dir / "old", "TmpDisc", 8192, flashimage::MapMode::Shared, 4096); }
   EXPECT_EQ(testsupport::ReadFile(dir / "old"), std::string(5000, 'x'));
+}
+
+// A buffered view reaches the file only through WriteBack, and only the
+// range written back; an existing file is read into it and keeps its size.
+TEST(MappedImageFile, BufferedViewReachesTheFileByWriteBack) {
+  TempDir dir;
+  const std::string path = dir / "buffered.img";
+  testsupport::WriteFile(path, std::string(70000, 'x'));
+  MappedImageFile image(path, "TmpDisc", 4096, flashimage::MapMode::Buffered);
+  ASSERT_NE(image.View(), nullptr);
+  ASSERT_EQ(image.Size(), 70000u);
+  if (image.Mode() != flashimage::MapMode::Buffered) GTEST_SKIP() << "no huge pages offered";
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.View()), 70000), std::string(70000, 'x'));
+  std::fill_n(image.View(), 70000, 'y');
+  EXPECT_EQ(testsupport::ReadFile(path), std::string(70000, 'x'));
+  EXPECT_EQ(image.WriteBack(100, 65536), 0);
+  EXPECT_EQ(testsupport::ReadFile(path),
+            std::string(100, 'x') + std::string(65536, 'y') + std::string(70000 - 65636, 'x'));
+  EXPECT_EQ(image.WriteBack(69999, 2), EINVAL);  // beyond the file: nothing written
+  EXPECT_EQ(image.WriteBack(0, 70000), 0);
+  EXPECT_EQ(testsupport::ReadFile(path), std::string(70000, 'y'));
+  EXPECT_FALSE(image.Flush());
 }
 
 TEST(MappedImageFile, PrivateViewNeverReachesTheFile) {

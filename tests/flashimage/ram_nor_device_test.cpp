@@ -122,12 +122,14 @@ TEST(RamNorDevice, EveryByteOfABlockCountsInTheBlankChecks) {
 // byte: random programs, block writes and erases (whole sectors and across
 // two) over a view taken as erased, or over content it must look at, are
 // checked against a plain copy of the flash after every step.
+// Also: the ranges TakeChanged answers, copied into a file that held the
+// view at the start, keep the file equal to the view (a buffered image).
 TEST(RamNorDevice, KnownErasedSectorsAnswerAsTheirBytesDo) {
   constexpr std::uint32_t kSector = 4096, kSectors = 4, kSize = kSector * kSectors;
   for (unsigned seed = 1; seed <= 8; ++seed) {
     std::vector<std::uint8_t> view(kSize, 0xFF);
     if (seed % 2 == 0) view[seed * 1000] = 0;  // content the device has to find
-    std::vector<std::uint8_t> model = view;
+    std::vector<std::uint8_t> model = view, file = view;
     RamNorDevice d("V", kSector, kSize, view.data(), 0, false);
     if (seed % 2 == 1) d.TakeAsErased();
     DeviceInfo info{};
@@ -158,6 +160,15 @@ TEST(RamNorDevice, KnownErasedSectorsAnswerAsTheirBytesDo) {
         std::memset(&model[at], 0xFF, kSector);
       }
       ASSERT_EQ(view, model) << seed << " " << step;
+      if (step % 5 == 4) {
+        std::uint32_t end = 0;
+        for (const auto& [offset, bytes] : d.TakeChanged()) {
+          ASSERT_TRUE(offset >= end && bytes > 0 && offset + bytes <= kSize) << offset;
+          std::memcpy(&file[offset], &view[offset], bytes);
+          end = offset + bytes + 1;  // ascending, neighbours joined
+        }
+        ASSERT_EQ(file, view) << seed << " " << step;
+      }
       for (std::uint32_t s = 0; s < kSectors; ++s)
         ASSERT_EQ(d.sector_erased(s * kSector), erased(s * kSector, kSector)) << seed << " " << step;
       for (std::uint32_t at = 0; at + 512 <= kSize; at += 256)

@@ -38,6 +38,7 @@ class Recycling : public ::testing::Test {
     inode->kind = SlotKind::Inode;
     inode->links = 1;
     inode->serial = v.next_serial++;
+    ForgetNodeBytes(v);  // a slot set here, not through the file layer's count
     return inode;
   }
   // Appends a cluster filled with `fill`, written to the flash at once.

@@ -48,6 +48,7 @@ class WritePath : public ::testing::Test {
     if (entry->next) entry->next->prev = entry;
     v.nodes.Root()->child = entry;
     v.names.StoreString(&entry->name, name, uint32_t(std::strlen(name)));
+    ForgetNodeBytes(v);  // slots set here, not through the file layer's count
     return inode;
   }
   // Appends a cluster filled with `fill` to the inode's chain.
