@@ -133,8 +133,9 @@ bool CopyHostFileToVolume(FileSystem& fs, int hostDirFd, const std::string& host
     const ssize_t n = ::read(in, block.data() + held, block.size() - held);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) reason = std::strerror(errno);
-    // A regular file reads short only at its end: no further read to learn it.
-    end = n <= 0 || static_cast<std::size_t>(n) < block.size() - held;
+    // Only a read of nothing ends the file: files of some host file systems
+    // (procfs, FUSE with direct I/O) read short before their end.
+    end = n <= 0;
     held += n > 0 ? static_cast<std::size_t>(n) : 0;
     std::size_t at = 0;
     for (; reason.empty() && held - at >= kCopyBufferSize; at += kCopyBufferSize)
