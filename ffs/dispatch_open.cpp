@@ -110,7 +110,7 @@ int CloseBlock(FileControlBlock* b) {
   if (entry->open_block == b) entry->open_block = nullptr;
   if (v->open_files > 0) --v->open_files;
   b->entry = nullptr;
-  if (entry->unlinked && inode->open_count == 0 && v->nor != nullptr) ReclaimUnlinked(v, entry);
+  if (entry->unlinked && !IsOpen(v, entry) && v->nor != nullptr) ReclaimUnlinked(v, entry);
   return result;
 }
 
