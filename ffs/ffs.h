@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "ffs/volume_record.h"
+#include "ffs/nor/volume_record.h"
 
 // Every call exists twice: with a file system as its first argument, and
 // without, as a thin function over the default instance (ffs/file_system.h).

@@ -10,7 +10,7 @@
 #include "ffs/nor/format.h"
 #include "ffs/nor/mount.h"
 #include "ffs/nor/nor.h"
-#include "ffs/semaphore.h"
+#include "ffs/nor/semaphore.h"
 
 namespace {
 
