@@ -54,9 +54,7 @@ std::intptr_t CmdAccess(Request& r) {
   if (e == nullptr) return -1;
   const unsigned mask = MaskOfAccessBits(r.a2);
   if (CheckAccess(r.volume, e->inode, mask) != 0) return -1;
-  if ((mask & kWrite) && IsFile(e) && e->inode->open_count > 0 &&
-      (e->inode->access & (FFS_ACC_WRITE | FFS_ACC_APPEND)))
-    return Fail(r.volume, FFS_EACCES);
+  if ((mask & kWrite) && IsFile(e) && OpenForWriting(r.volume, e->inode)) return Fail(r.volume, FFS_EACCES);
   return 0;
 }
 

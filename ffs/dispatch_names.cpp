@@ -136,7 +136,7 @@ void ReclaimUnlinked(VolumeRecord* v, NodeSlot* entry) {
   NodeSlot* inode = entry->inode;
   // An open file whose last name went lives on in the name it was opened
   // through; that name's last close frees it.
-  if (inode != nullptr && inode->links == 0 && inode->open_count == 0) {
+  if (inode != nullptr && inode->links == 0 && !IsFileOpen(v, inode)) {
     CutChain(v, inode, nor::kNoCluster);
     Sm(v).free_slot(v, inode);
   }

@@ -14,7 +14,6 @@
 #include "ffs/nor/list_words.h"
 #include "ffs/nor/name_pool.h"
 #include "ffs/nor/node_table.h"
-#include "ffs/ffs.h"
 #include "ffs/nor/volume_record.h"
 
 namespace nor {
