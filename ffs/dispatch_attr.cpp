@@ -55,9 +55,7 @@ std::intptr_t Access(FileControlBlock& b, const char* name, int bits) {
   if (e == nullptr) return -1;
   const unsigned mask = MaskOfAccessBits(bits);
   if (CheckAccess(b.volume, e->inode, mask) != 0) return -1;
-  if ((mask & kWrite) && IsFile(e) && e->inode->open_count > 0 &&
-      (e->inode->access & (FFS_ACC_WRITE | FFS_ACC_APPEND)))
-    return Fail(b.volume, FFS_EACCES);
+  if ((mask & kWrite) && IsFile(e) && OpenForWriting(b.volume, e->inode)) return Fail(b.volume, FFS_EACCES);
   return 0;
 }
 

@@ -110,6 +110,11 @@ void ReclaimUnlinked(VolumeRecord* v, NodeSlot* entry);
 void ForgetCursor(VolumeRecord* v, NodeSlot* entry);
 // True when a table block of the volume's file system has this entry open.
 bool IsOpen(VolumeRecord* v, const NodeSlot* entry);
+// Open-file state lives in the control blocks: a file is open while a table
+// block holds one of its names, and open for writing while such a block has
+// write or append access.
+bool IsFileOpen(VolumeRecord* v, const NodeSlot* inode);
+bool OpenForWriting(VolumeRecord* v, const NodeSlot* inode);
 // The entry a by-name command names in the block's directory: a1 (up to a
 // '/'); the block's own entry for an empty name. Null with ENOENT.
 NodeSlot* NamedEntry(FileControlBlock* b, const char* name);

@@ -134,7 +134,9 @@ std::intptr_t TruncateInode(VolumeRecord* v, NodeSlot* inode, std::uint32_t leng
 
 void ReclaimUnlinked(VolumeRecord* v, NodeSlot* entry) {
   NodeSlot* inode = entry->inode;
-  if (inode != nullptr && inode->links == 0) {
+  // An open file whose last name went lives on in the name it was opened
+  // through; that name's last close frees it.
+  if (inode != nullptr && inode->links == 0 && !IsFileOpen(v, inode)) {
     CutChain(v, inode, nor::kNoCluster);
     Sm(v).free_slot(v, inode);
   }
@@ -147,7 +149,7 @@ std::intptr_t RemoveFileEntry(VolumeRecord* v, NodeSlot* entry) {
   UnlinkChild(entry);
   MarkChanged(v);  // the slots' checkpoint bytes go when they are freed
   if (inode != nullptr && inode->links > 0) --inode->links;
-  if (inode != nullptr && inode->open_count > 0 && IsOpen(v, entry)) {
+  if (IsOpen(v, entry)) {
     entry->unlinked = true;  // freed when its last open block closes
     entry->parent = nullptr;
     return 0;

@@ -27,7 +27,30 @@ unsigned RightsOfFlags(int flags) {
   return kRead;
 }
 
+// The table blocks holding a file (through any of its names).
+template <typename Visit>
+void ForEachOpenOf(VolumeRecord* v, const NodeSlot* inode, Visit visit) {
+  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
+    const FileControlBlock* b = ffs_fcb(ffs_of(v), i);
+    if (b->handler != nullptr && IsFile(EntryOf(b)) && EntryOf(b)->inode == inode) visit(*b);
+  }
+}
+
 }  // namespace
+
+bool IsFileOpen(VolumeRecord* v, const NodeSlot* inode) {
+  bool open = false;
+  ForEachOpenOf(v, inode, [&](const FileControlBlock&) { open = true; });
+  return open;
+}
+
+bool OpenForWriting(VolumeRecord* v, const NodeSlot* inode) {
+  bool writing = false;
+  ForEachOpenOf(v, inode, [&](const FileControlBlock& b) {
+    writing |= (b.access & (FFS_ACC_WRITE | FFS_ACC_APPEND)) != 0;
+  });
+  return writing;
+}
 
 std::intptr_t AttachFile(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry, int flags) {
   NodeSlot* inode = entry->inode;
@@ -41,9 +64,6 @@ std::intptr_t AttachFile(FileControlBlock* b, VolumeRecord* v, NodeSlot* entry, 
   if (flags & FFS_O_APPEND) PositionAtEnd(v, b, inode);
   else PositionAtStart(b, inode);
   b->saved = b->position;
-  inode->access |= static_cast<std::uint8_t>(b->access);
-  ++inode->open_count;
-  entry->open_block = b;
   ++v->open_files;
   ++v->ref_count;
   return 0;
@@ -65,9 +85,7 @@ std::intptr_t Open(FileControlBlock& b, const char* name, int flags, int mode, N
     }
     NodeSlot* inode = entry->inode;
     if (inode == nullptr) return Fail(v, FFS_EIO);
-    if (inode->open_count > 0 && (inode->access & (FFS_ACC_WRITE | FFS_ACC_APPEND)) && WantsWrite(flags))
-      return Fail(v, FFS_EACCES);
-    if (inode->open_count == 0) inode->access = 0;
+    if (WantsWrite(flags) && OpenForWriting(v, inode)) return Fail(v, FFS_EACCES);
     if (CheckAccess(v, inode, RightsOfFlags(flags)) != 0) return -1;
     AttachFile(&b, v, entry, flags);
     if ((flags & FFS_O_TRUNC) && WantsWrite(flags) && inode->size > 0) {
@@ -92,19 +110,11 @@ int CloseBlock(FileControlBlock* b) {
   ReleaseHeld(v, b);
   NodeSlot* inode = entry->inode;
   const int result = v->nor != nullptr && Sm(v).flush_file(v, inode) != 0 ? -1 : 0;
-  if (inode->open_count > 0) --inode->open_count;
-  // The open-mode bits are those of the opens that remain: a closed writer
-  // no longer keeps other writers out.
-  inode->access = 0;
-  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    const FileControlBlock* o = ffs_fcb(ffs_of(v), i);
-    if (o != b && o->handler != nullptr && IsFile(EntryOf(o)) && EntryOf(o)->inode == inode)
-      inode->access |= static_cast<std::uint8_t>(o->access & (FFS_ACC_READ | FFS_ACC_WRITE | FFS_ACC_APPEND));
-  }
-  if (entry->open_block == b) entry->open_block = nullptr;
   if (v->open_files > 0) --v->open_files;
+  // From here the block no longer holds the file: a closed writer no longer
+  // keeps other writers out.
   b->entry = nullptr;
-  if (entry->unlinked && inode->open_count == 0 && v->nor != nullptr) ReclaimUnlinked(v, entry);
+  if (entry->unlinked && !IsOpen(v, entry) && v->nor != nullptr) ReclaimUnlinked(v, entry);
   return result;
 }
 
@@ -139,7 +149,6 @@ std::intptr_t Dup(FileControlBlock& block) {
   *copy = *b;
   copy->sem = sem;
   copy->held = nullptr;
-  ++entry->inode->open_count;
   ++v->open_files;
   ++v->ref_count;
   return ffs_fcb_index(ffs_of(v), copy);

@@ -1,35 +1,20 @@
 // The flash file system's public face: error numbers, open flags, command
 // codes of the module table and of the volume request handler, the stat and
-// directory records and the ffs_* calls. Failures answer -1 (or null) with the
-// file system's own error number set (ffs_errno), never the host's errno.
+// directory records and the ffs_* calls (the numbers shared with the sector
+// manager come from ffs/nor/errors.h and ffs/nor/volume_record.h). Failures
+// answer -1 (or null) with the file system's own error number set
+// (ffs_errno), never the host's errno.
 #pragma once
 
 #include <cstdint>
 
-#include "ffs/volume_record.h"
+#include "ffs/nor/volume_record.h"
+
+class FileSystem;
 
 // Every call exists twice: with a file system as its first argument, and
 // without, as a thin function over the default instance (ffs/file_system.h).
 FileSystem& ffs_default();
-
-// --- Error numbers (the file system's own numbering) ---
-inline constexpr int FFS_EPERM = 1;
-inline constexpr int FFS_ENOENT = 2;
-inline constexpr int FFS_EIO = 5;
-inline constexpr int FFS_ENXIO = 6;
-inline constexpr int FFS_EBADF = 9;
-inline constexpr int FFS_ENOMEM = 12;
-inline constexpr int FFS_EACCES = 13;
-inline constexpr int FFS_EBUSY = 16;
-inline constexpr int FFS_EEXIST = 17;
-inline constexpr int FFS_ENOTDIR = 20;
-inline constexpr int FFS_EISDIR = 21;
-inline constexpr int FFS_EINVAL = 22;
-inline constexpr int FFS_EMFILE = 24;
-inline constexpr int FFS_ENOSPC = 28;
-inline constexpr int FFS_EROFS = 30;
-inline constexpr int FFS_ERANGE = 34;
-inline constexpr int FFS_ENAMETOOLONG = 91;
 
 // The error number of a file system.
 int ffs_errno(FileSystem& fs);
@@ -52,15 +37,6 @@ inline constexpr std::uint32_t FFS_ACC_FLAG16 = 16;
 inline constexpr std::uint32_t FFS_ACC_FLAG32 = 32;
 inline constexpr std::uint32_t FFS_KIND_DIRECTORY = 64;
 inline constexpr std::uint32_t FFS_KIND_FILE = 128;
-
-// --- Module table commands (module handlers and the sector manager's volume control) ---
-inline constexpr int FFS_MOD_INIT = 0;
-inline constexpr int FFS_MOD_START = 2;
-inline constexpr int FFS_MOD_FORMAT = 13;
-inline constexpr int FFS_MOD_ERASE_ALL = 14;
-inline constexpr int FFS_MOD_MOUNT = 15;
-inline constexpr int FFS_MOD_SYNC_ALL = 16;
-inline constexpr int FFS_MOD_NAME_CHECK = 17;
 
 // --- Volume request handler commands ---
 // Without a control block (volume requests).
@@ -126,23 +102,6 @@ inline constexpr int FFS_LOCK_READ = 2;
 inline constexpr int FFS_LOCK_OPEN = 3;
 inline constexpr int FFS_LOCK_CLOSE = 0x800;  // added on close
 
-// --- Volume flag word bits ---
-inline constexpr std::uint32_t FFS_VF_IO_ERROR = 0x1;
-inline constexpr std::uint32_t FFS_VF_READ_ONLY = 0x2;
-inline constexpr std::uint32_t FFS_VF_LOW_READ_LIMIT = 0x8;
-inline constexpr std::uint32_t FFS_VF_BUSY = 0x20;
-inline constexpr std::uint32_t FFS_VF_COMMIT_ON_CLOSE = 0x80;
-inline constexpr std::uint32_t FFS_VF_CHANGED = 0x100;
-inline constexpr std::uint32_t FFS_VF_COMMIT_PENDING = 0x200;
-inline constexpr std::uint32_t FFS_VF_UNMOUNTING = 0x400;
-// Committed: nothing changed since the last checkpoint. Every change the
-// next checkpoint records clears it; only a commit whose start bit is
-// written sets it again, so sync, unmount and sync-all commit exactly when
-// it is clear.
-inline constexpr std::uint32_t FFS_VF_COMMITTED = 0x1000;
-inline constexpr std::uint32_t FFS_VF_HOLD_ALLOWED = 0x2000;
-inline constexpr std::uint32_t FFS_VF_OPTION_400 = 0x8000;
-
 // --- Registration descriptor: version and option bits ---
 inline constexpr std::uint32_t FFS_DESCRIPTOR_VERSION = 4;
 inline constexpr std::uint32_t FFS_OPT_READ_ONLY = 0x2;
@@ -200,6 +159,12 @@ struct FfsVolumeStats {
 };
 
 // --- Module table and start-up ---
+// A module handler of the file system's module table. It answers 0 when the
+// command is not for it, 1 for success, -1 for failure (error number set) and,
+// for mount, the mount entry (the volume record).
+// The file system whose table holds the handler is its first argument.
+using FsModuleHandler = std::intptr_t (*)(FileSystem& fs, int command, const char* name,
+                                          void* result, int mode, int lock);
 // The module table: handlers in calling order, ended by a null entry.
 inline constexpr int FFS_MODULE_TABLE_MAX = 40;
 // The default file system's module table.

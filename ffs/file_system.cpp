@@ -7,11 +7,12 @@
 #include "ffs/sector_services.h"
 #include "ffs/semaphore.h"
 
-FileSystem::FileSystem() : blocks{}, root{}, modules{ffs_core_handler, ffs_nor_module},
-                           volumes{}, services(&ffs_nor_sector_services()) {
+FileSystem::FileSystem(VolumeLayer& layer)
+    : blocks{}, root{}, modules{ffs_core_handler, ffs_nor_module}, volumes(layer),
+      services(&ffs_nor_sector_services()) {
   for (FileControlBlock& b : blocks) b.fs = this;
   root.fs = this;
-  volumes.owner = this;
+  volumes.files = this;
 }
 
 FileSystem::~FileSystem() {
@@ -30,20 +31,21 @@ FileSystem::~FileSystem() {
 }
 
 FileSystem& ffs_default() {
-  static FileSystem* const fs = new FileSystem;  // lives as long as the process
+  // Lives as long as the process, over the default volume layer.
+  static FileSystem* const fs = new FileSystem(nor_default_volume_layer());
   return *fs;
 }
 
 FileSystem& ffs_of(const VolumeRecord* volume) {
-  return volume && volume->layer && volume->layer->owner ? *volume->layer->owner : ffs_default();
+  // Every volume layer with a file layer belongs to a file system.
+  nor::FileLayer* files = nor_layer_of(volume).files;
+  return files ? static_cast<FileSystem&>(*files) : ffs_default();
 }
 
 FileSystem& ffs_of(const FileControlBlock* block) {
   if (block && block->fs) return *block->fs;
   return ffs_of(block ? block->volume : nullptr);
 }
-
-int& ffs_error_of(const VolumeRecord* volume) { return ffs_of(volume).volumes.error; }
 
 int ffs_errno(FileSystem& fs) { return fs.error(); }
 void ffs_set_errno(FileSystem& fs, int error) { fs.set_error(error); }

@@ -3,19 +3,23 @@
 // and group, the current directory, the volume layer with the error number,
 // the mounted list, the sector services). Instances share nothing: control
 // blocks and volume records lead back to their own file system, never to a
-// "current" one. The plain ffs_* calls work on the default instance.
+// "current" one. The plain ffs_* calls work on the default instance. It is
+// the file layer the sector manager tells of moved slots and clusters.
 #pragma once
 
 #include <cstdint>
 
 #include "ffs/ffs.h"
 #include "ffs/file_control_block.h"
+#include "ffs/nor/file_layer.h"
 
 struct FfsSectorServices;
 
-class FileSystem {
+class FileSystem : public nor::FileLayer {
+  VolumeLayer own_volumes_{};  // the instance's volume layer (the default instance's is unused)
+
  public:
-  FileSystem();
+  FileSystem() : FileSystem(own_volumes_) {}
   // Removes every volume still registered (each unmount commits).
   ~FileSystem();
   FileSystem(const FileSystem&) = delete;
@@ -37,13 +41,27 @@ class FileSystem {
   VolumeRecord* cwd_volume = nullptr;  // the current directory, or null
   void* cwd_entry = nullptr;
 
-  VolumeLayer volumes;  // all volumes, "FFS_SEM", the error number
+  // All volumes, "FFS_SEM", the error number: the instance's own, or for the
+  // default instance the default volume layer (that of records registered
+  // nowhere).
+  VolumeLayer& volumes;
   VolumeRecord* mounted_head = nullptr;  // mounted list, null ends
   VolumeRecord* mounted_tail = nullptr;
   const FfsSectorServices* services;  // the sector manager's, or a test's
   // What a host module keeps for this file system (the converter's device
   // registration module: the device it registers).
   void* host_data = nullptr;
+
+  // What the sector manager tells (file_table.cpp): control blocks follow
+  // moved slots and clusters; format in place drops the volume's blocks.
+  void SlotMoved(const VolumeRecord& volume, const nor::NodeSlot* from, nor::NodeSlot* to) override;
+  void ClusterMoved(const VolumeRecord& volume, std::uint32_t from, std::uint32_t to) override;
+  void TreeDropped(VolumeRecord& volume) override;
+  nor::InodeStamp NewInodeStamp() override;
+
+ private:
+  friend FileSystem& ffs_default();
+  explicit FileSystem(VolumeLayer& layer);
 };
 
 // The instance behind the plain ffs_* calls; never destroyed.

@@ -1,6 +1,6 @@
-// The table of file control blocks and the root block of a file system.
-// Descriptors are table indices; any address outside the table is never
-// treated as a table block.
+// The table of file control blocks and the root block of a file system, and
+// how the blocks follow what the sector manager moves. Descriptors are table
+// indices; any address outside the table is never treated as a table block.
 #include <cstdio>
 
 #include "ffs/file_system.h"
@@ -84,4 +84,29 @@ int ffs_fcb_table_start(FileSystem& fs, RequestHandler rootHandler) {
 int ffs_fcb_high_mark(FileSystem& fs) { return fs.high_mark; }
 void ffs_fcb_raise_high_mark(FileSystem& fs, int fd) {
   if (fd + 1 > fs.high_mark) fs.high_mark = fd + 1;
+}
+
+void FileSystem::SlotMoved(const VolumeRecord& volume, const nor::NodeSlot* from, nor::NodeSlot* to) {
+  for (FileControlBlock& b : blocks) {
+    if (b.volume != &volume) continue;
+    if (b.entry == from) b.entry = to;
+    if (b.cursor == from) b.cursor = to;
+  }
+}
+
+void FileSystem::ClusterMoved(const VolumeRecord& volume, std::uint32_t from, std::uint32_t to) {
+  for (FileControlBlock& b : blocks) {
+    if (b.handler == nullptr || b.volume != &volume) continue;
+    if (b.position.cluster == from) b.position.cluster = to;
+    if (b.saved.cluster == from) b.saved.cluster = to;
+  }
+}
+
+void FileSystem::TreeDropped(VolumeRecord& volume) {
+  for (FileControlBlock& b : blocks) {
+    if (b.handler == nullptr || b.volume != &volume) continue;
+    ffs_fcb_reset(&b, FFS_KIND_FILE);
+    if (volume.ref_count > 1) --volume.ref_count;
+  }
+  volume.open_files = 0;
 }

@@ -74,6 +74,8 @@ void ffs_set_owner(FileSystem& fs, std::uint16_t uid, std::uint16_t gid) {
 // The converter has no clock: every time stamp is 0.
 std::uint32_t ffs_clock() { return 0; }
 
+nor::InodeStamp FileSystem::NewInodeStamp() { return {uid, gid, ffs_clock()}; }
+
 void* ffs_current_directory(FileSystem& fs) { return fs.cwd_entry; }
 VolumeRecord* ffs_current_directory_volume(FileSystem& fs) { return fs.cwd_volume; }
 void ffs_set_current_directory(FileSystem& fs, VolumeRecord* volume, void* entry) {

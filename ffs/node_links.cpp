@@ -52,8 +52,6 @@ NodeSlot* CreateEntry(VolumeRecord* v, NodeSlot* parent, const char* name, std::
   }
   inode->kind = SlotKind::Inode;
   inode->links = 1;
-  inode->open_count = 0;
-  inode->access = 0;
   inode->first_cluster = inode->last_cluster = inode->tail_cluster = nor::kNoCluster;
   inode->tail_fill = 0;
   inode->size = 0;

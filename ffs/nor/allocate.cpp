@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ffs/file_system.h"
 #include "ffs/nor/commit.h"
+#include "ffs/nor/file_layer.h"
 #include "ffs/nor/list_words.h"
 #include "ffs/nor/recycle.h"
 
@@ -115,7 +115,8 @@ NodeSlot* TakeSlot(Volume& v) {
 
 namespace {
 
-// Every pointer that names `from` names `to` afterwards.
+// Every pointer that names `from` names `to` afterwards (the file layer's
+// open files and listings too).
 void Redirect(Volume& v, NodeSlot* from, NodeSlot* to) {
   for (auto& page : v.nodes.pages) {
     for (NodeSlot& s : page->slots) {
@@ -130,12 +131,7 @@ void Redirect(Volume& v, NodeSlot* from, NodeSlot* to) {
     if (v.cache->entry(i).owner == from) v.cache->entry(i).owner = to;
   }
   if (v.last_owner == from) v.last_owner = to;
-  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(ffs_of(v.record), i);
-    if (!b || b->volume != v.record) continue;
-    if (b->entry == from) b->entry = to;
-    if (b->cursor == from) b->cursor = to;
-  }
+  if (FileLayer* files = FileLayerOf(v.record)) files->SlotMoved(*v.record, from, to);
 }
 
 void MoveSlot(Volume& v, NodeSlot& from, NodeSlot& to) {

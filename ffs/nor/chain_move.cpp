@@ -3,8 +3,8 @@
 // number changed, and the used counts moved with the cluster.
 #include "ffs/nor/chain_move.h"
 
-#include "ffs/file_system.h"
 #include "ffs/nor/commit.h"
+#include "ffs/nor/file_layer.h"
 #include "ffs/nor/list_words.h"
 
 namespace nor {
@@ -42,12 +42,7 @@ void ReplaceCluster(Volume& v, uint32_t source, uint32_t target, NodeSlot* owner
     if (owner->last_cluster == source) owner->last_cluster = uint16_t(target);
     if (owner->tail_cluster == source) owner->tail_cluster = uint16_t(target);
   }
-  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(ffs_of(v.record), i);
-    if (!b || !b->handler || b->volume != v.record) continue;
-    if (b->position.cluster == source) b->position.cluster = target;
-    if (b->saved.cluster == source) b->saved.cluster = target;
-  }
+  if (FileLayer* files = FileLayerOf(v.record)) files->ClusterMoved(*v.record, source, target);
   s.state = kStateDirty;
   s.link = kChainEnd;
   if (counted) CountChainReplace(v, words_before, ChainWordsAround(v, target));

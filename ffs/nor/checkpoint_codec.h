@@ -48,16 +48,9 @@ std::vector<uint32_t> DecodeEraseCounts(uint32_t max_erase, const std::vector<ui
 // Node reference: (slot << 16) | (page + 1); kRefNone for none.
 inline uint32_t MakeRef(uint32_t page, uint32_t slot) { return (slot << 16) | (page + 1); }
 
-// One slot of the node table as stored, references unresolved.
-struct SlotRecord {
-  SlotKind kind = SlotKind::Free;
-  uint32_t next = kRefNone;    // entries: next sibling
-  uint32_t prev = kRefNone;    // entries: second sibling link (previous entry)
-  uint32_t inode = kRefNone;   // entries: their inode record
-  uint32_t parent = kRefNone;  // entries: parent directory entry
-  uint32_t child = kRefNone;   // directory entries: first child
-  std::string name;            // entries: at most 64 characters once read
-  // inode records
+// The fields of an inode record, as stored and as held in RAM (the node
+// slot and the stored slot record both carry them).
+struct InodeFields {
   uint16_t tail_cluster = kNoCluster;
   uint32_t tail_fill = 0;
   uint32_t time1 = 0;
@@ -72,6 +65,18 @@ struct SlotRecord {
   uint8_t links = 0;
   uint32_t attributes = 0;
   uint8_t filler = 0;
+};
+
+// One slot of the node table as stored, references unresolved; the inode
+// fields count for inode records only.
+struct SlotRecord : InodeFields {
+  SlotKind kind = SlotKind::Free;
+  uint32_t next = kRefNone;    // entries: next sibling
+  uint32_t prev = kRefNone;    // entries: second sibling link (previous entry)
+  uint32_t inode = kRefNone;   // entries: their inode record
+  uint32_t parent = kRefNone;  // entries: parent directory entry
+  uint32_t child = kRefNone;   // directory entries: first child
+  std::string name;            // entries: at most 64 characters once read
 };
 
 // Stored bytes of a slot beyond its kind byte, as the writer emits them.

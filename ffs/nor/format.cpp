@@ -8,8 +8,8 @@
 #include <memory>
 #include <new>
 
-#include "ffs/file_system.h"
 #include "ffs/nor/commit.h"
+#include "ffs/nor/file_layer.h"
 #include "ffs/nor/mount.h"
 #include "ffs/nor/sector_header.h"
 #include "ffs/nor/volume.h"
@@ -37,11 +37,13 @@ bool FreshNodes(Volume& v) {
   root.kind = SlotKind::Directory;
   root.inode = &inode;
   inode.kind = SlotKind::Inode;
-  inode.uid = ffs_owner_uid(ffs_of(v.record));
-  inode.gid = ffs_owner_gid(ffs_of(v.record));
+  FileLayer* files = FileLayerOf(v.record);
+  const InodeStamp stamp = files ? files->NewInodeStamp() : InodeStamp();
+  inode.uid = stamp.uid;
+  inode.gid = stamp.gid;
   inode.mode = kRootMode;
   inode.links = 1;
-  inode.time1 = inode.time2 = ffs_clock();
+  inode.time1 = inode.time2 = stamp.time;
   page->free_count -= 2;
   v.nodes.free_slots -= 2;
   v.next_serial = 1;
@@ -107,23 +109,13 @@ std::unique_ptr<Volume> FreshVolume(VolumeRecord* record) {
   return v;
 }
 
-// Open files of the volume are dropped: their blocks are reset.
-void DropOpenFiles(Volume& v) {
-  for (int i = 0; i < FFS_FCB_COUNT; ++i) {
-    FileControlBlock* b = ffs_fcb(ffs_of(v.record), i);
-    if (!b || !b->handler || b->volume != v.record) continue;
-    ffs_fcb_reset(b, FFS_KIND_FILE);
-    if (v.record->ref_count > 1) --v.record->ref_count;
-  }
-  v.record->open_files = 0;
-}
-
 bool ReformatInPlace(Volume& v) {
   const Geometry& g = v.geo;
   // The first write below goes into the old checkpoint's area: a mount after
   // a cut must find that checkpoint marked, or it would trust the area.
   if (v.checkpoint_first != kNone32 && v.clean && !v.SetCleanMark()) return false;
-  DropOpenFiles(v);
+  // Open files and listings of the volume are dropped.
+  if (FileLayer* files = FileLayerOf(v.record)) files->TreeDropped(*v.record);
   v.cache->Flush();  // pending data is of no interest, but the cache must end clean
   for (uint32_t i = 0; i < v.cache->size(); ++i) v.cache->Forget(v.cache->entry(i).cluster);
   if (!FreshNodes(v)) return false;

@@ -2,7 +2,7 @@
 // over a mounted volume in place, keeping every erase count it can read.
 #pragma once
 
-#include "ffs/volume_record.h"
+#include "ffs/nor/volume_record.h"
 
 namespace nor {
 

@@ -67,40 +67,14 @@ SlotRecord ToRecord(const NodeSlot& s) {
     r.child = RefOrNone(s.child);
     if (s.name) r.name.assign(s.name, std::strlen(s.name));
   } else if (s.kind == SlotKind::Inode) {
-    r.tail_cluster = s.tail_cluster;
-    r.tail_fill = s.tail_fill;
-    r.time1 = s.time1;
-    r.time2 = s.time2;
-    r.serial = s.serial;
-    r.size = s.size;
-    r.first_cluster = s.first_cluster;
-    r.last_cluster = s.last_cluster;
-    r.uid = s.uid;
-    r.gid = s.gid;
-    r.mode = s.mode;
-    r.links = s.links;
-    r.attributes = s.attributes;
-    r.filler = s.filler;
+    static_cast<InodeFields&>(r) = s;
   }
   return r;
 }
 
 void FillFromRecord(NodeSlot& s, const SlotRecord& r) {
   s.kind = r.kind;
-  s.tail_cluster = r.tail_cluster;
-  s.tail_fill = r.tail_fill;
-  s.time1 = r.time1;
-  s.time2 = r.time2;
-  s.serial = r.serial;
-  s.size = r.size;
-  s.first_cluster = r.first_cluster;
-  s.last_cluster = r.last_cluster;
-  s.uid = r.uid;
-  s.gid = r.gid;
-  s.mode = r.mode;
-  s.links = r.links;
-  s.attributes = r.attributes;
-  s.filler = r.filler;
+  static_cast<InodeFields&>(s) = r;
 }
 
 }  // namespace nor

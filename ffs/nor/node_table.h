@@ -16,7 +16,9 @@ namespace nor {
 
 struct NodePage;
 
-struct NodeSlot {
+// A slot in RAM: links as pointers; an inode record's fields as stored.
+// Whether a file is open is the file layer's business (its control blocks).
+struct NodeSlot : InodeFields {
   SlotKind kind = SlotKind::Free;
   NodePage* page = nullptr;  // the page holding this slot
   // Directory and file entries.
@@ -26,25 +28,10 @@ struct NodeSlot {
   NodeSlot* parent = nullptr;  // the directory entry holding it
   NodeSlot* child = nullptr;   // directory entries: first child
   char* name = nullptr;        // NUL-terminated, in the name pool
-  bool unlinked = false;       // removed from its directory while open
-  void* open_block = nullptr;  // file layer: the control block holding it open
-  // Inode records.
-  uint16_t tail_cluster = kNoCluster;
-  uint32_t tail_fill = 0;
-  uint32_t time1 = 0;
-  uint32_t time2 = 0;
-  uint32_t serial = 0;
-  uint32_t size = 0;
-  uint16_t first_cluster = kNoCluster;
-  uint16_t last_cluster = kNoCluster;
-  uint16_t uid = 0;
-  uint16_t gid = 0;
-  uint16_t mode = 0;
-  uint8_t links = 0;
-  uint8_t open_count = 0;  // file layer only
-  uint8_t access = 0;      // file layer only
-  uint32_t attributes = 0;
-  uint8_t filler = 0;
+  // A file entry removed from its directory while open: stored with
+  // kRefUnlinked in both sibling links, freed at its last close or, when
+  // space was lost, by recovery at the next mount.
+  bool unlinked = false;
 
   bool IsEntry() const { return kind == SlotKind::Directory || kind == SlotKind::File; }
   // Index of this slot within its page.

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "ffs/volume_record.h"
+#include "ffs/nor/volume_record.h"
 
 // Volume control of the sector manager over one file system's volume layer
 // (the module table calls it through ffs_nor_module). Commands: 0 init (creates "FFS_SEM" and the empty volume list), 13 format,

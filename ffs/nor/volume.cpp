@@ -8,7 +8,7 @@
 #include "ffs/nor/flash_device.h"
 #include "ffs/nor/recycle.h"
 #include "ffs/nor/sector_header.h"
-#include "ffs/semaphore.h"
+#include "ffs/nor/semaphore.h"
 
 namespace nor {
 

@@ -15,8 +15,7 @@
 #include "ffs/nor/node_bytes.h"
 #include "ffs/nor/name_pool.h"
 #include "ffs/nor/node_table.h"
-#include "ffs/ffs.h"
-#include "ffs/volume_record.h"
+#include "ffs/nor/volume_record.h"
 
 namespace nor {
 

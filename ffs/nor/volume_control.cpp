@@ -1,16 +1,16 @@
 // Volume control of the sector manager: starts the volume layer, answers the
-// name check, and mounts, formats, erases and syncs volumes found by name.
+// name check, and mounts, formats, erases and syncs volumes found by name;
+// the volume layer a record belongs to.
 // Invariant: a volume is marked busy for exactly the span of one command.
 #include <cstring>
 #include <memory>
 #include <optional>
 
-#include "ffs/ffs.h"
 #include "ffs/nor/commit.h"
 #include "ffs/nor/format.h"
 #include "ffs/nor/mount.h"
 #include "ffs/nor/nor.h"
-#include "ffs/semaphore.h"
+#include "ffs/nor/semaphore.h"
 
 namespace {
 
@@ -147,6 +147,15 @@ std::intptr_t SyncAll(VolumeLayer& layer) {
 }
 
 }  // namespace
+
+VolumeLayer& nor_default_volume_layer() {
+  static VolumeLayer* const layer = new VolumeLayer();  // lives as long as the process
+  return *layer;
+}
+
+VolumeLayer& nor_layer_of(const VolumeRecord* volume) {
+  return volume && volume->layer ? *volume->layer : nor_default_volume_layer();
+}
 
 std::intptr_t nor_volume_control(VolumeLayer& layer, int command, const char* name, void* result,
                                  int mode, int lock) {

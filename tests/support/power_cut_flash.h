@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ffs/nor/flash_device.h"
-#include "ffs/volume_record.h"
+#include "ffs/nor/volume_record.h"
 
 namespace testsupport {
 

@@ -8,7 +8,7 @@
 
 #include "ffs/nor/flash_device.h"
 #include "ffs/nor/geometry.h"
-#include "ffs/volume_record.h"
+#include "ffs/nor/volume_record.h"
 
 namespace nortest {
 

@@ -1,6 +1,6 @@
 // Default semaphore primitives: create hands out a non-null handle that keeps
 // the name, wait succeeds at once, release does nothing, delete frees the handle.
-#include "ffs/semaphore.h"
+#include "ffs/nor/semaphore.h"
 
 #include <cstring>
 #include <string>

@@ -1,22 +1,26 @@
 // Records shared by the volume table, the file layer and the sector manager:
 // the registration descriptor (with the volume's device), the per-volume
-// record and the module-table handler shape. Every field keeps its documented meaning;
-// the sector manager appends its own state at the end of VolumeRecord.
+// record with its flag word, the volume layer (all volumes, "FFS_SEM", the
+// error number) and the module commands the sector manager's volume control
+// answers. Every field keeps its documented meaning; the sector manager
+// appends its own state at the end of VolumeRecord.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
-struct FileControlBlock;
+#include "ffs/nor/errors.h"
+
+struct FileControlBlock;  // the file layer's control block, opaque here
 struct VolumeRecord;
 struct VolumeLayer;
-class FileSystem;
 namespace nor {
 class FlashDevice;  // ffs/nor/flash_device.h
+class FileLayer;    // ffs/nor/file_layer.h
 class Volume;
 }
 
-// The file system's semaphores are opaque handles (see ffs/semaphore.h).
+// The file system's semaphores are opaque handles (see ffs/nor/semaphore.h).
 using FfsSem = void*;
 
 // Input of volume registration (ffs_add_volume).
@@ -39,12 +43,31 @@ using RequestHandler = std::intptr_t (*)(FileControlBlock* block, int command, s
                                          std::intptr_t a2, std::intptr_t a3, std::intptr_t a4,
                                          std::intptr_t a5);
 
-// A module handler of the file system's module table. It answers 0 when the
-// command is not for it, 1 for success, -1 for failure (error number set) and,
-// for mount, the mount entry (the volume record).
-// The file system whose table holds the handler is its first argument.
-using FsModuleHandler = std::intptr_t (*)(FileSystem& fs, int command, const char* name,
-                                          void* result, int mode, int lock);
+// --- Module table commands (module handlers and the sector manager's volume control) ---
+inline constexpr int FFS_MOD_INIT = 0;
+inline constexpr int FFS_MOD_START = 2;
+inline constexpr int FFS_MOD_FORMAT = 13;
+inline constexpr int FFS_MOD_ERASE_ALL = 14;
+inline constexpr int FFS_MOD_MOUNT = 15;
+inline constexpr int FFS_MOD_SYNC_ALL = 16;
+inline constexpr int FFS_MOD_NAME_CHECK = 17;
+
+// --- Volume flag word bits ---
+inline constexpr std::uint32_t FFS_VF_IO_ERROR = 0x1;
+inline constexpr std::uint32_t FFS_VF_READ_ONLY = 0x2;
+inline constexpr std::uint32_t FFS_VF_LOW_READ_LIMIT = 0x8;
+inline constexpr std::uint32_t FFS_VF_BUSY = 0x20;
+inline constexpr std::uint32_t FFS_VF_COMMIT_ON_CLOSE = 0x80;
+inline constexpr std::uint32_t FFS_VF_CHANGED = 0x100;
+inline constexpr std::uint32_t FFS_VF_COMMIT_PENDING = 0x200;
+inline constexpr std::uint32_t FFS_VF_UNMOUNTING = 0x400;
+// Committed: nothing changed since the last checkpoint. Every change the
+// next checkpoint records clears it; only a commit whose start bit is
+// written sets it again, so sync, unmount and sync-all commit exactly when
+// it is clear.
+inline constexpr std::uint32_t FFS_VF_COMMITTED = 0x1000;
+inline constexpr std::uint32_t FFS_VF_HOLD_ALLOWED = 0x2000;
+inline constexpr std::uint32_t FFS_VF_OPTION_400 = 0x8000;
 
 // Longest volume name kept in a record (63 characters and the NUL).
 inline constexpr std::uint32_t kVolumeNameCapacity = 64;
@@ -105,17 +128,20 @@ struct VolumeLayer {
   std::uint32_t volume_count;
   std::uint32_t semaphore_counter;  // numbers the per-volume semaphores, 0..999
   int error;           // the file system's error number (ffs_errno)
-  FileSystem* owner;   // the file system holding this layer
+  nor::FileLayer* files;  // the file layer above, told of moves (null: none)
 
   bool Started() const { return head.all_next != nullptr; }
   // A registered volume of exactly this name; null when there is none.
   VolumeRecord* Find(const char* name);
 };
 
-// Where failures on a volume leave their error number: the layer it is
-// registered with. (A record registered nowhere reports to the default file
-// system, the one the plain ffs_* calls use.)
-int& ffs_error_of(const VolumeRecord* volume);
+// The volume layer a record is registered with; a record registered nowhere
+// (made by hand, as tests do) belongs to the default volume layer, which is
+// the default file system's.
+VolumeLayer& nor_layer_of(const VolumeRecord* volume);
+VolumeLayer& nor_default_volume_layer();
+// Where failures on a volume leave their error number: its volume layer.
+inline int& ffs_error_of(const VolumeRecord* volume) { return nor_layer_of(volume).error; }
 
 inline VolumeRecord* VolumeLayer::Find(const char* name) {
   if (name == nullptr || !Started()) return nullptr;
