@@ -1,6 +1,7 @@
 // File-system start-up through the module table: calling order, the
 // semaphores it creates, the control block table it sets up, and the search
-// for the first module that answers.
+// for the first module that answers. Each case starts from a file system of
+// its own, so that the cases hold in any order and in one process.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,16 +25,18 @@ std::intptr_t ModuleB(FileSystem&, int command, const char*, void*, int, int) {
 }
 
 TEST(ModuleTable, StartRunsEveryModuleWithZeroThenTwo) {
-  ASSERT_EQ(ffs_add_module(ModuleA), 0);
-  ASSERT_EQ(ffs_add_module(ModuleB), 0);
-  ASSERT_EQ(ffs_add_module(ModuleA), 0);  // added once only
-  ffs_set_owner(5, 6);
+  FileSystem fs;
+  g_calls.clear();
+  ASSERT_EQ(ffs_add_module(fs, ModuleA), 0);
+  ASSERT_EQ(ffs_add_module(fs, ModuleB), 0);
+  ASSERT_EQ(ffs_add_module(fs, ModuleA), 0);  // added once only
+  ffs_set_owner(fs, 5, 6);
   SemaphoreRecorder rec;
-  EXPECT_EQ(ffs_start(), 0);
+  EXPECT_EQ(ffs_start(fs), 0);
   EXPECT_EQ(g_calls, (std::vector<std::string>{"A0", "B0", "A2", "B2"}));
-  EXPECT_EQ(ffs_owner_uid(), 0);
-  EXPECT_EQ(ffs_owner_gid(), 0);
-  EXPECT_EQ(ffs_current_directory(), nullptr);
+  EXPECT_EQ(ffs_owner_uid(fs), 0);
+  EXPECT_EQ(ffs_owner_gid(fs), 0);
+  EXPECT_EQ(ffs_current_directory(fs), nullptr);
   std::vector<std::string> expected = {"create fsys sem"};
   for (int i = 0; i < 10; ++i) {
     char name[32];
@@ -44,45 +47,48 @@ TEST(ModuleTable, StartRunsEveryModuleWithZeroThenTwo) {
   EXPECT_EQ(rec.Events(), expected);
   // The first module that answers non-zero decides.
   g_calls.clear();
-  EXPECT_EQ(ffs_ask_modules(ffs_default(), 17, "x", nullptr, 0, 0), 5);
+  EXPECT_EQ(ffs_ask_modules(fs, 17, "x", nullptr, 0, 0), 5);
   EXPECT_EQ(g_calls, (std::vector<std::string>{"A17"}));
 }
 
 TEST(ModuleTable, StartSetsUpTheBlocks) {
-  ASSERT_EQ(ffs_start(), 0);
+  FileSystem fs;
+  ASSERT_EQ(ffs_start(fs), 0);
   for (int fd = 0; fd < FFS_FCB_COUNT; ++fd) {
-    FileControlBlock* b = ffs_fcb(fd);
+    FileControlBlock* b = ffs_fcb(fs, fd);
     ASSERT_NE(b, nullptr);
     EXPECT_TRUE(ffs_fcb_is_free(b));
     EXPECT_EQ(b->access, FFS_KIND_FILE);
     EXPECT_NE(b->sem, nullptr);
-    EXPECT_EQ(ffs_fcb_index(b), fd);
+    EXPECT_EQ(ffs_fcb_index(fs, b), fd);
   }
-  EXPECT_EQ(ffs_fcb(-1), nullptr);
-  EXPECT_EQ(ffs_fcb(10), nullptr);
-  FileControlBlock* root = ffs_root_block();
+  EXPECT_EQ(ffs_fcb(fs, -1), nullptr);
+  EXPECT_EQ(ffs_fcb(fs, 10), nullptr);
+  FileControlBlock* root = ffs_root_block(fs);
   EXPECT_EQ(root->access, FFS_KIND_DIRECTORY);
   EXPECT_NE(root->handler, nullptr);
-  EXPECT_EQ(ffs_fcb_index(root), -1);
+  EXPECT_EQ(ffs_fcb_index(fs, root), -1);
   // A second start keeps the semaphores of the blocks.
-  FfsSem first = ffs_fcb(0)->sem;
-  ASSERT_EQ(ffs_start(), 0);
-  EXPECT_EQ(ffs_fcb(0)->sem, first);
+  FfsSem first = ffs_fcb(fs, 0)->sem;
+  ASSERT_EQ(ffs_start(fs), 0);
+  EXPECT_EQ(ffs_fcb(fs, 0)->sem, first);
 }
 
 TEST(ModuleTable, FailedSemaphoreFailsTheStart) {
+  FileSystem fs;
   SemaphoreRecorder rec;
   SemaphoreRecorder::FailCreation("fcb00003");
-  EXPECT_EQ(ffs_start(), -1);
+  EXPECT_EQ(ffs_start(fs), -1);
 }
 
 TEST(ModuleTable, TableKeepsItsNullEnd) {
+  FileSystem fs;
   // Fill every slot but the last: no room is left for another module.
   for (int i = 0; i < FFS_MODULE_TABLE_MAX - 1; ++i)
-    if (FsModuleTable[i] == nullptr) FsModuleTable[i] = ModuleB;
-  EXPECT_EQ(ffs_add_module(ModuleA), -1);
-  EXPECT_EQ(ffs_add_module(ModuleB), 0);  // already present
-  EXPECT_EQ(FsModuleTable[FFS_MODULE_TABLE_MAX - 1], nullptr);
+    if (fs.modules[i] == nullptr) fs.modules[i] = ModuleB;
+  EXPECT_EQ(ffs_add_module(fs, ModuleA), -1);
+  EXPECT_EQ(ffs_add_module(fs, ModuleB), 0);  // already present
+  EXPECT_EQ(fs.modules[FFS_MODULE_TABLE_MAX - 1], nullptr);
 }
 
 // The data operations of a directory block refuse with EISDIR.
