@@ -77,23 +77,34 @@ void PrintCopyToErrorBlock(const std::string& hostDir, const std::string& volume
   Say("%s", msg::kCopyErrorBottom);
 }
 
-void PrintCouldNotCopy(const std::string& hostPath, const std::string& reason) {
+// Why an entry failed: the host's errno or the file system's error number,
+// and the words for it.
+struct Cause {
+  int host = 0;
+  int volume = 0;
+  std::string text;
+  bool empty() const { return text.empty(); }
+};
+Cause HostCause(int error) { return {error, 0, std::strerror(error)}; }
+Cause VolumeCause(int error, std::string text) { return {0, error, std::move(text)}; }
+Cause VolumeCause(int error) { return VolumeCause(error, FfsErrorText(error)); }
+
+void PrintCouldNotCopy(const std::string& hostPath, const Cause& cause) {
+  if (t_messages != nullptr) t_messages->NoteFailure(cause.host, cause.volume);
   Say("%s", msg::kErrorPrefix);
-  Say(msg::kCouldNotCopy, hostPath.c_str(), reason.c_str());
+  Say(msg::kCouldNotCopy, hostPath.c_str(), cause.text.c_str());
 }
 
 // Why the file system refused to create an entry of this name: an invalid
 // argument can only be the name, since flags and permissions are fixed.
-std::string CreateFailureText(int error, const std::string& name) {
-  if (error != FFS_EINVAL) return FfsErrorText(error);
-  return name.find('*') != std::string::npos ? msg::kNameHoldsStar : msg::kNameNotUtf8;
+Cause CreateFailure(int error, const std::string& name) {
+  if (error != FFS_EINVAL) return VolumeCause(error);
+  return VolumeCause(error, name.find('*') != std::string::npos ? msg::kNameHoldsStar : msg::kNameNotUtf8);
 }
 
 // A write that stores fewer bytes than given without an error number means
 // the volume is full.
-std::string WriteFailureText(FileSystem& fs) {
-  return FfsErrorText(ffs_errno(fs) != 0 ? ffs_errno(fs) : FFS_ENOSPC);
-}
+Cause WriteFailure(FileSystem& fs) { return VolumeCause(ffs_errno(fs) != 0 ? ffs_errno(fs) : FFS_ENOSPC); }
 
 // The buffer of one file's host reads or writes, left uninitialised.
 struct HostBlock {
@@ -113,26 +124,26 @@ bool CopyHostFileToVolume(FileSystem& fs, int hostDirFd, const std::string& host
                           const std::string& volumePath, const std::string& name) {
   const int in = hostDirFd >= 0 ? ::openat(hostDirFd, name.c_str(), O_RDONLY | O_CLOEXEC)
                                 : ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return PrintCouldNotCopy(hostPath, std::strerror(errno)), false;
+  if (in < 0) return PrintCouldNotCopy(hostPath, HostCause(errno)), false;
   ffs_set_errno(fs, 0);
   const int fd = ffs_open(fs, volumePath.c_str(), kOpenNewVolumeFile, kVolumePermission);
   if (fd < 0) {
-    PrintCouldNotCopy(hostPath, CreateFailureText(ffs_errno(fs), name));
+    PrintCouldNotCopy(hostPath, CreateFailure(ffs_errno(fs), name));
     ::close(in);
     return false;
   }
   HostBlock block;
   std::size_t held = 0;  // bytes of the block not yet written to the volume
-  std::string reason;
+  Cause reason;
   auto put = [&](std::size_t at, std::size_t n) {
     ffs_set_errno(fs, 0);
     if (ffs_write(fs, fd, block.data() + at, static_cast<std::uint32_t>(n)) != static_cast<int>(n))
-      reason = WriteFailureText(fs);
+      reason = WriteFailure(fs);
   };
   for (bool end = false; reason.empty() && !end;) {
     const ssize_t n = ::read(in, block.data() + held, block.size() - held);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) reason = std::strerror(errno);
+    if (n < 0) reason = HostCause(errno);
     // Only a read of nothing ends the file: files of some host file systems
     // (procfs, FUSE with direct I/O) read short before their end.
     end = n <= 0;
@@ -144,7 +155,7 @@ bool CopyHostFileToVolume(FileSystem& fs, int hostDirFd, const std::string& host
     held -= std::min(held, at);
     std::memmove(block.data(), block.data() + at, held);
   }
-  if (ffs_close(fs, fd) < 0 && reason.empty()) reason = FfsErrorText(ffs_errno(fs));
+  if (ffs_close(fs, fd) < 0 && reason.empty()) reason = VolumeCause(ffs_errno(fs));
   ::close(in);
   if (reason.empty()) return true;
   ffs_unlink(fs, volumePath.c_str());
@@ -160,7 +171,7 @@ bool HoldsBackslash(const std::string& name) { return name.find('\\') != std::st
 // it could not be) into the volume directory (created first).
 bool CopyFilesToVolume(FileSystem& fs, const std::string& hostDir, const std::string& volumeDir,
                        const std::optional<std::vector<host::DirectoryEntry>>& entries) {
-  if (!entries) return PrintCouldNotCopy(hostDir, std::strerror(errno)), false;
+  if (!entries) return PrintCouldNotCopy(hostDir, HostCause(errno)), false;
   // An existing directory (the volume's root among them) is fine; one the
   // volume had no room for, or a file of that name, fails the copy.
   if (ffs_mkdir(fs, volumeDir.c_str(), kVolumePermission) != 0) {
@@ -168,7 +179,7 @@ bool CopyFilesToVolume(FileSystem& fs, const std::string& hostDir, const std::st
     FfsStat st{};
     if (ffs_stat(fs, volumeDir.c_str(), &st) != 0 || !(st.mode & FFS_S_IFDIR)) {
       const std::size_t slash = volumeDir.rfind('/');
-      PrintCouldNotCopy(hostDir, CreateFailureText(error == FFS_EEXIST ? FFS_ENOTDIR : error,
+      PrintCouldNotCopy(hostDir, CreateFailure(error == FFS_EEXIST ? FFS_ENOTDIR : error,
                                                    volumeDir.substr(slash + 1)));
       return false;
     }
@@ -258,7 +269,7 @@ bool MakeHostDirectory(const std::string& path) {
   if (result == host::CreateDirResult::Created) return true;
   const int error = errno;
   if (result == host::CreateDirResult::AlreadyExists && host::IsRealDirectory(path)) return true;
-  PrintCouldNotCopy(path, std::strerror(error));
+  PrintCouldNotCopy(path, HostCause(error));
   return false;
 }
 
@@ -269,29 +280,29 @@ bool MakeHostDirectory(const std::string& path) {
 bool CopyVolumeFileToHost(FileSystem& fs, const std::string& volumePath, const std::string& hostPath) {
   ffs_set_errno(fs, 0);
   const int fd = ffs_open(fs, volumePath.c_str(), kOpenExistingVolumeFile, 0);
-  if (fd < 0) return PrintCouldNotCopy(hostPath, FfsErrorText(ffs_errno(fs))), false;
+  if (fd < 0) return PrintCouldNotCopy(hostPath, VolumeCause(ffs_errno(fs))), false;
   const int out = host::CreateFileNoFollow(hostPath);
   if (out < 0) {
-    PrintCouldNotCopy(hostPath, std::strerror(errno));
+    PrintCouldNotCopy(hostPath, HostCause(errno));
     ffs_close(fs, fd);
     return false;
   }
   SetFileToRemoveOnSignal(hostPath.c_str());
   HostBlock block;
   std::size_t held = 0;
-  std::string reason;
+  Cause reason;
   auto flush = [&] {
     if (reason.empty() && held > 0 && !host::WriteAll(out, block.data(), held))
-      reason = std::strerror(errno);
+      reason = HostCause(errno);
     held = 0;
   };
   for (int n; reason.empty() && (n = ffs_read(fs, fd, block.data() + held, kCopyBufferSize)) != 0;) {
-    if (n < 0) reason = FfsErrorText(ffs_errno(fs));
+    if (n < 0) reason = VolumeCause(ffs_errno(fs));
     else held += static_cast<std::size_t>(n);
     if (block.size() - held < kCopyBufferSize) flush();
   }
   flush();
-  if (::close(out) != 0 && reason.empty()) reason = std::strerror(errno);
+  if (::close(out) != 0 && reason.empty()) reason = HostCause(errno);
   ffs_close(fs, fd);
   SetFileToRemoveOnSignal(nullptr);
   if (reason.empty()) return true;
@@ -309,7 +320,7 @@ bool CopyLevelToHost(FileSystem& fs, const std::string& volumeDir, const std::st
     const std::string hostPath = host::JoinPath(hostDir, name);
     FfsStat st{};
     if (ffs_stat(fs, volumePath.c_str(), &st) != 0)
-      return PrintCouldNotCopy(hostPath, FfsErrorText(ffs_errno(fs))), false;
+      return PrintCouldNotCopy(hostPath, VolumeCause(ffs_errno(fs))), false;
     const bool isDirectory = (st.mode & FFS_S_IFDIR) != 0;
     const bool ok =
         isDirectory ? MakeHostDirectory(hostPath) : CopyVolumeFileToHost(fs, volumePath, hostPath);

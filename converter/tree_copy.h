@@ -34,9 +34,23 @@ class CopyMessages {
   CopyMessages& operator=(const CopyMessages&) = delete;
   const std::string& Text() const { return text_; }
   void Append(const char* bytes, std::size_t count) { text_.append(bytes, count); }
+  // The cause of the last failed entry: the host's errno, or the file
+  // system's error number (0 when the file system gave none); exactly one
+  // of them is set once an entry failed.
+  int HostError() const { return hostError_; }
+  int VolumeError() const { return volumeError_; }
+  bool Failed() const { return failed_; }
+  void NoteFailure(int hostError, int volumeError) {
+    failed_ = true;
+    hostError_ = hostError;
+    volumeError_ = volumeError;
+  }
 
  private:
   std::string text_;
+  bool failed_ = false;
+  int hostError_ = 0;
+  int volumeError_ = 0;
   CopyMessages* previous_;
 };
 

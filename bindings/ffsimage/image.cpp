@@ -343,6 +343,14 @@ InfoList Image::Info() {
   return info;
 }
 
+// The errno of a failed copy: the cause the copy noted for the entry that
+// failed (the host's own, or the file system's mapped), else what is left.
+int Image::CopyFailureErrno(const vorel::CopyMessages& messages) {
+  if (messages.Failed() && messages.HostError() != 0) return messages.HostError();
+  if (messages.Failed() && messages.VolumeError() != 0) return HostErrno(messages.VolumeError());
+  return ffs_errno(fs_) != 0 ? HostErrno(ffs_errno(fs_)) : errno != 0 ? errno : EIO;
+}
+
 std::vector<std::string> Image::CopyIn(const std::string& hostDir, const std::string& imageDir) {
   const std::string host = Absolute(hostDir);
   struct stat st {};
@@ -358,10 +366,7 @@ std::vector<std::string> Image::CopyIn(const std::string& hostDir, const std::st
   const int result = vorel::CopyToMurvexDir(fs_, host, VolumePath(imageDir), directoryCopied, path_);
   std::vector<std::string> lines = Lines(messages.Text());
   if (result == vorel::kCopyOk) return lines;
-  const int error = result == vorel::kCopyVolumeFull ? ENOSPC
-                    : ffs_errno(fs_) != 0           ? HostErrno(ffs_errno(fs_))
-                    : errno != 0                 ? errno
-                                                 : EIO;
+  const int error = result == vorel::kCopyVolumeFull ? ENOSPC : CopyFailureErrno(messages);
   std::string message = lines.empty() ? "copy failed" : lines.front();
   const std::string named = vorel::msg::kCouldNotCopy;
   const std::string lead = named.substr(0, named.find('%'));  // "Could not copy "
@@ -386,9 +391,8 @@ std::vector<std::string> Image::CopyOut(const std::string& imageDir, const std::
   const int result = vorel::CopyFromMurvexDir(fs_, VolumePath(imageDir), host);
   std::vector<std::string> lines = Lines(messages.Text());
   if (result == vorel::kCopyOk) return lines;
-  const int error = ffs_errno(fs_) != 0 ? HostErrno(ffs_errno(fs_)) : errno != 0 ? errno : EIO;
   std::string message = lines.empty() ? "copy failed" : lines.front();
-  throw FsError{error, message, imageDir, hostDir};
+  throw FsError{CopyFailureErrno(messages), message, imageDir, hostDir};
 }
 
 int Image::OpenFile(const std::string& path, int flags) {

@@ -16,6 +16,10 @@
 #include "ffs/file_system.h"
 #include "flashimage/flash_volumes.h"
 
+namespace vorel {
+class CopyMessages;
+}
+
 namespace ffsimage {
 
 // A failure of the file system (or of the host, for image files and host
@@ -120,6 +124,7 @@ class Image {
   const std::string& CheckHandle(int handle) const;
   [[noreturn]] void Fail(const std::string& path, const std::string& path2 = {}) const;
   void CloseLocked();
+  int CopyFailureErrno(const vorel::CopyMessages& messages);
 
   std::string path_;
   std::string flashType_;

@@ -5,6 +5,7 @@ import errno
 import io
 import os
 import shutil
+import sys
 import threading
 
 import ffsimage
@@ -219,6 +220,42 @@ class Errors(TempDirTest):
             image.write_bytes('/small', b'fits')
         with self.open() as image:
             self.assertEqual(sorted(image.listdir()), ['d', 'small'])
+
+    def test_a_host_failure_in_a_copy_raises_the_hosts_errno(self):
+        # Each case runs in a child: one takes away every free descriptor
+        # but one, so that listing works and opening the file does not.
+        script = """if True:
+            import errno, os, resource, sys, ffsimage
+            img, tree, case = sys.argv[1:4]
+            with ffsimage.create(img, %d, %r) as image:
+                if case == 'descriptors':
+                    resource.setrlimit(resource.RLIMIT_NOFILE, (64, resource.getrlimit(resource.RLIMIT_NOFILE)[1]))
+                    held = []
+                    try:
+                        while True:
+                            held.append(os.dup(0))
+                    except OSError:
+                        os.close(held.pop())
+                try:
+                    image.copy_in(tree)
+                except OSError as e:
+                    print(errno.errorcode.get(e.errno), e.filename == tree)
+                if case == 'descriptors':
+                    for fd in held:
+                        os.close(fd)
+        """ % (MIB, OLD)
+        cases = [('descriptors', 'plain', 'EMFILE'), ('unreadable', 'mem', 'EIO')]
+        for case, kind, expected in cases:
+            tree = self.path('tree-' + case)
+            os.mkdir(tree)
+            if kind == 'mem':
+                os.symlink('/proc/self/mem', os.path.join(tree, 'f'))
+            else:
+                with open(os.path.join(tree, 'f'), 'wb') as f:
+                    f.write(b'data')
+            _, out, err = run([sys.executable, '-c', script, self.path(case + '.img'), tree, case])
+            self.assertEqual(out.split(), [expected, 'True'], (case, err))
+            self.assertNotIn('runtime error', err)
 
     def test_images_that_do_not_open(self):
         os.mkdir(self.path('dir'))
