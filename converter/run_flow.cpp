@@ -138,7 +138,11 @@ int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes,
   if (host::FileExists(fresh)) return Fail(msg::kDestinationExistsBefore);
   // The new image replaces the destination by a rename; a read-write mount of
   // it would go on writing the old file, and everything it wrote be lost.
-  if (s.isPtf && flashimage::ImageLockedByOther(p.destination)) return ImageLocked(p.destination);
+  // The lock taken to ask is held until the new image is in place: a mount
+  // cannot start on the file in the meantime.
+  std::optional<flashimage::SharedImageLock> destinationLock;
+  if (s.isPtf) destinationLock.emplace(p.destination);
+  if (destinationLock && destinationLock->HeldByOther()) return ImageLocked(p.destination);
   volumes.SetVolumeVolatileFlag(s.isPtf);
   volumes.SetBuiltInMemory(s.isPtf);
   if (host::FileExists(fresh)) return Fail(msg::kDestinationExistsAfter);
@@ -150,6 +154,7 @@ int RunCommon(const RunSettings& s, const Paths& p, FlashVolumes& volumes,
   if (s.isPtf) {
     if (!replacement->PutInPlace())
       return FailWithPath(msg::kCannotReplaceDestination, p.destination, errno);
+    destinationLock.reset();
     if (host::ZeroDataCheck(p.destination) != host::kHasData) return Fail(msg::kDestinationCorrupt);
     bool directoryCopied = false;
     result = CopyToMurvexDir(p.source, volumes.VolumeName(), directoryCopied, p.destination);

@@ -189,12 +189,17 @@ int MappedImageFile::WriteBack(std::uint32_t offset, std::uint32_t count) {
   return 0;
 }
 
-bool ImageLockedByOther(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);  // drops the shared lock taken to ask
-  return locked;
+SharedImageLock::SharedImageLock(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+  if (fd_ >= 0 && flock(fd_, LOCK_SH | LOCK_NB) != 0) {
+    heldByOther_ = errno == EWOULDBLOCK;
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+SharedImageLock::~SharedImageLock() {
+  if (fd_ >= 0) ::close(fd_);  // drops the lock
 }
 
 }  // namespace flashimage

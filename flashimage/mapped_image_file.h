@@ -20,10 +20,25 @@ namespace flashimage {
 // mount, or readers while a writer asks).
 inline constexpr int kImageLocked = EWOULDBLOCK;
 
-// True when another process holds the file's image lock exclusively (a
-// read-write mount): a new image must not be put in its place. A file that
-// cannot be opened holds no lock.
-bool ImageLockedByOther(const std::string& path);
+// A shared image lock on an existing file, held while the object lives: a
+// read-write mount (which locks exclusively) cannot start meanwhile. Held
+// by "ptf" from its check until the new image replaces the file, so that no
+// mount starts on the file about to be replaced. A file that cannot be
+// opened holds no lock.
+class SharedImageLock {
+ public:
+  explicit SharedImageLock(const std::string& path);
+  ~SharedImageLock();
+  SharedImageLock(const SharedImageLock&) = delete;
+  SharedImageLock& operator=(const SharedImageLock&) = delete;
+  // True when another process holds the lock exclusively (a read-write
+  // mount): a new image must not be put in its place.
+  bool HeldByOther() const { return heldByOther_; }
+
+ private:
+  int fd_ = -1;
+  bool heldByOther_ = false;
+};
 
 enum class MapMode {
   Shared,   // writes reach the file; a missing file is created

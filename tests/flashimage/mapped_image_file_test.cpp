@@ -1,6 +1,8 @@
 // The mapped image file: sizes of new and existing files, directory creation,
 // relative paths, failures, the mapping name, and writes reaching the file.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -183,6 +185,34 @@ TEST(MappedImageFile, WritesReachTheFileWhenTheProcessEnds) {
   ASSERT_EQ(bytes.size(), 65536u);
   for (std::uint32_t i = 0; i < 65536; ++i)
     ASSERT_EQ(static_cast<unsigned char>(bytes[i]), i % 251) << i;
+}
+
+// The shared lock "ptf" holds on the destination until its new image is in
+// place: a read-write mount's exclusive lock is refused while it lives, and
+// one held already is reported.
+TEST(MappedImageFile, SharedImageLockKeepsOutAWriterWhileItLives) {
+  TempDir dir;
+  const std::string path = dir / "img";
+  testsupport::WriteFile(path, std::string(4096, 'x'));
+  auto exclusiveTaken = [&] {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    const bool taken = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return taken;
+  };
+  {
+    flashimage::SharedImageLock lock(path);
+    EXPECT_FALSE(lock.HeldByOther());
+    EXPECT_FALSE(exclusiveTaken());
+  }
+  EXPECT_TRUE(exclusiveTaken());
+  {
+    MappedImageFile writer(path, "TmpDisc", 4096, flashimage::MapMode::Shared);
+    ASSERT_NE(writer.View(), nullptr);
+    EXPECT_TRUE(flashimage::SharedImageLock(path).HeldByOther());
+  }
+  EXPECT_FALSE(flashimage::SharedImageLock(path).HeldByOther());
+  EXPECT_FALSE(flashimage::SharedImageLock(dir / "missing").HeldByOther());
 }
 
 }  // namespace
