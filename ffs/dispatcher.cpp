@@ -144,6 +144,9 @@ constexpr Row MakeRow(int code) {
     case FFS_REQ_STAT: return Block([](const Request& r) { return Stat(*r.block, Node(r.a3), StatRecord(r.a2)); });
     case FFS_REQ_NOT_OFFERED: return Block([](const Request& r) { return NotOffered(*r.block); });
     case FFS_REQ_NAME_IN_USE:
+      // The request carries a name alone and every volume shares this
+      // handler, so it answers for the default file system; another file
+      // system asks through NameInUse(fs, name).
       return {[](const Request& r) { return NameInUse(ffs_of(r.volume), Text(r.a1)); }, kVolume | kNoRecord};
     case FFS_REQ_TRUNCATE: return Block([](const Request& r) { return Truncate(*r.block, Text(r.a1), r.a2); });
     case FFS_REQ_EMPTY_TREE: return Block([](const Request& r) { return EmptyTree(*r.block, Node(r.a1)); });

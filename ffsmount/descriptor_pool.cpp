@@ -80,9 +80,10 @@ int DescriptorPool::HostReleased(std::uint32_t serial) {
 }
 
 int DescriptorPool::Unlinking(const std::string& path, std::uint32_t serial, bool lastName) {
-  // A descriptor on a name that goes while other names stay would keep that
-  // name's entry alive; the file is opened again through another name.
-  if (!HostHolds(serial) || !lastName) return Close(serial);
+  if (!HostHolds(serial)) return Close(serial);
+  // Other names stay: the descriptor keeps serving the host handles, even
+  // when it was opened through the name that goes.
+  if (!lastName) return 0;
   // The file lives on in its descriptor alone, which must serve every host
   // handle, writers too.
   if (const Slot* s = Find(serial); s != nullptr && !s->write && fs_.Writable()) {

@@ -72,8 +72,11 @@ int Operations::Open(const std::string& path, int flags, std::uint64_t& handle) 
   if (fd < 0) return fd;
   pool_.HostOpened(serial);
   handle = serial;
-  if ((flags & O_TRUNC) && Writes(flags)) return Changed(fs_.Truncate(path, 0));
-  return 0;
+  if (!((flags & O_TRUNC) && Writes(flags))) return 0;
+  const int rc = Changed(fs_.Truncate(path, 0));
+  // A failed open gets no release: the host's hold is given back here.
+  if (rc < 0) pool_.HostReleased(serial);
+  return rc;
 }
 
 int Operations::Create(const std::string& path, mode_t mode, std::uint64_t& handle) {
