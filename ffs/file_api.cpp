@@ -65,11 +65,6 @@ FileControlBlock ffs_temporary_block(FileSystem& fs, std::uint32_t kind) {
   return block;
 }
 
-std::intptr_t ffs_fd_call(FileSystem& fs, int fd, int lockMode, int command, std::intptr_t a1, std::intptr_t a2,
-                          std::intptr_t a3) {
-  return ffs_on_fd(fs, fd, lockMode, [&](FileControlBlock& b) { return ffs_ask(b, command, a1, a2, a3); });
-}
-
 int ffs_open(FileSystem& fs, const char* path, int flags, int mode) {
   FileControlBlock* b = AllocateBlock(fs, FFS_EMFILE);
   if (b == nullptr) return -1;

@@ -62,7 +62,3 @@ std::intptr_t ffs_on_fd(FileSystem& fs, int fd, int lockMode, Call call) {
   return r;
 }
 
-// Sends a command code to the handler of an open descriptor (the commands
-// without an ffs_* call of their own).
-std::intptr_t ffs_fd_call(FileSystem& fs, int fd, int lockMode, int command, std::intptr_t a1 = 0,
-                          std::intptr_t a2 = 0, std::intptr_t a3 = 0);

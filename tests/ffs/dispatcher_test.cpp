@@ -526,7 +526,8 @@ class BlockCommands : public FsTest, public ::testing::WithParamInterface<bool> 
  protected:
   bool OnFlash() const override { return GetParam(); }
   std::intptr_t OnFd(int fd, int command, std::intptr_t a1 = 0, std::intptr_t a2 = 0) {
-    return ffs_fd_call(ffs_default(), fd, FFS_LOCK_OPEN, command, a1, a2);
+    return ffs_on_fd(ffs_default(), fd, FFS_LOCK_OPEN,
+                     [&](FileControlBlock& b) { return ffs_ask(b, command, a1, a2); });
   }
 };
 
